@@ -1,0 +1,106 @@
+#pragma once
+// The till's only door to the shop database. Two implementations sit behind it: the
+// in-process one of the stand-alone edition (the engine on the shop file of this PC) and
+// the remote one (HTTP to vorel-server). Business code never talks to either directly: it
+// goes through the connection layer's two wrappers, which call these.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <stdexcept>
+
+#include "core/resultset.h"
+
+namespace vorel {
+
+// Operation codes the till passes with every call (they reach the server's request log).
+namespace opcode {
+inline const QString Plain = QStringLiteral("711");    // plain statement
+inline const QString Read = QStringLiteral("719");     // query
+inline const QString Slip = QStringLiteral("720");     // sales slip (slip number, "Add")
+inline const QString LoginLog = QStringLiteral("211"); // login record ("E")
+inline const QString Member = QStringLiteral("701");   // member card ("Add", card number)
+} // namespace opcode
+
+// The reply of a batch that went through: anything else is a message for the user.
+inline const QString ReplyOk = QStringLiteral("Y");
+
+// Raised by execSql when the server rejects a batch; what() and message() carry its reply.
+class ShopServiceError : public std::runtime_error {
+public:
+    explicit ShopServiceError(const QString &message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString &message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// What an online login needs to say who is logging in where.
+struct LoginRequest {
+    QString userId;
+    QString passwordMd5;
+    QString terminalKey;
+    QString databaseName;
+};
+
+// Outcome of the login call: unreachable (no answer at all) or an answer holding the login
+// result row (user_id, user_name, pos_qs, CK_ID, CK_NAME, ZD_ID, ZD_NAME, DB, ZD_T, ZD_KEY,
+// param, serverdate), no row for a wrong user or password, or a row whose first field is
+// ERRID (with ERRMSG) when the stand-alone database could not be started.
+struct LoginReply {
+    bool reachable = false;
+    ResultSet rows;
+};
+
+class ShopService {
+public:
+    virtual ~ShopService() = default;
+
+    // Runs one batch. Returns "Y" on success, else the server's message (a duplicate slip
+    // header contains "PK_D712"). A server that cannot be reached within timeoutSeconds
+    // gives a reply that is not "Y" and marks the call unusable (see lastCallReachedServer).
+    virtual QString posExecSql(const QString &code, const QString &key, const QString &operation,
+                               const QString &sql, int timeoutSeconds) = 0;
+
+    // Runs a query into `out`. False when the server was unusable (not reached, or the
+    // query failed); `out` is then left empty with no columns.
+    virtual bool posOpenSql(ResultSet &out, const QString &sql) = 0;
+
+    // The login call.
+    virtual LoginReply thrGetLogin(const LoginRequest &request) = 0;
+
+    // Draws a new member card number of `length` characters for operation `code`.
+    // Empty when the server could not be reached.
+    virtual QString getNoId(const QString &code, const QString &key, int length) = 0;
+
+    // Sends a message-service message: kind "0" is the keep-alive, "Connect" announces a
+    // session with nine text fields. False when the message service did not take it.
+    virtual bool tcpSend(const QString &kind, const QStringList &fields) = 0;
+
+    // True when the last call got an answer from the server (a refusal is still an answer).
+    virtual bool lastCallReachedServer() const = 0;
+
+    // Bytes sent and received by the last call (synchronisation sums them).
+    qint64 lastBytesSent() const { return lastBytesSent_; }
+    qint64 lastBytesReceived() const { return lastBytesReceived_; }
+
+    // ExecSql: like posExecSql but throws ShopServiceError with the reply when it is not "Y".
+    QString execSql(const QString &code, const QString &key, const QString &operation,
+                    const QString &sql, int timeoutSeconds);
+    // opensql / opensqlqry: a query with the "719" code; false on failure.
+    bool openSql(ResultSet &out, const QString &sql) { return posOpenSql(out, sql); }
+
+protected:
+    void setLastBytes(qint64 sent, qint64 received)
+    {
+        lastBytesSent_ = sent;
+        lastBytesReceived_ = received;
+    }
+
+private:
+    qint64 lastBytesSent_ = 0;
+    qint64 lastBytesReceived_ = 0;
+};
+
+} // namespace vorel
