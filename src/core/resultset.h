@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <memory>
 
 #include "core/money.h"
 
@@ -46,13 +47,14 @@ public:
     explicit ResultSet(QList<Column> columns);
 
     // Columns
-    void setColumns(QList<Column> columns); // drops all rows
-    int addColumn(const QString &name, FieldType type);
+    void setColumns(QList<Column> columns); // drops all rows and the filter
+    int addColumn(const QString &name, FieldType type); // existing rows get a null value
     int columnCount() const { return static_cast<int>(columns_.size()); }
     const Column &column(int i) const { return columns_.at(i); }
     const QList<Column> &columns() const { return columns_; }
     int columnIndex(const QString &name) const; // -1 when absent
     bool hasColumn(const QString &name) const { return columnIndex(name) >= 0; }
+    void renameColumn(int i, const QString &name) { columns_[i].name = name; }
 
     // Rows (raw, unfiltered indexes)
     void appendRow(QVariantList values); // padded or cut to the column count
@@ -66,10 +68,13 @@ public:
     // Navigation over the visible (filtered) rows
     int rowCount() const;          // visible rows
     bool isEmpty() const { return rowCount() == 0; }
+    // As on a client data set: first() sets bof(), last() sets eof() (the cursor stays on the
+    // last row), next() past the end and prior() before the start only set the flag.
+    // Appending to a set without a current row puts the cursor on the first row.
     bool first();
     bool last();
     bool next();                   // false and eof() at the end
-    bool prior();
+    bool prior();                  // false and bof() at the start
     bool eof() const;
     bool bof() const { return bof_; }
     int recNo() const { return cursor_; }      // 0-based among visible rows, -1 when empty
@@ -81,10 +86,15 @@ public:
     Field field(int column) const;
     QVariant value(const QString &name) const { return field(name).variant(); }
     void setValue(const QString &name, const QVariant &v); // on the current row
+    // A changed row that no longer passes the filter leaves the view; the cursor then moves
+    // to the row that took its place.
 
     // Filter: comparisons "col op value" (op = <> != < <= > >=), values numbers or
-    // 'quoted text', joined by AND / OR (AND binds tighter), parentheses allowed.
-    // Returns false (and leaves the previous filter) when the text cannot be read.
+    // 'quoted text' (a doubled quote stands for one), joined by AND / OR (AND binds tighter,
+    // keywords in any case), parentheses allowed. A number compares numerically with a value
+    // that reads as a number (null reads as 0), anything else compares as text. Returns false
+    // (and leaves the previous filter) when the text cannot be read or names a missing
+    // column. An empty text clears the filter. Setting or clearing moves to the first row.
     bool setFilter(const QString &expression);
     void clearFilter();
     QString filter() const { return filterText_; }
@@ -100,6 +110,11 @@ private:
     struct FilterNode;
     void rebuildVisible();
     bool rowMatches(int rawRow) const;
+    void moveToFirst();
+    // After the visible rows changed: back onto `rawRow` if it is still visible, else onto
+    // visible index `fallback` (clamped).
+    void restoreCursor(int rawRow, int fallback);
+    void setColumnsKeepingRows(const QList<Column> &columns);
 
     QList<Column> columns_;
     QList<QVariantList> rows_;

@@ -1,0 +1,95 @@
+#pragma once
+// A database the T-SQL engine runs batches on. Two implementations: SQLite (the stand-alone
+// edition and a single shop) and PostgreSQL (a chain). A backend is one connection and is
+// used by one thread at a time; the server keeps one per worker.
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <memory>
+#include <stdexcept>
+
+#include "core/resultset.h"
+
+namespace vorel::sql {
+
+enum class BackendKind { SQLite, PostgreSQL };
+
+// What the engine needs to know of a column to rewrite statements by type.
+enum class SqlType { Text, Integer, Decimal, DateTime, Unknown };
+
+struct CatalogColumn {
+    QString name; // as the schema spells it (upper case for the shop schema)
+    SqlType type = SqlType::Unknown;
+};
+
+// Tables and views of the database with their columns in order. Names are looked up
+// without regard to case.
+class Catalog {
+public:
+    void addTable(const QString &table, QList<CatalogColumn> columns);
+    const QList<CatalogColumn> *columns(const QString &table) const; // nullptr when unknown
+    // Type of `column` in `table`; Unknown when either is unknown.
+    SqlType columnType(const QString &table, const QString &column) const;
+    // The schema's own spelling of a column name seen anywhere in the catalogue
+    // (PostgreSQL hands names back folded to lower case).
+    QString canonicalColumnName(const QString &anyCase) const;
+    bool isEmpty() const { return tables_.isEmpty(); }
+
+private:
+    QHash<QString, QList<CatalogColumn>> tables_;  // key: lower-case table name
+    QHash<QString, QString> canonicalColumns_;     // key: lower-case column name
+};
+
+// A failed statement. `message` is the database's own text; the engine rephrases it for
+// the till (a duplicate primary key names PK_<TABLE>).
+struct DbError : std::runtime_error {
+    enum class Kind {
+        Other,
+        DuplicateKey,     // unique or primary key violated
+        Busy,             // locked / could not serialise: the whole batch may be retried
+        ConnectionLost,   // the connection is gone
+        Raised,           // raised on purpose by a trigger (message is for the user)
+    };
+    DbError(Kind k, QString msg, QString tbl = {}, QString constraintName = {})
+        : std::runtime_error(msg.toStdString()), kind(k), message(std::move(msg)),
+          table(std::move(tbl)), constraint(std::move(constraintName)) {}
+    Kind kind;
+    QString message;
+    QString table;      // the table a key violation happened in, when known
+    QString constraint; // the constraint's name, when known
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual BackendKind kind() const = 0;
+
+    // Transactions. `forWriting` lets SQLite take the write lock up front (BEGIN IMMEDIATE)
+    // so two writers never deadlock on the upgrade; PostgreSQL ignores it.
+    virtual void begin(bool forWriting) = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0; // never throws; a no-op outside a transaction
+
+    // Runs one statement in the backend's own dialect. When it returns rows and `rows` is
+    // given, fills it (column names as the database reports them) and returns true; returns
+    // false for a statement that returns no rows. Throws DbError.
+    virtual bool execute(const QString &sql, ResultSet *rows) = 0;
+
+    // Rows changed by the last INSERT/UPDATE/DELETE.
+    virtual qint64 changedRows() const = 0;
+
+    // Reads the tables and views with their columns and types.
+    virtual Catalog loadCatalog() = 0;
+
+    // Runs a script of several statements (schema set-up), outside the engine.
+    virtual void executeScript(const QString &script) = 0;
+};
+
+// Opens a backend from a location: a SQLite file path, or a "postgresql://..." /
+// "postgres://..." URI or a libpq "host=... dbname=..." string. Throws DbError with a
+// readable message when it cannot be opened.
+std::unique_ptr<Backend> openBackend(const QString &location);
+bool isPostgresLocation(const QString &location);
+
+} // namespace vorel::sql

@@ -1,0 +1,59 @@
+#pragma once
+// The T-SQL engine: takes a batch as the till writes it for the shop database (IF [NOT]
+// EXISTS ... ELSE ..., BEGIN ... END, RAISERROR, TOP, getdate(), ...), translates it once
+// for the backend, and runs the whole batch as one transaction.
+
+#include <QString>
+#include <memory>
+
+#include "core/clock.h"
+#include "core/resultset.h"
+#include "sqlengine/backend.h"
+
+namespace vorel::sql {
+
+class TranslationCache;
+
+struct BatchResult {
+    // "Y" when the batch committed; otherwise the message for the user (the RAISERROR text,
+    // or the database error as the till expects it, e.g. naming PK_D712).
+    QString reply;
+    bool ok() const { return reply == QStringLiteral("Y"); }
+    // The rows of the last statement that returned rows.
+    bool hasRows = false;
+    ResultSet rows;
+};
+
+class Engine {
+public:
+    // `cache` may be shared between the engines of several connections (it is thread-safe);
+    // without one the engine keeps its own.
+    Engine(Backend &backend, const Clock &clock, std::shared_ptr<TranslationCache> cache = {});
+    ~Engine();
+    Engine(const Engine &) = delete;
+    Engine &operator=(const Engine &) = delete;
+
+    // Runs a batch in one transaction.
+    BatchResult run(const QString &batch);
+
+    // Opens a query: runs the batch and hands back the rows of its last row-returning
+    // statement. False with `error` filled when the batch failed.
+    bool query(const QString &batch, ResultSet &out, QString *error = nullptr);
+
+    // Translation only (for tests and the benchmark): the backend statements of a batch
+    // with control flow flattened into comments. Throws TranslationError.
+    QString explain(const QString &batch);
+
+    // Reads the catalogue again (after the schema changed) and forgets cached translations.
+    void reloadCatalog();
+
+    Backend &backend() { return backend_; }
+
+private:
+    Backend &backend_;
+    const Clock &clock_;
+    std::shared_ptr<TranslationCache> cache_;
+    std::shared_ptr<const Catalog> catalog_;
+};
+
+} // namespace vorel::sql

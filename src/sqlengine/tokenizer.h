@@ -1,0 +1,45 @@
+#pragma once
+// Splits a T-SQL batch into tokens. Never relies on whitespace: "wl_id<>'Z'GROUP BY" and
+// "SELECT D1809. *   FROM" come out as the tokens a reader sees.
+
+#include <QList>
+#include <QString>
+#include <stdexcept>
+
+namespace vorel::sql {
+
+enum class TokenKind {
+    Word,        // keyword or plain identifier: SELECT, d712, getdate
+    QuotedName,  // [bracketed] or "double quoted" identifier; text holds the bare name
+    String,      // 'text' (N'text' too); text holds the value with doubled quotes undone
+    Number,      // 12, 12.50, .5, 1e3
+    Variable,    // @name or @@name
+    Operator,    // = <> != < <= > >= + - * / % || ! ~ & | ^
+    LParen,
+    RParen,
+    Comma,
+    Dot,
+    Semicolon,
+};
+
+struct Token {
+    TokenKind kind;
+    QString text;        // see TokenKind
+    int position = 0;    // offset of the token in the batch
+    bool national = false; // N'...' string
+
+    bool is(TokenKind k) const { return kind == k; }
+    // Case-insensitive keyword test for Word tokens.
+    bool isWord(const char *upperKeyword) const;
+    bool isOp(const char *op) const { return kind == TokenKind::Operator && text == QLatin1String(op); }
+};
+
+struct TranslationError : std::runtime_error {
+    explicit TranslationError(const QString &m) : std::runtime_error(m.toStdString()), message(m) {}
+    QString message;
+};
+
+// Throws TranslationError for an unterminated string, bracket or comment.
+QList<Token> tokenize(const QString &batch);
+
+} // namespace vorel::sql
