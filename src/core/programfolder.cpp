@@ -1,0 +1,130 @@
+#include "core/programfolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace vorel {
+
+namespace {
+
+const QLatin1String HomeOption("--home");
+const QLatin1String HomeOptionWithValue("--home=");
+
+QString withForwardSlashes(QString name)
+{
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return name;
+}
+
+// The spelling `part` has inside `folder`: itself when that exists, else the first entry
+// equal to it apart from case, else `part` unchanged.
+QString spellingOnDisk(const QString &folder, const QString &part)
+{
+    if (QFileInfo::exists(folder + QLatin1Char('/') + part))
+        return part;
+    const QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
+    for (const QString &candidate : names) {
+        if (candidate.compare(part, Qt::CaseInsensitive) == 0)
+            return candidate;
+    }
+    return part;
+}
+
+QString executableFolder(const QStringList &arguments)
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (!self.isEmpty())
+        return QFileInfo(self).absolutePath();
+    return arguments.isEmpty() ? QString() : QFileInfo(arguments.first()).absolutePath();
+}
+
+} // namespace
+
+ProgramFolderChoice chooseProgramFolder(const ProgramFolderInputs &in)
+{
+    if (!in.homeArgument.trimmed().isEmpty())
+        return {QDir::cleanPath(in.homeArgument), ProgramFolderSource::Argument};
+    if (!in.homeEnvironment.trimmed().isEmpty())
+        return {QDir::cleanPath(in.homeEnvironment), ProgramFolderSource::Environment};
+    if (in.executableFolderWritable && !in.executableFolder.trimmed().isEmpty())
+        return {QDir::cleanPath(in.executableFolder), ProgramFolderSource::ExecutableFolder};
+    return {QDir::cleanPath(in.userDataFolder), ProgramFolderSource::UserData};
+}
+
+QString homeArgument(const QStringList &arguments)
+{
+    QString home;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        if (arg == HomeOption && i + 1 < arguments.size())
+            home = arguments.at(++i);
+        else if (arg.startsWith(HomeOptionWithValue))
+            home = arg.mid(HomeOptionWithValue.size());
+    }
+    return home;
+}
+
+ProgramFolder::ProgramFolder(const QString &root, ProgramFolderSource source)
+    : root_(QDir::cleanPath(QDir(root).absolutePath())), source_(source)
+{
+}
+
+ProgramFolder ProgramFolder::locate(const QStringList &arguments)
+{
+    ProgramFolderInputs in;
+    in.homeArgument = homeArgument(arguments);
+    in.homeEnvironment = qEnvironmentVariable("VOREL_HOME");
+    in.executableFolder = executableFolder(arguments);
+    in.executableFolderWritable =
+        !in.executableFolder.isEmpty() && QFileInfo(in.executableFolder).isWritable();
+    in.userDataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+
+    const ProgramFolderChoice choice = chooseProgramFolder(in);
+    QDir().mkpath(choice.path);
+    return ProgramFolder(choice.path, choice.source);
+}
+
+QString ProgramFolder::path(const QString &name) const
+{
+    const QString relative = withForwardSlashes(name);
+    if (QDir::isAbsolutePath(relative))
+        return QDir::cleanPath(relative);
+
+    QString current = root_;
+    bool onDisk = true; // whether `current` is an existing folder we can look into
+    for (const QString &part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        const QString actual = onDisk ? spellingOnDisk(current, part) : part;
+        current += QLatin1Char('/') + actual;
+        onDisk = onDisk && QFileInfo(current).isDir();
+    }
+    return QDir::cleanPath(current);
+}
+
+QStringList ProgramFolder::glob(const QString &pattern) const
+{
+    const QString normalized = withForwardSlashes(pattern);
+    const qsizetype slash = normalized.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0 ? root_ : path(normalized.left(slash));
+    const QString filePattern = normalized.mid(slash + 1);
+    if (filePattern.isEmpty())
+        return {};
+    // QDir filters ignore case unless told otherwise.
+    return QDir(folder).entryList(QStringList{filePattern}, QDir::Files,
+                                  QDir::Name | QDir::IgnoreCase);
+}
+
+QString ProgramFolder::ensureFolder(const QString &name) const
+{
+    const QString folder = path(name);
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+        return {};
+    return folder;
+}
+
+} // namespace vorel

@@ -1,0 +1,144 @@
+#include "core/clock.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace vorel {
+namespace {
+
+QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms));
+}
+
+TEST(ClockFake, MovesOnlyWhenTold)
+{
+    FakeClock clock(at(2026, 12, 31, 23, 59, 59));
+    EXPECT_EQ(clock.now(), at(2026, 12, 31, 23, 59, 59));
+    EXPECT_EQ(clock.now(), clock.now());
+
+    clock.advanceMs(999);
+    EXPECT_EQ(clock.now(), at(2026, 12, 31, 23, 59, 59, 999));
+    clock.advanceMs(1);
+    EXPECT_EQ(clock.now(), at(2027, 1, 1)); // across the year end
+    clock.advanceSeconds(-1);
+    EXPECT_EQ(clock.now(), at(2026, 12, 31, 23, 59, 59));
+    clock.advanceSeconds(24 * 3600);
+    EXPECT_EQ(clock.now(), at(2027, 1, 1, 23, 59, 59));
+    clock.set(at(2024, 2, 29, 8));
+    EXPECT_EQ(clock.now(), at(2024, 2, 29, 8));
+    EXPECT_EQ(clock.setCalls(), 0); // set() is the test's hand, not the till's request
+}
+
+TEST(ClockFake, SetSystemTime)
+{
+    const struct {
+        const char *name;
+        bool allowed;
+        QDateTime target;
+        bool accepted;
+    } cases[] = {
+        {"allowed", true, at(2026, 3, 15, 10, 30), true},
+        {"refused by the platform", false, at(2026, 3, 15, 10, 30), false},
+        {"invalid time", true, QDateTime(), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QDateTime start = at(2026, 1, 1, 9);
+        FakeClock clock(start);
+        clock.setAllowSystemTimeChange(c.allowed);
+        EXPECT_EQ(clock.setSystemTime(c.target), c.accepted);
+        EXPECT_EQ(clock.now(), c.accepted ? c.target : start);
+        EXPECT_EQ(clock.setCalls(), 1);
+    }
+}
+
+TEST(ClockFormat, FormatsWithZeroPadding)
+{
+    EXPECT_EQ(formatDateTime(at(2026, 1, 2, 3, 4, 5, 678)), "2026-01-02 03:04:05");
+    EXPECT_EQ(formatDateTime(at(2026, 12, 31, 23, 59, 59)), "2026-12-31 23:59:59");
+    EXPECT_EQ(formatDate(QDate(2026, 7, 9)), "2026-07-09");
+}
+
+TEST(ClockFormat, ParseAcceptedForms)
+{
+    const struct {
+        const char *text;
+        QDateTime expected;
+    } cases[] = {
+        {"2026-01-02 03:04:05", at(2026, 1, 2, 3, 4, 5)},
+        {"  2026-01-02 03:04:05 ", at(2026, 1, 2, 3, 4, 5)},
+        {"2026-01-02T03:04:05", at(2026, 1, 2, 3, 4, 5)},
+        {"2026-01-02 03:04:05.250", at(2026, 1, 2, 3, 4, 5, 250)},
+        {"2026-01-02 03:04", at(2026, 1, 2, 3, 4)},
+        {"2026-01-02", at(2026, 1, 2)},
+        {"2024-02-29 12:00:00", at(2024, 2, 29, 12)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(parseDateTime(QString::fromLatin1(c.text)), c.expected);
+    }
+}
+
+TEST(ClockFormat, ParseRefusesBadInput)
+{
+    for (const char *text : {"", "   ", "yesterday", "2026-13-01 00:00:00", "2026-02-30",
+                             "2025-02-29 10:00:00", "2026-01-01 25:00:00", "2026-01-01 10:60:00",
+                             "2026/01/01 10:00:00", "01-01-2026", "2026-01-01 10:00:00 x"}) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(parseDateTime(QString::fromLatin1(text)).isValid());
+    }
+}
+
+TEST(ClockFormat, RoundTrip)
+{
+    for (const QDateTime &t : {at(2026, 1, 1), at(2026, 6, 30, 12, 34, 56), at(1999, 12, 31, 23, 59, 59),
+                               at(2100, 2, 28, 0, 0, 1)}) {
+        SCOPED_TRACE(formatDateTime(t).toStdString());
+        EXPECT_EQ(parseDateTime(formatDateTime(t)), t);
+        EXPECT_EQ(formatDateTime(parseDateTime(formatDateTime(t))), formatDateTime(t));
+    }
+}
+
+// Runs the test body with the process in another time zone and puts the old one back.
+class ClockTimeZone : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (const char *tz = std::getenv("TZ"))
+            saved_ = std::string(tz);
+        ::setenv("TZ", "Asia/Shanghai", 1);
+        ::tzset();
+    }
+    void TearDown() override
+    {
+        if (saved_)
+            ::setenv("TZ", saved_->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    std::optional<std::string> saved_;
+};
+
+TEST_F(ClockTimeZone, LocalTimeIsWhatTheTillShows)
+{
+    // 2026-01-01 00:00:00 UTC is eight in the morning in Shanghai.
+    const qint64 newYearUtc = 1767225600;
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(newYearUtc);
+    EXPECT_EQ(formatDateTime(local), "2026-01-01 08:00:00");
+    EXPECT_EQ(formatDate(local.date()), "2026-01-01");
+
+    const QDateTime parsed = parseDateTime(QStringLiteral("2026-01-01 08:00:00"));
+    EXPECT_EQ(parsed.toSecsSinceEpoch(), newYearUtc);
+    // One second before the local new year.
+    EXPECT_EQ(formatDateTime(QDateTime::fromSecsSinceEpoch(newYearUtc - 8 * 3600 - 1)),
+              "2025-12-31 23:59:59");
+}
+
+} // namespace
+} // namespace vorel

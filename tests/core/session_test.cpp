@@ -1,0 +1,311 @@
+#include "core/session.h"
+
+#include <gtest/gtest.h>
+
+namespace vorel {
+namespace {
+
+// A full parameter list of "1"s with one entry replaced.
+QString paramsWith(int index, const QString &value, int count = CompanyParams::MinEntries)
+{
+    QStringList entries(count, QStringLiteral("1"));
+    entries[index] = value;
+    return entries.join(QLatin1Char(','));
+}
+
+// ---- CompanyParams -------------------------------------------------------------------------
+
+struct ListCase {
+    const char *name;
+    QString text;
+    int size;
+    QList<std::pair<int, QString>> entries; // index, expected text
+};
+
+class CompanyParamsList : public testing::TestWithParam<ListCase> {};
+
+TEST_P(CompanyParamsList, SplitsTrimsAndPads)
+{
+    const ListCase &c = GetParam();
+    const CompanyParams p(c.text);
+    EXPECT_EQ(p.size(), c.size);
+    for (const auto &[index, expected] : c.entries)
+        EXPECT_EQ(p.entry(index), expected) << "entry " << index;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , CompanyParamsList,
+    testing::Values(
+        ListCase{"Empty", QString(), 30, {{0, "1"}, {29, "1"}}},
+        ListCase{"OnlyBlanks", QStringLiteral("   "), 30, {{0, "1"}, {1, "1"}}},
+        ListCase{"Short", QStringLiteral("0,2,x"), 30, {{0, "0"}, {1, "2"}, {2, "x"}, {3, "1"}, {29, "1"}}},
+        ListCase{"BlanksAroundEntries", QStringLiteral(" 0 ,\t5,  x y "), 30,
+                 {{0, "0"}, {1, "5"}, {2, "x y"}}},
+        ListCase{"BlankEntryReadsAsDefault", QStringLiteral("0,,  ,0"), 30,
+                 {{0, "0"}, {1, "1"}, {2, "1"}, {3, "0"}}},
+        ListCase{"TrailingComma", QStringLiteral("0,0,"), 30, {{1, "0"}, {2, "1"}}},
+        ListCase{"ExactlyThirty", paramsWith(29, QStringLiteral("9")), 30, {{28, "1"}, {29, "9"}}},
+        ListCase{"MoreThanThirtyKept", paramsWith(33, QStringLiteral("7"), 35), 35,
+                 {{33, "7"}, {34, "1"}, {35, "1"}}},
+        ListCase{"OutOfRangeReadsDefault", QStringLiteral("0"), 30, {{-1, "1"}, {30, "1"}, {1000, "1"}}}),
+    [](const testing::TestParamInfo<ListCase> &info) { return std::string(info.param.name); });
+
+// Which switch reads which entry, and that only the text "0" turns a switch off.
+struct SwitchCase {
+    const char *name;
+    int entry;
+    bool (CompanyParams::*read)() const;
+};
+
+class CompanyParamsSwitch : public testing::TestWithParam<SwitchCase> {};
+
+TEST_P(CompanyParamsSwitch, OnlyZeroClears)
+{
+    const SwitchCase &c = GetParam();
+    const struct {
+        QString value;
+        bool expected;
+    } values[] = {{"0", false}, {" 0 ", false}, {"1", true}, {"2", true}, {"x", true},
+                  {"00", true}, {"", true}};
+    for (const auto &v : values) {
+        const CompanyParams p(paramsWith(c.entry, v.value));
+        EXPECT_EQ((p.*c.read)(), v.expected) << "value '" << v.value.toStdString() << "'";
+    }
+    // No other entry moves the switch.
+    for (int other = 0; other < CompanyParams::MinEntries; ++other) {
+        if (other != c.entry) {
+            EXPECT_TRUE((CompanyParams(paramsWith(other, "0")).*c.read)()) << "entry " << other;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , CompanyParamsSwitch,
+    testing::Values(SwitchCase{"OfflineAllowed", 7, &CompanyParams::offlineAllowed},
+                    SwitchCase{"DiscountColumn", 5, &CompanyParams::showDiscountColumn},
+                    SwitchCase{"SalesSwitch6", 6, &CompanyParams::salesScreenSwitch6},
+                    SwitchCase{"SalesSwitch8", 8, &CompanyParams::salesScreenSwitch8},
+                    SwitchCase{"CheckDate", 20, &CompanyParams::checkDate}),
+    [](const testing::TestParamInfo<SwitchCase> &info) { return std::string(info.param.name); });
+
+TEST(CompanyParams, NumericEntries)
+{
+    const struct {
+        QString value;
+        int vipf;     // entry 21
+        int gparam29; // entry 29
+    } cases[] = {
+        {"0", 0, 0},   {"1", 1, 0},     {"2", 2, 4},    {"4", 4, 4},   {"5", 5, 5},
+        {"12", 12, 12}, {"x", 1, 4},    {" 7 ", 7, 7},  {"-3", -3, 4}, {"3.5", 1, 4},
+        {"00", 0, 4},  {"", 1, 0},      {"99999999999", 1, 4},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("value '" + c.value.toStdString() + "'");
+        EXPECT_EQ(CompanyParams(paramsWith(21, c.value)).vipf(), c.vipf);
+        EXPECT_EQ(CompanyParams(paramsWith(29, c.value)).gparam29(), c.gparam29);
+    }
+    // Missing entries read "1".
+    EXPECT_EQ(CompanyParams(QStringLiteral("0,0")).vipf(), 1);
+    EXPECT_EQ(CompanyParams(QStringLiteral("0,0")).gparam29(), 0);
+}
+
+TEST(CompanyParams, Gparam11IsEntryTenAsText)
+{
+    EXPECT_EQ(CompanyParams(paramsWith(10, QStringLiteral(" 2a "))).gparam11(), "2a");
+    EXPECT_EQ(CompanyParams(paramsWith(9, QStringLiteral("5"))).gparam11(), "1");
+}
+
+TEST(CompanyParams, DefaultEqualsEmptyText)
+{
+    EXPECT_EQ(CompanyParams(), CompanyParams(QString()));
+    EXPECT_EQ(CompanyParams().size(), CompanyParams::MinEntries);
+}
+
+// ---- CashierRights -------------------------------------------------------------------------
+
+// Seventeen "0"s with a "1" at the given 1-based character position.
+QString rightsWithOneAt(int position)
+{
+    QString text(17, QLatin1Char('0'));
+    text[position - 1] = QLatin1Char('1');
+    return text;
+}
+
+TEST(CashierRights, EachCharacterGrantsExactlyItsRight)
+{
+    for (int position = 1; position <= 17; ++position) {
+        SCOPED_TRACE("character " + std::to_string(position));
+        const CashierRights r(rightsWithOneAt(position));
+        EXPECT_EQ(r.mayUseTill(), position == 1);
+        EXPECT_EQ(r.mayRepairLocalStore(), position == 17);
+        for (int k = 1; k <= CashierRights::FlagCount; ++k)
+            EXPECT_EQ(r.flag(k), k + 1 == position) << "flag " << k;
+    }
+}
+
+TEST(CashierRights, Texts)
+{
+    const struct {
+        const char *text;
+        bool till;
+        QList<int> flags; // the flags that are set
+        bool repair;
+    } cases[] = {
+        {"", false, {}, false},
+        {"1", true, {}, false},
+        {"11", true, {1}, false},
+        {"0111", false, {1, 2, 3}, false},
+        {"1111111111111111", true, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, false},
+        {"11111111111111111", true, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, true},
+        {"100000000000000011111", true, {}, true}, // longer text: extra characters unused
+        {"1x2 1", true, {4}, false},
+        {" 11", false, {1, 2}, false}, // a leading blank is not skipped
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string("pos_qs '") + c.text + "'");
+        const CashierRights r(QString::fromLatin1(c.text));
+        EXPECT_EQ(r.mayUseTill(), c.till);
+        EXPECT_EQ(r.mayRepairLocalStore(), c.repair);
+        for (int k = 1; k <= CashierRights::FlagCount; ++k)
+            EXPECT_EQ(r.flag(k), c.flags.contains(k)) << "flag " << k;
+    }
+}
+
+TEST(CashierRights, FlagNumbersOutsideOneToFifteen)
+{
+    const CashierRights all(QString(30, QLatin1Char('1')));
+    EXPECT_FALSE(all.flag(0));
+    EXPECT_FALSE(all.flag(16));
+    EXPECT_FALSE(all.flag(-1));
+}
+
+// ---- Session -------------------------------------------------------------------------------
+
+SessionStart sampleStart()
+{
+    SessionStart s;
+    s.terminalId = QStringLiteral("003");
+    s.terminalName = QStringLiteral("前台");
+    s.warehouseId = QStringLiteral("01");
+    s.warehouseName = QStringLiteral("总店");
+    s.loginGuid = QStringLiteral("{6f1c0c7e-0a4b-4e4e-9a51-2b8c7d1e0f11}");
+    QStringList params(30, QStringLiteral("1"));
+    params[7] = QStringLiteral("0");
+    params[10] = QStringLiteral("3");
+    params[20] = QStringLiteral("0");
+    params[21] = QStringLiteral("10");
+    params[29] = QStringLiteral("8");
+    s.companyParams = params.join(QLatin1Char(','));
+    s.rights = QStringLiteral("10100000000000011");
+    s.shiftEnabled = true;
+    return s;
+}
+
+TEST(Session, FreshSessionMatchesEmptyCompanyParams)
+{
+    // Before any login the company values must agree with an empty parameter text.
+    Session fresh;
+    Session applied;
+    applied.applyCompanyParams(QString());
+    EXPECT_EQ(fresh.company.params, applied.company.params);
+    EXPECT_EQ(fresh.company.gparam11, applied.company.gparam11);
+    EXPECT_EQ(fresh.company.checkDate, applied.company.checkDate);
+    EXPECT_EQ(fresh.company.vipf, applied.company.vipf);
+    EXPECT_EQ(fresh.company.gparam29, applied.company.gparam29);
+    EXPECT_EQ(fresh.connection.offlineAllowed, applied.connection.offlineAllowed);
+    EXPECT_FALSE(fresh.connection.loginFlag);
+}
+
+TEST(Session, ApplyCompanyParamsReplacesEveryDerivedValue)
+{
+    Session s;
+    s.applyCompanyParams(sampleStart().companyParams);
+    EXPECT_FALSE(s.connection.offlineAllowed);
+    EXPECT_EQ(s.company.gparam11, "3");
+    EXPECT_FALSE(s.company.checkDate);
+    EXPECT_EQ(s.company.vipf, 10);
+    EXPECT_EQ(s.company.gparam29, 8);
+    EXPECT_EQ(s.company.params.entry(21), "10");
+
+    // A second shop's parameters overwrite, nothing of the first remains.
+    s.applyCompanyParams(QStringLiteral("1,1,1,1,1,1,1,1,1,1,x"));
+    EXPECT_TRUE(s.connection.offlineAllowed);
+    EXPECT_EQ(s.company.gparam11, "x");
+    EXPECT_TRUE(s.company.checkDate);
+    EXPECT_EQ(s.company.vipf, 1);
+    EXPECT_EQ(s.company.gparam29, 0);
+}
+
+TEST(Session, StartFillsTerminalRightsAndParams)
+{
+    Session s;
+    s.identity.userId = QStringLiteral("02");
+    const SessionStart start = sampleStart();
+    s.startSession(start);
+
+    EXPECT_EQ(s.terminal.terminalId, "003");
+    EXPECT_EQ(s.terminal.terminalName, start.terminalName);
+    EXPECT_EQ(s.terminal.warehouseId, "01");
+    EXPECT_EQ(s.terminal.warehouseName, start.warehouseName);
+    EXPECT_EQ(s.terminal.loginGuid, start.loginGuid);
+    EXPECT_TRUE(s.terminal.shiftEnabled);
+    EXPECT_TRUE(s.terminal.rights.mayUseTill());
+    EXPECT_TRUE(s.terminal.rights.flag(2));
+    EXPECT_FALSE(s.terminal.rights.flag(1));
+    EXPECT_TRUE(s.terminal.rights.flag(15));
+    EXPECT_TRUE(s.terminal.rights.mayRepairLocalStore());
+    EXPECT_FALSE(s.connection.offlineAllowed);
+    EXPECT_EQ(s.company.vipf, 10);
+    EXPECT_TRUE(s.connection.loginFlag);
+    EXPECT_EQ(s.identity.userId, "02"); // the login set it; starting keeps it
+}
+
+TEST(Session, LogoutThenNextCashier)
+{
+    Session s;
+    s.identity.userId = QStringLiteral("02");
+    s.identity.userName = QStringLiteral("王");
+    s.identity.pwdMd5 = QStringLiteral("c4ca4238a0b923820dcc509a6f75849b");
+    s.startSession(sampleStart());
+    s.terminal.onDuty = true;
+
+    s.endSession();
+    EXPECT_FALSE(s.connection.loginFlag);
+    EXPECT_FALSE(s.terminal.onDuty);
+    EXPECT_TRUE(s.terminal.loginGuid.isEmpty());
+    EXPECT_TRUE(s.identity.userId.isEmpty());
+    EXPECT_TRUE(s.identity.userName.isEmpty());
+    EXPECT_TRUE(s.identity.pwdMd5.isEmpty());
+    EXPECT_FALSE(s.terminal.rights.mayUseTill());
+    EXPECT_FALSE(s.terminal.rights.flag(15));
+    // The terminal stays what it is between two cashiers.
+    EXPECT_EQ(s.terminal.terminalId, "003");
+
+    SessionStart next = sampleStart();
+    next.rights = QStringLiteral("11");
+    next.loginGuid = QStringLiteral("{second}");
+    next.shiftEnabled = false;
+    s.startSession(next);
+    EXPECT_TRUE(s.connection.loginFlag);
+    EXPECT_EQ(s.terminal.loginGuid, "{second}");
+    EXPECT_TRUE(s.terminal.rights.flag(1));
+    EXPECT_FALSE(s.terminal.rights.flag(15));
+    EXPECT_FALSE(s.terminal.rights.mayRepairLocalStore());
+    EXPECT_FALSE(s.terminal.shiftEnabled);
+}
+
+TEST(Session, AmountDisplayFormatFollowsDecimals)
+{
+    const struct {
+        int decimals;
+        const char *format;
+    } cases[] = {{0, "0"}, {1, "0.0"}, {2, "0.00"}};
+    Session s;
+    for (const auto &c : cases) {
+        s.formats.amountDecimals = c.decimals;
+        EXPECT_EQ(s.amountDisplayFormat(), QLatin1String(c.format)) << c.decimals;
+    }
+}
+
+} // namespace
+} // namespace vorel
