@@ -70,6 +70,8 @@ void IniFile::load()
 
 bool IniFile::reloadForWrite()
 {
+    if (batchDepth_ > 0)
+        return !batchUnreadable_;
     QFile file(path_);
     if (!file.exists()) {
         lines_.clear();
@@ -192,8 +194,30 @@ bool IniFile::save() const
     return file.commit();
 }
 
+IniFile::Batch::Batch(IniFile &file) : file_(file)
+{
+    if (file_.batchDepth_++ == 0) {
+        file_.batchUnreadable_ = !file_.reloadForWrite();
+        file_.batchBefore_ = file_.lines_;
+    }
+}
+
+bool IniFile::Batch::commit()
+{
+    if (!open_)
+        return true;
+    open_ = false;
+    if (--file_.batchDepth_ > 0)
+        return true;
+    if (file_.batchUnreadable_)
+        return false;
+    return file_.saveOrRevert(std::move(file_.batchBefore_));
+}
+
 bool IniFile::saveOrRevert(std::vector<Line> before)
 {
+    if (batchDepth_ > 0)
+        return true; // the batch saves
     if (save())
         return true;
     // The document keeps showing what the file holds.

@@ -444,11 +444,12 @@ DeviceSettings TerminalSettings::deviceSettings(Defaults which) const
 bool TerminalSettings::writeDeviceSettings(const DeviceSettings &d)
 {
     IniFile ini(path_);
+    IniFile::Batch batch(ini);
     const auto b = [&](const char *name, bool v) { return ini.writeBool(kPos, key(name), v); };
     const auto s = [&](const char *name, const QString &v) { return ini.writeString(kPos, key(name), v); };
     const auto i = [&](const char *name, int v) { return ini.writeInt(kPos, key(name), v); };
 
-    return b("CHK1", d.printerEnabled) && b("CHK2", d.displayEnabled) && b("CHK3", d.drawerEnabled)
+    const bool written = b("CHK1", d.printerEnabled) && b("CHK2", d.displayEnabled) && b("CHK3", d.drawerEnabled)
         && b("CHK31", d.rawPrinting) && b("CHK32", d.driverPrinting)
         && b("CHK33", d.printAtSettlement) && b("CHK34", d.printWhileScanning)
         && b("CHK35", d.printNextHeading) && b("CHK36", d.printToggleAtStart)
@@ -457,6 +458,7 @@ bool TerminalSettings::writeDeviceSettings(const DeviceSettings &d)
         && i("cmb7", d.drawerConnection) && s("cmb8", d.drawerCommand)
         && ini.writeFloat(kPos, key("NUM1"), d.receiptDelaySeconds)
         && i("font_title", d.titleFontSize) && i("font_d", d.lineFontSize);
+    return batch.commit() && written;
 }
 
 // --- POSGRIDWIDTH
@@ -484,14 +486,17 @@ std::optional<GridLayout> TerminalSettings::gridLayout(const GridLayout &current
 bool TerminalSettings::writeGridLayout(const GridLayout &layout)
 {
     IniFile ini(path_);
-    for (int c = 0; c < GridLayout::ColumnCount; ++c) {
-        if (GridLayout::hasStoredWidth(c) && !ini.writeInt(kGrid, gridWidthKey(c), layout.widths[static_cast<size_t>(c)]))
-            return false;
+    IniFile::Batch batch(ini);
+    bool written = true;
+    for (int c = 0; c < GridLayout::ColumnCount && written; ++c) {
+        if (GridLayout::hasStoredWidth(c))
+            written = ini.writeInt(kGrid, gridWidthKey(c), layout.widths[static_cast<size_t>(c)]);
     }
-    return ini.writeInt(kGrid, key("FONT"), layout.fontSize)
+    written = written && ini.writeInt(kGrid, key("FONT"), layout.fontSize)
         && ini.writeInt(kGrid, key("TITFONT"), layout.titleFontSize)
         && ini.writeBool(kGrid, key("COLUNM1V"), layout.column1Visible)
         && ini.writeBool(kGrid, key("COLUNM14V"), layout.column14Visible);
+    return batch.commit() && written;
 }
 
 // --- user preferences

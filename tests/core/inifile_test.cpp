@@ -311,3 +311,36 @@ TEST_F(IniFileTest, AnUnreadableFileIsNotOverwritten)
     EXPECT_FALSE(ini.writeInt(QStringLiteral("POS"), QStringLiteral("k"), 1));
     EXPECT_TRUE(QFileInfo(file()).isDir());
 }
+
+// A batch of writes lands as one save: nothing reaches the file before the commit, all of
+// it after, and a second handle on the file sees the whole batch.
+TEST(IniFileBatch, SavesOnceAtCommit)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("VOREL.DLL"));
+    vorel::IniFile ini(path);
+    {
+        vorel::IniFile::Batch batch(ini);
+        ASSERT_TRUE(ini.writeString(QStringLiteral("POS"), QStringLiteral("cmb1"), QStringLiteral("COM2")));
+        ASSERT_TRUE(ini.writeInt(QStringLiteral("POS"), QStringLiteral("cmb6"), 80));
+        EXPECT_FALSE(QFile::exists(path));
+        EXPECT_TRUE(batch.commit());
+    }
+    const vorel::IniFile other(path);
+    EXPECT_EQ(other.readString(QStringLiteral("pos"), QStringLiteral("CMB1")), QStringLiteral("COM2"));
+    EXPECT_EQ(other.readInt(QStringLiteral("pos"), QStringLiteral("cmb6"), 0), 80);
+}
+
+TEST(IniFileBatch, UnwritablePlaceFailsAtCommitAndLeavesNothing)
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString path = dir.filePath(QStringLiteral("file/VOREL.DLL"));
+    vorel::IniFile ini(path);
+    vorel::IniFile::Batch batch(ini);
+    ini.writeInt(QStringLiteral("POS"), QStringLiteral("cmb6"), 80);
+    EXPECT_FALSE(batch.commit());
+    EXPECT_FALSE(QFile::exists(path));
+}
