@@ -4,6 +4,8 @@
 #include <QSet>
 #include <map>
 
+#include "core/clock.h"
+
 namespace vorel::sql {
 
 namespace {
@@ -106,7 +108,7 @@ public:
     QString sql() { return render(a_, b_, nullptr); }
 
 private:
-    enum class EditKind { Top, DateAdd, Concat, CastNumeric, NumberLiteral, DropTokens };
+    enum class EditKind { Top, DateAdd, Concat, CastNumeric, Literal, DropTokens };
     struct Edit {
         EditKind kind;
         int a;
@@ -398,11 +400,30 @@ private:
         return out;
     }
 
+    // A quoted value stored into a column of type `target`: numbers lose their quotes and
+    // blanks; on SQLite, where date-times are text, a date is stored in the one full form
+    // "YYYY-MM-DD hh:mm:ss" so that text comparisons of dates keep working.
+    void planStoredLiteral(Span value, SqlType target)
+    {
+        if (!value.valid() || value.b - value.a != 1 || !t_[value.a].is(TokenKind::String))
+            return;
+        if (target == SqlType::DateTime && kind_ == BackendKind::SQLite) {
+            const QDateTime when = parseDateTime(t_[value.a].text);
+            if (when.isValid()) {
+                Edit e{EditKind::Literal, value.a, value.b};
+                e.number = quoteString(formatDateTime(when));
+                addEdit(std::move(e));
+            }
+            return;
+        }
+        planNumberLiteral(value, target);
+    }
+
     void planNumberLiteral(Span value, SqlType target)
     {
         if (!value.valid() || value.b - value.a != 1 || !t_[value.a].is(TokenKind::String) || !isNumeric(target))
             return;
-        Edit e{EditKind::NumberLiteral, value.a, value.b};
+        Edit e{EditKind::Literal, value.a, value.b};
         e.number = numberFromString(t_[value.a].text, target);
         addEdit(std::move(e));
     }
@@ -500,7 +521,7 @@ private:
                 }
                 if (t_[i].is(TokenKind::Comma) || i == close) {
                     if (col < columns.size())
-                        planNumberLiteral({start, i}, cat_.columnType(table, columns[col]));
+                        planStoredLiteral({start, i}, cat_.columnType(table, columns[col]));
                     ++col;
                     start = i + 1;
                 }
@@ -545,7 +566,7 @@ private:
                     addEdit(Edit{EditKind::DropTokens, start, start + 2});
                 }
                 if (eq < i && eq > start)
-                    planNumberLiteral({eq + 1, i}, cat_.columnType(table, t_[eq - 1].text));
+                    planStoredLiteral({eq + 1, i}, cat_.columnType(table, t_[eq - 1].text));
                 start = i + 1;
                 if (atEnd)
                     break;
@@ -678,7 +699,7 @@ private:
             return QStringLiteral("||");
         case EditKind::CastNumeric:
             return QStringLiteral("CAST(%1 AS %2)").arg(render(e.a, e.b, &e), e.castType);
-        case EditKind::NumberLiteral:
+        case EditKind::Literal:
             return e.number;
         case EditKind::DropTokens:
             return QString();
