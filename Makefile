@@ -23,8 +23,9 @@ build: configure
 run: build
 	@scripts/run-till $(BUILD_DIR)
 
+# The tests run against a throwaway PostgreSQL cluster as well as on SQLite.
 test: build
-	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	scripts/with-test-postgres sh -c 'cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600'
 
 bench: build
 	@scripts/run-bench $(BUILD_DIR)
