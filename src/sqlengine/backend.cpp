@@ -1,0 +1,71 @@
+#include "sqlengine/backend.h"
+
+#include "sqlengine/pgbackend.h"
+#include "sqlengine/sqlitebackend.h"
+
+namespace vorel::sql {
+
+namespace {
+
+// True when `name` is not simply the lower-case form: such a spelling tells more than the
+// folded one PostgreSQL hands back.
+bool hasOwnSpelling(const QString &name)
+{
+    return name != name.toLower();
+}
+
+} // namespace
+
+void Catalog::addTable(const QString &table, QList<CatalogColumn> columns)
+{
+    for (const CatalogColumn &c : columns) {
+        const QString key = c.name.toLower();
+        const auto it = canonicalColumns_.constFind(key);
+        if (it == canonicalColumns_.constEnd() || (!hasOwnSpelling(*it) && hasOwnSpelling(c.name)))
+            canonicalColumns_.insert(key, c.name);
+    }
+    tables_.insert(table.toLower(), std::move(columns));
+}
+
+const QList<CatalogColumn> *Catalog::columns(const QString &table) const
+{
+    const auto it = tables_.constFind(table.toLower());
+    return it == tables_.constEnd() ? nullptr : &it.value();
+}
+
+SqlType Catalog::columnType(const QString &table, const QString &column) const
+{
+    const QList<CatalogColumn> *cols = columns(table);
+    if (!cols)
+        return SqlType::Unknown;
+    for (const CatalogColumn &c : *cols) {
+        if (c.name.compare(column, Qt::CaseInsensitive) == 0)
+            return c.type;
+    }
+    return SqlType::Unknown;
+}
+
+QString Catalog::canonicalColumnName(const QString &anyCase) const
+{
+    return canonicalColumns_.value(anyCase.toLower(), anyCase);
+}
+
+bool isPostgresLocation(const QString &location)
+{
+    const QString s = location.trimmed();
+    return s.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive)
+        || s.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive)
+        || s.contains(QLatin1String("dbname="), Qt::CaseInsensitive)
+        || s.contains(QLatin1String("host="), Qt::CaseInsensitive);
+}
+
+std::unique_ptr<Backend> openBackend(const QString &location)
+{
+    if (isPostgresLocation(location))
+        return std::make_unique<PgBackend>(location.trimmed());
+    // A shop database is served, never conjured up: a wrong path must not leave an empty
+    // database behind.
+    return std::make_unique<SqliteBackend>(location, false);
+}
+
+} // namespace vorel::sql

@@ -1,0 +1,60 @@
+#pragma once
+// The SQLite backend: one connection to a shop database file (the stand-alone edition and a
+// single shop). The file runs in WAL mode with full syncs, so a committed slip survives a
+// power cut, and a second connection waits up to the busy time-out for the write lock.
+
+#include <QString>
+#include <memory>
+
+#include "sqlengine/backend.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace vorel::sql {
+
+class SqliteBackend final : public Backend {
+public:
+    static constexpr int kDefaultBusyTimeoutMs = 5000;
+
+    // Opens the database at `path`. With `create` false a missing file is an error rather
+    // than a new empty database (a shop's file is served, never made up on the spot).
+    // Throws DbError with a readable message when the path is a folder, is not a database
+    // or cannot be opened.
+    explicit SqliteBackend(const QString &path, bool create = false);
+    ~SqliteBackend() override;
+    SqliteBackend(const SqliteBackend &) = delete;
+    SqliteBackend &operator=(const SqliteBackend &) = delete;
+
+    BackendKind kind() const override { return BackendKind::SQLite; }
+    void begin(bool forWriting) override;
+    void commit() override;
+    void rollback() override;
+    bool execute(const QString &sql, ResultSet *rows) override;
+    qint64 changedRows() const override;
+    Catalog loadCatalog() override;
+    void executeScript(const QString &script) override;
+
+    const QString &path() const { return path_; }
+    // How long a statement waits for another connection's lock before failing with Busy.
+    void setBusyTimeout(int ms);
+    bool inTransaction() const;
+
+private:
+    struct DbCloser {
+        void operator()(sqlite3 *db) const;
+    };
+    struct StmtFinalizer {
+        void operator()(sqlite3_stmt *stmt) const;
+    };
+    using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+    void exec(const char *sql);
+    StmtPtr prepareOne(const QString &sql);
+    [[noreturn]] void fail(int rc) const;
+
+    QString path_;
+    std::unique_ptr<sqlite3, DbCloser> db_;
+};
+
+} // namespace vorel::sql
