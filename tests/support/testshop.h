@@ -7,8 +7,17 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+#include <ostream>
 
 #include "sqlengine/backend.h"
+
+namespace vorel::sql {
+// Test names and failure messages show the backend by name.
+inline void PrintTo(BackendKind kind, std::ostream *os)
+{
+    *os << (kind == BackendKind::SQLite ? "SQLite" : "PostgreSQL");
+}
+} // namespace vorel::sql
 
 namespace vorel::test {
 
