@@ -107,6 +107,9 @@ public:
 
     QString sql() { return render(a_, b_, nullptr); }
 
+    // Tables and views the statement names, lower case, in order of appearance.
+    const QStringList &tables() const { return tables_; }
+
 private:
     enum class EditKind { Top, DateAdd, Concat, CastNumeric, Literal, DropTokens };
     struct Edit {
@@ -1052,6 +1055,13 @@ private:
                 if (t_[k].is(TokenKind::Word) || t_[k].is(TokenKind::QuotedName))
                     if (!spellings->contains(t_[k].text.toLower()))
                         spellings->insert(t_[k].text.toLower(), t_[k].text);
+            // Columns the query does not name ("SELECT *") come back as the schema spells
+            // them. PostgreSQL folds unquoted names, and the shop schema's are upper case.
+            for (const QString &table : rw.tables())
+                if (const QList<CatalogColumn> *cols = cat_.columns(table))
+                    for (const CatalogColumn &c : *cols)
+                        if (!spellings->contains(c.name.toLower()))
+                            spellings->insert(c.name.toLower(), c.name == c.name.toLower() ? c.name.toUpper() : c.name);
             node.spellings = std::move(spellings);
         }
         return node;

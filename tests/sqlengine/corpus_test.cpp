@@ -101,15 +101,17 @@ Script readScript(const QString &path)
 
 QString normalised(QString out, bool rowsort)
 {
+    // Trailing blanks and tabs (null columns at the end of a row) are dropped before rows
+    // are sorted, so a sorted row compares the same wherever it stood.
     QStringList lines = out.trimmed().split(u'\n');
+    for (QString &l : lines)
+        while (l.endsWith(u' ') || l.endsWith(u'\t') || l.endsWith(u'\r'))
+            l.chop(1);
     if (rowsort && lines.size() > 2) {
         QStringList rows = lines.mid(2);
         rows.sort();
         lines = lines.mid(0, 2) + rows;
     }
-    for (QString &l : lines)
-        while (l.endsWith(u' ') || l.endsWith(u'\r'))
-            l.chop(1);
     return lines.join(u'\n');
 }
 

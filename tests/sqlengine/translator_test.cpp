@@ -144,6 +144,23 @@ const Refusal refusals[] = {
 INSTANTIATE_TEST_SUITE_P(Translator, TranslateRefusals, ::testing::ValuesIn(refusals),
                          [](const auto &info) { return std::string(info.param.name); });
 
+TEST(TranslateSpellings, ColumnsTheQueryDoesNotNameKeepTheSchemaSpelling)
+{
+    // PostgreSQL's catalogue folds the upper-case names of the shop schema to lower case.
+    Catalog folded;
+    folded.addTable(QStringLiteral("d1101"), {{"yw_id", SqlType::Text}, {"yw_name", SqlType::Text}, {"t", SqlType::Integer}});
+    folded.addTable(QStringLiteral("d702"), {{"vipid", SqlType::Text}, {"vipname", SqlType::Text}});
+    const Program p = translate(QStringLiteral("SELECT *, VIPID AS Card FROM D1101, D702 WHERE (T=0) AND (yw_id='01')"),
+                                BackendKind::PostgreSQL, folded);
+    ASSERT_EQ(p.nodes.size(), 1u);
+    const auto &sp = *p.nodes[0].spellings;
+    EXPECT_EQ(sp.value(QStringLiteral("yw_id")), QStringLiteral("yw_id")) << "the query's own spelling wins";
+    EXPECT_EQ(sp.value(QStringLiteral("card")), QStringLiteral("Card"));
+    EXPECT_EQ(sp.value(QStringLiteral("yw_name")), QStringLiteral("YW_NAME"));
+    EXPECT_EQ(sp.value(QStringLiteral("vipname")), QStringLiteral("VIPNAME"));
+    EXPECT_FALSE(sp.contains(QStringLiteral("zd_name"))) << "only the tables the statement names";
+}
+
 TEST(TranslationCache, SameTextIsTranslatedOnce)
 {
     TranslationCache cache(2);
