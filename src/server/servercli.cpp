@@ -1,0 +1,267 @@
+#include "server/servercli.h"
+
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <pthread.h>
+
+#include "core/clock.h"
+#include "server/shopdatabase.h"
+#include "server/shopserver.h"
+#include "sqlengine/engine.h"
+
+namespace vorel::server {
+
+namespace {
+
+void print(std::FILE *to, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), to);
+}
+
+void say(const QString &line)
+{
+    print(stderr, QStringLiteral("vorel-server: ") + line + QLatin1Char('\n'));
+}
+
+int fail(const QString &message)
+{
+    say(message);
+    return 1;
+}
+
+QString shown(const QString &location)
+{
+    return ShopDatabase::displayLocation(location);
+}
+
+const char *usageText =
+    "usage:\n"
+    "  vorel-server serve --db LOCATION [--host ADDR] [--port 8601] [--msg-port 8602]\n"
+    "                     [--threads N] [--tls-cert FILE --tls-key FILE]\n"
+    "  vorel-server init  --db LOCATION [--demo] [--styles N] [--force]\n"
+    "  vorel-server exec  --db LOCATION (--file FILE | 'SQL')\n"
+    "LOCATION is a SQLite file or a postgresql:// URI.\n";
+
+int usage(const QString &problem = {})
+{
+    if (!problem.isEmpty())
+        say(problem);
+    std::fputs(usageText, stderr);
+    return 2;
+}
+
+bool readPort(const QCommandLineParser &args, const QString &name, int &port)
+{
+    if (!args.isSet(name))
+        return true;
+    bool ok = false;
+    port = args.value(name).toInt(&ok);
+    return ok && port >= 0 && port <= 65535;
+}
+
+int serve(const QCommandLineParser &args)
+{
+    ServerOptions options;
+    options.location = args.value(QStringLiteral("db"));
+    if (args.isSet(QStringLiteral("host")))
+        options.host = args.value(QStringLiteral("host"));
+    if (!readPort(args, QStringLiteral("port"), options.port))
+        return usage(QStringLiteral("--port needs a port number (0 for any free port)"));
+    if (!readPort(args, QStringLiteral("msg-port"), options.messagePort))
+        return usage(QStringLiteral("--msg-port needs a port number (0 for any free port)"));
+    if (args.isSet(QStringLiteral("threads"))) {
+        bool ok = false;
+        options.workers = args.value(QStringLiteral("threads")).toInt(&ok);
+        if (!ok || options.workers < 1 || options.workers > 256)
+            return usage(QStringLiteral("--threads needs a number from 1 to 256"));
+    }
+    options.tlsCertificate = args.value(QStringLiteral("tls-cert"));
+    options.tlsKey = args.value(QStringLiteral("tls-key"));
+
+    // SIGINT and SIGTERM are taken by sigwait below; the server threads started from here
+    // inherit the blocked mask, so the signal cannot land in one of them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    SystemClock clock;
+    ShopServer server(options, clock);
+    try {
+        server.start();
+    } catch (const ShopDatabaseError &e) {
+        return fail(e.message());
+    } catch (const ServerError &e) {
+        return fail(e.message());
+    }
+    say(QStringLiteral("serving %1 on port %2 (connection) and %3 (messages)%4, %5 database workers")
+            .arg(shown(options.location))
+            .arg(server.port())
+            .arg(server.messagePort())
+            .arg(options.tlsCertificate.isEmpty() ? QString() : QStringLiteral(" over TLS"))
+            .arg(std::max(1, options.workers)));
+
+    for (;;) {
+        const timespec wait{0, 500 * 1000 * 1000};
+        const int sig = sigtimedwait(&stopSignals, nullptr, &wait);
+        if (sig == SIGINT || sig == SIGTERM) {
+            say(QStringLiteral("stopping"));
+            server.stop();
+            say(QStringLiteral("stopped"));
+            return 0;
+        }
+        if (!server.running()) {
+            server.stop();
+            return fail(QStringLiteral("a service stopped unexpectedly"));
+        }
+    }
+}
+
+int init(const QCommandLineParser &args)
+{
+    CreateOptions options;
+    options.demo = args.isSet(QStringLiteral("demo"));
+    options.force = args.isSet(QStringLiteral("force"));
+    if (args.isSet(QStringLiteral("styles"))) {
+        bool ok = false;
+        options.extraStyles = args.value(QStringLiteral("styles")).toInt(&ok);
+        if (!ok || options.extraStyles < 0)
+            return usage(QStringLiteral("--styles needs a number of styles"));
+    }
+    const QString location = args.value(QStringLiteral("db"));
+    SystemClock clock;
+    ShopDatabase shop(location, clock);
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        const int styles = options.extraStyles;
+        options.extraStyles = 0;
+        shop.create(options);
+        const qint64 createMs = timer.elapsed();
+        QString made = options.demo ? QStringLiteral("schema and demo shop") : QStringLiteral("schema");
+        QString report = QStringLiteral("created %1 (%2) in %3 s").arg(shown(location), made).arg(createMs / 1000.0, 0, 'f', 2);
+        if (styles > 0) {
+            timer.restart();
+            const auto db = shop.open();
+            const StyleFigures f = shop.addStyles(*db, styles);
+            report += QStringLiteral("; added %1 styles, %2 units, %3 barcodes, %4 stock rows in %5 s")
+                          .arg(f.styles)
+                          .arg(f.units)
+                          .arg(f.barcodes)
+                          .arg(f.stockRows)
+                          .arg(timer.elapsed() / 1000.0, 0, 'f', 2);
+        }
+        say(report);
+    } catch (const ShopDatabaseError &e) {
+        return fail(e.message());
+    }
+    return 0;
+}
+
+// Tabs and line breaks inside a value would break the columns: they print as blanks.
+QString cell(const Field &f)
+{
+    QString s = f.asString();
+    for (QChar &c : s) {
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    }
+    return s;
+}
+
+int exec(const QCommandLineParser &args, const QStringList &positional)
+{
+    QString batch;
+    if (args.isSet(QStringLiteral("file"))) {
+        if (positional.size() > 1)
+            return usage(QStringLiteral("give either --file or the SQL text, not both"));
+        QFile f(args.value(QStringLiteral("file")));
+        if (!f.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read %1: %2").arg(f.fileName(), f.errorString()));
+        batch = QString::fromUtf8(f.readAll());
+    } else {
+        if (positional.size() != 2)
+            return usage(QStringLiteral("exec needs the SQL text (one argument) or --file"));
+        batch = positional.at(1);
+    }
+
+    std::unique_ptr<sql::Backend> db;
+    try {
+        db = sql::openBackend(args.value(QStringLiteral("db")));
+    } catch (const sql::DbError &e) {
+        return fail(e.message);
+    }
+    SystemClock clock;
+    sql::Engine engine(*db, clock);
+    const sql::BatchResult result = engine.run(batch);
+
+    QString out = result.reply + QLatin1Char('\n');
+    if (result.ok() && result.hasRows) {
+        const ResultSet &rows = result.rows;
+        QStringList header;
+        for (const Column &c : rows.columns())
+            header << c.name;
+        out += header.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        for (int r = 0; r < rows.totalRowCount(); ++r) {
+            QStringList line;
+            for (int c = 0; c < rows.columnCount(); ++c)
+                line << cell(rows.fieldAt(r, c));
+            out += line.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        }
+    }
+    print(stdout, out);
+    std::fflush(stdout);
+    return result.ok() ? 0 : 1;
+}
+
+} // namespace
+
+int runCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser args;
+    args.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    args.addOptions({
+        {QStringLiteral("db"), QStringLiteral("shop database"), QStringLiteral("location")},
+        {QStringLiteral("host"), QStringLiteral("address to listen on"), QStringLiteral("addr")},
+        {QStringLiteral("port"), QStringLiteral("connection service port"), QStringLiteral("port")},
+        {QStringLiteral("msg-port"), QStringLiteral("message service port"), QStringLiteral("port")},
+        {QStringLiteral("threads"), QStringLiteral("database workers"), QStringLiteral("n")},
+        {QStringLiteral("tls-cert"), QStringLiteral("TLS certificate"), QStringLiteral("file")},
+        {QStringLiteral("tls-key"), QStringLiteral("TLS private key"), QStringLiteral("file")},
+        {QStringLiteral("demo"), QStringLiteral("load the demo shop")},
+        {QStringLiteral("styles"), QStringLiteral("generated styles to add"), QStringLiteral("n")},
+        {QStringLiteral("force"), QStringLiteral("replace an existing shop")},
+        {QStringLiteral("file"), QStringLiteral("batch file"), QStringLiteral("file")},
+        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this text")},
+    });
+    if (!args.parse(arguments))
+        return usage(args.errorText());
+    if (args.isSet(QStringLiteral("help"))) {
+        std::fputs(usageText, stdout);
+        return 0;
+    }
+    const QStringList positional = args.positionalArguments();
+    if (positional.isEmpty())
+        return usage(QStringLiteral("no command given"));
+    const QString command = positional.first();
+    if (command != QLatin1String("serve") && command != QLatin1String("init") && command != QLatin1String("exec"))
+        return usage(QStringLiteral("unknown command \"%1\"").arg(command));
+    if (args.value(QStringLiteral("db")).trimmed().isEmpty())
+        return usage(QStringLiteral("%1 needs --db (a SQLite file or a postgresql:// URI)").arg(command));
+    if (command != QLatin1String("exec") && positional.size() > 1)
+        return usage(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(1)));
+
+    if (command == QLatin1String("serve"))
+        return serve(args);
+    if (command == QLatin1String("init"))
+        return init(args);
+    return exec(args, positional);
+}
+
+} // namespace vorel::server

@@ -1,0 +1,455 @@
+#include "server/shopdatabase.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <iterator>
+
+#include "server/membernumbers.h"
+#include "sqlengine/sqlitebackend.h"
+
+namespace vorel::server {
+
+namespace {
+
+QString readText(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw ShopDatabaseError(QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(path), f.errorString()));
+    return QString::fromUtf8(f.readAll());
+}
+
+// Removes a SQLite database with its journal files.
+void removeSqliteFiles(const QString &path)
+{
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+// Tables, views or functions a schema script makes, in the order it makes them.
+QStringList objectsMadeBy(const QString &script, const QString &kind)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*CREATE\\s+(?:OR\\s+REPLACE\\s+)?(TABLE|VIEW|FUNCTION)\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?(\\w+)"),
+                                       QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
+    QStringList names;
+    auto it = re.globalMatch(script);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        if (m.captured(1).compare(kind, Qt::CaseInsensitive) == 0)
+            names << m.captured(2);
+    }
+    return names;
+}
+
+// ---- style generator
+
+// Rows of one multi-row INSERT are collected and sent a few hundred at a time: one parse
+// per statement instead of one per row.
+class BulkInsert {
+public:
+    BulkInsert(sql::Backend &db, QString head, int rowsPerStatement = 400)
+        : db_(db), head_(std::move(head)), perStatement_(rowsPerStatement) {}
+
+    void add(const QString &valuesTuple)
+    {
+        if (pending_ == 0) {
+            sql_ = head_;
+        } else {
+            sql_ += QLatin1Char(',');
+        }
+        sql_ += valuesTuple;
+        ++total_;
+        if (++pending_ >= perStatement_)
+            flush();
+    }
+
+    void flush()
+    {
+        if (pending_ == 0)
+            return;
+        db_.execute(sql_, nullptr);
+        pending_ = 0;
+        sql_.clear();
+    }
+
+    qint64 total() const { return total_; }
+
+private:
+    sql::Backend &db_;
+    QString head_;
+    int perStatement_;
+    QString sql_;
+    int pending_ = 0;
+    qint64 total_ = 0;
+};
+
+struct NamePart {
+    const char *text;
+    const char *initials;
+};
+
+constexpr NamePart kStyleWords[] = {
+    {"休闲", "XX"}, {"修身", "XS"}, {"宽松", "KS"}, {"经典", "JD"}, {"复古", "FG"},
+    {"简约", "JY"}, {"时尚", "SS"}, {"百搭", "BD"}, {"加厚", "JH"}, {"轻薄", "QB"},
+};
+
+struct Category {
+    const char *classId;
+    const char *text;
+    const char *initials;
+    int basePrice;
+};
+
+constexpr Category kCategories[] = {
+    {"TX", "T恤", "TX", 69},      {"CS", "衬衫", "CS", 129},    {"WY", "卫衣", "WY", 159},
+    {"MY", "毛衣", "MY", 219},    {"WT", "外套", "WT", 399},    {"LY", "连衣裙", "LYQ", 299},
+    {"NZ", "牛仔裤", "NZK", 199}, {"XK", "休闲裤", "XXK", 169}, {"PJ", "围巾", "WJ", 49},
+};
+
+constexpr const char *kFallbackColours[][2] = {
+    {"01", "黑色"}, {"02", "白色"}, {"03", "红色"}, {"04", "藏青"}, {"05", "灰色"}, {"06", "卡其"},
+};
+
+int eanCheckDigit(const QString &twelveDigits)
+{
+    int sum = 0;
+    for (int i = 0; i < twelveDigits.size(); ++i)
+        sum += twelveDigits.at(i).digitValue() * (i % 2 == 0 ? 1 : 3);
+    return (10 - sum % 10) % 10;
+}
+
+ResultSet select(sql::Backend &db, const QString &sql)
+{
+    ResultSet rows;
+    db.execute(sql, &rows);
+    return rows;
+}
+
+QString quoted(const QString &text)
+{
+    QString q = text;
+    q.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + q + QLatin1Char('\'');
+}
+
+} // namespace
+
+ShopDatabase::ShopDatabase(QString location, const Clock &clock)
+    : location_(std::move(location)), clock_(clock)
+{
+}
+
+bool ShopDatabase::isPostgres() const
+{
+    return sql::isPostgresLocation(location_);
+}
+
+QString ShopDatabase::dataDir()
+{
+    const auto hasSchema = [](const QString &dir) {
+        return !dir.isEmpty() && QFileInfo::exists(dir + QStringLiteral("/schema/shop-sqlite.sql"));
+    };
+    const QString fromEnv = qEnvironmentVariable("VOREL_DATA_DIR");
+    if (!fromEnv.isEmpty())
+        return QDir::cleanPath(fromEnv);
+    QStringList candidates;
+    if (QCoreApplication::instance()) {
+        const QString exeDir = QCoreApplication::applicationDirPath();
+        candidates << exeDir + QStringLiteral("/../share/vorel") << exeDir + QStringLiteral("/data");
+    }
+#ifdef VOREL_SOURCE_DATA_DIR
+    candidates << QStringLiteral(VOREL_SOURCE_DATA_DIR);
+#endif
+    for (const QString &dir : candidates) {
+        if (hasSchema(dir))
+            return QDir::cleanPath(dir);
+    }
+    return candidates.isEmpty() ? QString() : QDir::cleanPath(candidates.last());
+}
+
+QString ShopDatabase::schemaFile(sql::BackendKind kind)
+{
+    return dataDir() + (kind == sql::BackendKind::PostgreSQL ? QStringLiteral("/schema/shop-postgres.sql")
+                                                             : QStringLiteral("/schema/shop-sqlite.sql"));
+}
+
+QString ShopDatabase::demoFile()
+{
+    return dataDir() + QStringLiteral("/demo/demo-shop.sql");
+}
+
+QString ShopDatabase::demoScript(const QDate &today)
+{
+    QString script = readText(demoFile());
+    script.replace(QLatin1String("{TODAY}"), formatDate(today));
+    script.replace(QLatin1String("{PERIOD_END}"), formatDate(today.addDays(-10)));
+    return script;
+}
+
+QString ShopDatabase::displayLocation(const QString &location)
+{
+    static const QRegularExpression inUserInfo(QStringLiteral("^(\\w+://[^:/@]*:)[^/]*@"));
+    static const QRegularExpression asSetting(QStringLiteral("(password\\s*=\\s*)('[^']*'|[^&\\s]+)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString s = location;
+    s.replace(inUserInfo, QStringLiteral("\\1***@"));
+    s.replace(asSetting, QStringLiteral("\\1***"));
+    return s;
+}
+
+void ShopDatabase::ensureServerTables(sql::Backend &db)
+{
+    MemberNumbers::createTable(db);
+}
+
+bool ShopDatabase::exists() const
+{
+    if (!isPostgres())
+        return QFileInfo::exists(location_);
+    try {
+        const auto db = sql::openBackend(location_);
+        const sql::Catalog catalog = db->loadCatalog();
+        const QString schema = readText(schemaFile(sql::BackendKind::PostgreSQL));
+        for (const QString &table : objectsMadeBy(schema, QStringLiteral("TABLE"))) {
+            if (catalog.columns(table))
+                return true;
+        }
+        return false;
+    } catch (const sql::DbError &e) {
+        throw ShopDatabaseError(e.message);
+    }
+}
+
+void ShopDatabase::dropExisting(sql::Backend &db) const
+{
+    const QString schema = readText(schemaFile(db.kind()));
+    QStringList statements;
+    for (const QString &view : objectsMadeBy(schema, QStringLiteral("VIEW")))
+        statements << QStringLiteral("DROP VIEW IF EXISTS %1 CASCADE").arg(view);
+    QStringList tables = objectsMadeBy(schema, QStringLiteral("TABLE"));
+    tables << MemberNumbers::TableName;
+    for (const QString &table : tables)
+        statements << QStringLiteral("DROP TABLE IF EXISTS %1 CASCADE").arg(table);
+    for (const QString &function : objectsMadeBy(schema, QStringLiteral("FUNCTION")))
+        statements << QStringLiteral("DROP FUNCTION IF EXISTS %1 CASCADE").arg(function);
+    db.executeScript(statements.join(QStringLiteral(";\n")));
+}
+
+void ShopDatabase::create(const CreateOptions &options) const
+{
+    const bool pg = isPostgres();
+    if (!options.force && exists()) {
+        throw ShopDatabaseError(
+            QStringLiteral("a shop database already exists at %1; use --force to replace it")
+                .arg(displayLocation(location_)));
+    }
+    const QString schema = readText(schemaFile(pg ? sql::BackendKind::PostgreSQL : sql::BackendKind::SQLite));
+    const QString demo = options.demo ? demoScript(clock_.now().date()) : QString();
+
+    std::unique_ptr<sql::Backend> db;
+    try {
+        if (pg) {
+            db = sql::openBackend(location_);
+        } else {
+            removeSqliteFiles(location_);
+            QDir().mkpath(QFileInfo(location_).absolutePath());
+            db = std::make_unique<sql::SqliteBackend>(location_, true);
+        }
+        // One transaction: on PostgreSQL a failed creation leaves the old shop in place.
+        db->begin(true);
+        if (pg && options.force)
+            dropExisting(*db);
+        db->executeScript(schema);
+        ensureServerTables(*db);
+        if (options.demo)
+            db->executeScript(demo);
+        db->commit();
+        if (options.extraStyles > 0)
+            addStyles(*db, options.extraStyles);
+    } catch (const sql::DbError &e) {
+        if (db)
+            db->rollback();
+        db.reset();
+        if (!pg)
+            removeSqliteFiles(location_);
+        throw ShopDatabaseError(QStringLiteral("cannot create the shop database at %1: %2").arg(displayLocation(location_), e.message));
+    } catch (const ShopDatabaseError &) {
+        db.reset();
+        if (!pg)
+            removeSqliteFiles(location_);
+        throw;
+    }
+}
+
+std::unique_ptr<sql::Backend> ShopDatabase::open() const
+{
+    std::unique_ptr<sql::Backend> db;
+    try {
+        db = sql::openBackend(location_);
+        const sql::Catalog catalog = db->loadCatalog();
+        for (const char *table : {"SYS_USER", "SYS_CO", "D701"}) {
+            if (!catalog.columns(QLatin1String(table))) {
+                throw ShopDatabaseError(
+                    QStringLiteral("%1 holds no shop database (table %2 is missing); create one with: "
+                                   "vorel-server init --db %1")
+                        .arg(displayLocation(location_), QLatin1String(table)));
+            }
+        }
+        ensureServerTables(*db);
+    } catch (const sql::DbError &e) {
+        throw ShopDatabaseError(e.message);
+    }
+    return db;
+}
+
+StyleFigures ShopDatabase::addStyles(sql::Backend &db, int count) const
+{
+    StyleFigures figures;
+    if (count <= 0)
+        return figures;
+    const QString today = formatDateTime(QDateTime(clock_.now().date(), QTime(0, 0, 0)));
+    try {
+        db.begin(true);
+        if (db.kind() == sql::BackendKind::SQLite)
+            db.execute(QStringLiteral("PRAGMA cache_size = -131072"), nullptr);
+
+        // Size groups: how many sizes each has.
+        struct SizeGroup {
+            QString id;
+            int sizes = 0;
+        };
+        QList<SizeGroup> groups;
+        {
+            const ResultSet rows = select(db, QStringLiteral("SELECT M_ID, M0, M1, M2, M3, M4, M5, M6, M7, M8, M9 "
+                                                             "FROM D1006 ORDER BY M_ID"));
+            for (int r = 0; r < rows.totalRowCount(); ++r) {
+                SizeGroup g{rows.fieldAt(r, 0).asString(), 0};
+                for (int c = 1; c <= 10 && !rows.fieldAt(r, c).asString().trimmed().isEmpty(); ++c)
+                    ++g.sizes;
+                if (g.sizes > 0)
+                    groups.append(g);
+            }
+        }
+        if (groups.isEmpty()) {
+            db.execute(QStringLiteral("INSERT INTO D1006 (M_ID, M_NAME, M0, M1, M2, M3, M4) "
+                                      "VALUES ('G1', '通用', 'S', 'M', 'L', 'XL', 'XXL')"),
+                       nullptr);
+            groups.append(SizeGroup{QStringLiteral("G1"), 5});
+        }
+
+        QStringList colours;
+        {
+            const ResultSet rows = select(db, QStringLiteral("SELECT COL_ID FROM D1005 ORDER BY COL_ID"));
+            for (int r = 0; r < rows.totalRowCount() && colours.size() < 100; ++r)
+                colours << rows.fieldAt(r, 0).asString();
+        }
+        if (colours.isEmpty()) {
+            for (const auto &c : kFallbackColours) {
+                db.execute(QStringLiteral("INSERT INTO D1005 (COL_ID, COL_NAME) VALUES ('%1', '%2')")
+                               .arg(QLatin1String(c[0]), QString::fromUtf8(c[1])),
+                           nullptr);
+                colours << QLatin1String(c[0]);
+            }
+        }
+
+        QStringList brands;
+        {
+            const ResultSet rows = select(db, QStringLiteral("SELECT PP_ID FROM D1009 ORDER BY PP_ID"));
+            for (int r = 0; r < rows.totalRowCount(); ++r)
+                brands << rows.fieldAt(r, 0).asString();
+        }
+        QStringList warehouses;
+        {
+            const ResultSet rows = select(db, QStringLiteral("SELECT CK_ID FROM D1007 ORDER BY CK_ID"));
+            for (int r = 0; r < rows.totalRowCount(); ++r)
+                warehouses << rows.fieldAt(r, 0).asString();
+        }
+
+        // Generated styles are "GS" and a seven-digit serial; a later run carries on.
+        int first = 1;
+        {
+            const ResultSet rows = select(db, QStringLiteral("SELECT MAX(K_ID) FROM D1800 WHERE K_ID LIKE 'GS%'"));
+            bool ok = false;
+            const int last = rows.totalRowCount() > 0 ? rows.fieldAt(0, 0).asString().mid(2).toInt(&ok) : 0;
+            if (ok)
+                first = last + 1;
+        }
+        if (first + count - 1 > 9999999)
+            throw ShopDatabaseError(QStringLiteral("the generator numbers at most 9999999 styles"));
+
+        BulkInsert styles(db, QStringLiteral("INSERT INTO D1800 (K_ID, CLASS_ID, WL_NAME, PYM, PP_ID, M_ID, DJ, PFJ, "
+                                             "WL_YS, VIPF, BDATE) VALUES "));
+        BulkInsert units(db, QStringLiteral("INSERT INTO D1801 (WL_ID, K_ID, COL_ID) VALUES "));
+        BulkInsert stock(db, QStringLiteral("INSERT INTO D1802 (CK_ID, WL_ID, K0, K1, K2, K3, K4, K5, K6, K7, K8, "
+                                            "K9) VALUES "));
+        BulkInsert barcodes(db, QStringLiteral("INSERT INTO D1809 (WL_ID, K_ID, M_INDEX, TM) VALUES "));
+
+        const int nColours = static_cast<int>(colours.size());
+        for (int serial = first; serial < first + count; ++serial) {
+            const QString kId = QStringLiteral("GS%1").arg(serial, 7, 10, QLatin1Char('0'));
+            const Category &cat = kCategories[serial % std::size(kCategories)];
+            const NamePart &word = kStyleWords[(serial / 7) % std::size(kStyleWords)];
+            const SizeGroup &group = groups.at(serial % groups.size());
+            const int price = cat.basePrice + (serial % 10) * 10;
+            const QString name = QString::fromUtf8(word.text) + QString::fromUtf8(cat.text) + QString::number(serial);
+            const QString pym = QLatin1String(word.initials) + QLatin1String(cat.initials) + QString::number(serial);
+            const QString brand = brands.isEmpty() ? QStringLiteral("NULL") : quoted(brands.at(serial % brands.size()));
+            styles.add(QStringLiteral("('%1','%2','%3','%4',%5,'%6',%7,%7,1,1,'%8')")
+                           .arg(kId, QLatin1String(cat.classId), name, pym, brand, group.id)
+                           .arg(price)
+                           .arg(today));
+
+            const int firstColour = serial % nColours;
+            const int secondColour = (firstColour + 1 + serial % 5) % nColours;
+            QList<int> colourIndexes{firstColour};
+            if (secondColour != firstColour)
+                colourIndexes << secondColour;
+            for (const int colourIndex : colourIndexes) {
+                const QString colId = colours.at(colourIndex);
+                const QString wlId = kId + colId;
+                units.add(QStringLiteral("('%1','%2','%3')").arg(wlId, kId, colId));
+                for (int size = 0; size < group.sizes; ++size) {
+                    const QString twelve = QStringLiteral("21%1%2%3")
+                                               .arg(serial, 7, 10, QLatin1Char('0'))
+                                               .arg(colourIndex, 2, 10, QLatin1Char('0'))
+                                               .arg(size);
+                    barcodes.add(QStringLiteral("('%1','%2',%3,'%4%5')")
+                                     .arg(wlId, kId)
+                                     .arg(size)
+                                     .arg(twelve)
+                                     .arg(eanCheckDigit(twelve)));
+                }
+                for (const QString &ck : warehouses) {
+                    QString quantities;
+                    for (int size = 0; size < 10; ++size) {
+                        const int q = size < group.sizes ? (serial + size * 3 + colourIndex) % 13 : 0;
+                        quantities += QLatin1Char(',') + QString::number(q);
+                    }
+                    stock.add(QStringLiteral("('%1','%2'%3)").arg(ck, wlId, quantities));
+                }
+            }
+        }
+        styles.flush();
+        units.flush();
+        stock.flush();
+        barcodes.flush();
+        db.commit();
+        figures.styles = count;
+        figures.units = units.total();
+        figures.barcodes = barcodes.total();
+        figures.stockRows = stock.total();
+    } catch (const sql::DbError &e) {
+        db.rollback();
+        throw ShopDatabaseError(QStringLiteral("cannot add the generated styles: %1").arg(e.message));
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    return figures;
+}
+
+} // namespace vorel::server

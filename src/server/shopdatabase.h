@@ -1,0 +1,87 @@
+#pragma once
+// Making and opening a shop database: the schema of the backend, the demo shop, and a
+// generator that fills the catalogue with many more styles for load and speed trials.
+
+#include <QDate>
+#include <QString>
+#include <memory>
+#include <stdexcept>
+
+#include "core/clock.h"
+#include "sqlengine/backend.h"
+
+namespace vorel::server {
+
+// A shop database that cannot be made or opened; message() says why, for a person.
+class ShopDatabaseError : public std::runtime_error {
+public:
+    explicit ShopDatabaseError(const QString &message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString &message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+struct CreateOptions {
+    bool demo = false;   // load the demo shop after the schema
+    int extraStyles = 0; // generated styles added at the end
+    bool force = false;  // replace a shop that is already there
+};
+
+// What the style generator wrote.
+struct StyleFigures {
+    int styles = 0;
+    qint64 units = 0;     // style and colour (D1801)
+    qint64 barcodes = 0;  // one per unit and size (D1809)
+    qint64 stockRows = 0; // one per unit and warehouse (D1802)
+};
+
+class ShopDatabase {
+public:
+    // `location`: a SQLite file path or a PostgreSQL URI / connection string.
+    ShopDatabase(QString location, const Clock &clock);
+
+    const QString &location() const { return location_; }
+    bool isPostgres() const;
+
+    // True when the location already holds something init would overwrite: any file at a
+    // SQLite path, shop tables in the PostgreSQL schema.
+    bool exists() const;
+
+    // Creates the shop. Refuses an existing one unless options.force; a SQLite file that
+    // could not be finished is removed again. Throws ShopDatabaseError.
+    void create(const CreateOptions &options) const;
+
+    // Opens an existing shop for serving and makes sure the server's own tables are there.
+    // Throws ShopDatabaseError when it cannot be opened or holds no shop.
+    std::unique_ptr<sql::Backend> open() const;
+
+    // Adds `count` generated styles (names, sizes, two colours each, barcodes and stock in
+    // every warehouse) in one transaction.
+    StyleFigures addStyles(sql::Backend &db, int count) const;
+
+    // The folder with schema/ and demo/: $VOREL_DATA_DIR, else beside the installed program
+    // (../share/vorel or ./data), else the source tree the program was built from.
+    static QString dataDir();
+    static QString schemaFile(sql::BackendKind kind);
+    static QString demoFile();
+    // The demo shop's script with its dates filled in: {TODAY} is `today`, {PERIOD_END} (the
+    // close of the last stock period) ten days before.
+    static QString demoScript(const QDate &today);
+
+    // A location fit for a log or a message: the password of a URI is masked.
+    static QString displayLocation(const QString &location);
+
+    // The tables the server keeps for itself (the member number counters); created when
+    // missing.
+    static void ensureServerTables(sql::Backend &db);
+
+private:
+    void dropExisting(sql::Backend &db) const;
+
+    QString location_;
+    const Clock &clock_;
+};
+
+} // namespace vorel::server

@@ -1,0 +1,166 @@
+// The vorel-server program itself: init, exec and serve, run as a separate process.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "server/remoteshopservice.h"
+#include "servertestutil.h"
+
+using namespace vorel;
+
+namespace {
+
+struct ProgramRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ProgramRun runServer(const QStringList &arguments)
+{
+    test::ensureCoreApplication();
+    QProcess p;
+    p.start(QStringLiteral(VOREL_SERVER_EXE), arguments);
+    ProgramRun r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("did not finish");
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+class ServerCliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        shop_ = dir_.filePath("shop.db");
+        const ProgramRun init = runServer({"init", "--db", shop_, "--demo"});
+        ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
+    }
+
+    QTemporaryDir dir_;
+    QString shop_;
+};
+
+} // namespace
+
+TEST_F(ServerCliTest, ExecPrintsTheReplyThenTabSeparatedRows)
+{
+    ASSERT_EQ(runServer({"exec", "--db", shop_, "INSERT INTO D1005 (COL_ID, COL_NAME, S) VALUES ('90', '月光白', NULL)"}).exitCode, 0);
+    const struct {
+        const char *what;
+        QString sql;
+        int exitCode;
+        QStringList lines;
+    } cases[] = {
+        {"rows, a null as an empty field",
+         "SELECT COL_ID, COL_NAME, S FROM D1005 WHERE COL_ID IN ('01', '90') ORDER BY COL_ID",
+         0,
+         {"Y", "COL_ID\tCOL_NAME\tS", "01\t黑色\t黑", "90\t月光白\t"}},
+        {"typed values", "SELECT TOP 1 VIPID, VIPZK, BDATE FROM D702 ORDER BY VIPID", 0,
+         {"Y", "VIPID\tVIPZK\tBDATE", "88000001\t0.9\t2024-03-01 10:00:00"}},
+        {"a header and no rows", "SELECT COL_ID FROM D1005 WHERE COL_ID = 'none'", 0, {"Y", "COL_ID"}},
+        {"no rows at all", "UPDATE D1005 SET S = 'W' WHERE COL_ID = '90'", 0, {"Y"}},
+        {"a refusal", "INSERT INTO D1005 (COL_ID, COL_NAME) VALUES ('90', 'x')", 1, {}},
+        {"a guard", "IF EXISTS (SELECT 1 FROM D1005 WHERE COL_ID='90') RAISERROR('颜色已存在!', 16, 1)", 1,
+         {"颜色已存在!"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const ProgramRun r = runServer({"exec", "--db", shop_, c.sql});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        QStringList lines = r.out.split('\n');
+        ASSERT_EQ(lines.takeLast(), ""); // every line ends with a line break
+        if (c.lines.isEmpty()) {
+            ASSERT_EQ(lines.size(), 1);
+            EXPECT_TRUE(lines[0].contains("PK_D1005")) << lines[0].toStdString();
+        } else {
+            EXPECT_EQ(lines, c.lines);
+        }
+    }
+
+    QFile batch(dir_.filePath("batch.sql"));
+    ASSERT_TRUE(batch.open(QIODevice::WriteOnly));
+    batch.write("UPDATE D1005 SET COL_NAME = '银白' WHERE COL_ID = '90';\nSELECT COL_NAME FROM D1005 WHERE COL_ID = '90'\n");
+    batch.close();
+    const ProgramRun fromFile = runServer({"exec", "--db", shop_, "--file", batch.fileName()});
+    EXPECT_EQ(fromFile.exitCode, 0);
+    EXPECT_EQ(fromFile.out, "Y\nCOL_NAME\n银白\n");
+}
+
+TEST_F(ServerCliTest, WrongUseAndMissingDatabasesAreReported)
+{
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        const char *message;
+    } cases[] = {
+        {{"init", "--db", "SHOP"}, 1, "--force"},
+        {{"exec", "--db", "MISSING", "SELECT 1"}, 1, "no such file"},
+        {{"serve", "--db", "MISSING", "--port", "0", "--msg-port", "0"}, 1, "no such file"},
+        {{"serve", "--db", "EMPTYDIR", "--port", "0", "--msg-port", "0"}, 1, "folder"},
+        {{"launch", "--db", "SHOP"}, 2, "unknown command"},
+        {{"exec", "SELECT 1"}, 2, "--db"},
+        {{"exec", "--db", "SHOP"}, 2, "SQL"},
+        {{"serve", "--db", "SHOP", "--port", "http"}, 2, "--port"},
+        {{"init", "--db", "SHOP", "--styles", "many"}, 2, "--styles"},
+    };
+    for (const auto &c : cases) {
+        QStringList args = c.arguments;
+        args.replaceInStrings("SHOP", shop_).replaceInStrings("MISSING", dir_.filePath("missing.db")).replaceInStrings("EMPTYDIR", dir_.path());
+        const ProgramRun r = runServer(args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.message)) << args.join(' ').toStdString() << ": " << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(dir_.filePath("missing.db")));
+
+    const ProgramRun forced = runServer({"init", "--db", shop_, "--force", "--styles", "5"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
+    EXPECT_TRUE(forced.err.contains("added 5 styles")) << forced.err.toStdString();
+    const ProgramRun count = runServer({"exec", "--db", shop_, "SELECT COUNT(*) AS N FROM D1800"});
+    EXPECT_EQ(count.out, "Y\nN\n5\n"); // no demo this time
+}
+
+TEST_F(ServerCliTest, ServeAnswersTillsAndStopsCleanlyOnSigterm)
+{
+    test::ensureCoreApplication();
+    QProcess server;
+    server.start(QStringLiteral(VOREL_SERVER_EXE),
+                 {"serve", "--db", shop_, "--host", "127.0.0.1", "--port", "0", "--msg-port", "0", "--threads", "2"});
+    ASSERT_TRUE(server.waitForStarted());
+    const QRegularExpression ready("port (\\d+) \\(connection\\) and (\\d+) \\(messages\\)");
+    QString err;
+    QRegularExpressionMatch m;
+    for (int i = 0; i < 100 && !m.hasMatch(); ++i) {
+        server.waitForReadyRead(100);
+        err += QString::fromUtf8(server.readAllStandardError());
+        m = ready.match(err);
+    }
+    ASSERT_TRUE(m.hasMatch()) << err.toStdString();
+
+    {
+        RemoteShopService till(RemoteServer{"127.0.0.1", m.captured(1).toInt(), m.captured(2).toInt(), false, {}}, 5);
+        ASSERT_EQ(till.thrGetLogin(LoginRequest{"01", test::md5("01"), "vorel", "CL"}).rows.totalRowCount(), 1);
+        EXPECT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷服饰'", 3), ReplyOk);
+        EXPECT_TRUE(till.tcpSend("Connect", {"01 张丽", "CL 1.0", "0", "x", "*", "g", "", "", ""}));
+    }
+
+    server.terminate(); // SIGTERM
+    ASSERT_TRUE(server.waitForFinished(10000));
+    EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(server.exitCode(), 0);
+    err += QString::fromUtf8(server.readAllStandardError());
+    EXPECT_TRUE(err.contains("till=001/vorel user=01 op=711")) << err.toStdString();
+    EXPECT_TRUE(err.contains("op=msg:Connect")) << err.toStdString();
+    EXPECT_TRUE(err.contains("stopped")) << err.toStdString();
+}
