@@ -12,6 +12,7 @@
 #include "server/shopdatabase.h"
 #include "server/shopserver.h"
 #include "sqlengine/engine.h"
+#include "sqlengine/textoutput.h"
 
 namespace vorel::server {
 
@@ -164,17 +165,6 @@ int init(const QCommandLineParser &args)
     return 0;
 }
 
-// Tabs and line breaks inside a value would break the columns: they print as blanks.
-QString cell(const Field &f)
-{
-    QString s = f.asString();
-    for (QChar &c : s) {
-        if (c == u'\t' || c == u'\n' || c == u'\r')
-            c = u' ';
-    }
-    return s;
-}
-
 int exec(const QCommandLineParser &args, const QStringList &positional)
 {
     QString batch;
@@ -201,20 +191,7 @@ int exec(const QCommandLineParser &args, const QStringList &positional)
     sql::Engine engine(*db, clock);
     const sql::BatchResult result = engine.run(batch);
 
-    QString out = result.reply + QLatin1Char('\n');
-    if (result.ok() && result.hasRows) {
-        const ResultSet &rows = result.rows;
-        QStringList header;
-        for (const Column &c : rows.columns())
-            header << c.name;
-        out += header.join(QLatin1Char('\t')) + QLatin1Char('\n');
-        for (int r = 0; r < rows.totalRowCount(); ++r) {
-            QStringList line;
-            for (int c = 0; c < rows.columnCount(); ++c)
-                line << cell(rows.fieldAt(r, c));
-            out += line.join(QLatin1Char('\t')) + QLatin1Char('\n');
-        }
-    }
+    const QString out = sql::formatBatchText(result);
     print(stdout, out);
     std::fflush(stdout);
     return result.ok() ? 0 : 1;
