@@ -1,0 +1,399 @@
+#include "offline/localstore.h"
+
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <optional>
+
+#include "core/clock.h"
+#include "core/programfolder.h"
+
+namespace vorel {
+
+namespace {
+
+constexpr int BusyTimeoutMs = 2000;
+
+struct StmtFinalizer {
+    void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
+};
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QString excerpt(const char *begin, const char *end)
+{
+    QString s = QString::fromUtf8(begin, end - begin).simplified();
+    if (s.size() > 80)
+        s = s.left(77) + QLatin1String("...");
+    return s;
+}
+
+bool isDamage(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+QString damagedMessage(const QString &path, const QString &why)
+{
+    return QStringLiteral("离线数据库文件 %1 已损坏,无法读取(%2)。"
+                          "请在登录窗口用【数据修复】的【彻底替换】换上全新的离线数据库。")
+        .arg(shown(path), why);
+}
+
+// The result-set type a column's declaration asks for; none when it declares nothing we
+// know (a computed column).
+std::optional<FieldType> declaredType(const char *declaration)
+{
+    if (!declaration)
+        return std::nullopt;
+    const QString d = QString::fromUtf8(declaration).trimmed().toUpper();
+    if (d.isEmpty())
+        return std::nullopt;
+    if (d.contains(QLatin1String("INT")) || d.startsWith(QLatin1String("BOOL")) || d == QLatin1String("BIT"))
+        return FieldType::Integer;
+    if (d.contains(QLatin1String("DATE")) || d.contains(QLatin1String("TIME")))
+        return FieldType::DateTime;
+    if (d.startsWith(QLatin1String("NUM")) || d.startsWith(QLatin1String("DEC")) || d.startsWith(QLatin1String("REAL"))
+        || d.startsWith(QLatin1String("FLOA")) || d.startsWith(QLatin1String("DOUB")) || d.contains(QLatin1String("MONEY")))
+        return FieldType::Decimal;
+    if (d.contains(QLatin1String("CHAR")) || d.contains(QLatin1String("TEXT")) || d.contains(QLatin1String("CLOB")))
+        return FieldType::Text;
+    return std::nullopt;
+}
+
+QString columnText(sqlite3_stmt *s, int i)
+{
+    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(s, i));
+    return QString::fromUtf8(p, sqlite3_column_bytes(s, i));
+}
+
+// A value as stored, typed for a column of `type` (none: as stored).
+QVariant columnValue(sqlite3_stmt *s, int i, std::optional<FieldType> type)
+{
+    switch (sqlite3_column_type(s, i)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER: {
+        const qint64 v = sqlite3_column_int64(s, i);
+        // NUMERIC affinity keeps 12.00 as the integer 12.
+        if (type == FieldType::Decimal)
+            return QVariant(static_cast<double>(v));
+        return QVariant(v);
+    }
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(s, i));
+    case SQLITE_TEXT: {
+        QString text = columnText(s, i);
+        if (type == FieldType::DateTime) {
+            const QDateTime t = parseDateTime(text);
+            if (t.isValid())
+                return QVariant(t);
+        }
+        return QVariant(std::move(text));
+    }
+    default:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(s, i)), sqlite3_column_bytes(s, i)));
+    }
+}
+
+// The type of a computed column, judged by the values it produced.
+FieldType typeOfValues(const QList<QVariantList> &rows, int column)
+{
+    bool integer = false, real = false, text = false, stamps = true;
+    for (const QVariantList &row : rows) {
+        const QVariant &v = row.at(column);
+        switch (v.typeId()) {
+        case QMetaType::LongLong:
+            integer = true;
+            break;
+        case QMetaType::Double:
+            real = true;
+            break;
+        case QMetaType::QString:
+            text = true;
+            // datetime() and max(BDATE) hand back text stamps.
+            stamps = stamps && v.toString().size() >= 19 && parseDateTime(v.toString()).isValid();
+            break;
+        default:
+            break;
+        }
+    }
+    if (text)
+        return (integer || real || !stamps) ? FieldType::Text : FieldType::DateTime;
+    if (real)
+        return FieldType::Decimal;
+    if (integer)
+        return FieldType::Integer;
+    return FieldType::Text;
+}
+
+// Walks the statements of a text the way SQLite reads them: prepare one, run it, go on
+// after its tail. Empty statements and comments prepare to nothing and are skipped.
+// `run` returns SQLITE_DONE when its statement went through. Returns SQLITE_OK, or the
+// failing code with `current` holding the statement that failed.
+template <typename Run>
+int eachStatement(sqlite3 *db, const QString &sql, Run run, QString *current)
+{
+    const QByteArray text = sql.toUtf8();
+    const char *pos = text.constData();
+    const char *const end = pos + text.size();
+    while (pos < end) {
+        sqlite3_stmt *raw = nullptr;
+        const char *tail = nullptr;
+        const int rc = sqlite3_prepare_v2(db, pos, static_cast<int>(end - pos), &raw, &tail);
+        const StmtPtr stmt(raw);
+        const char *next = (tail && tail > pos) ? tail : end;
+        if (rc != SQLITE_OK) {
+            *current = excerpt(pos, next);
+            return rc;
+        }
+        if (stmt) {
+            const int done = run(stmt.get());
+            if (done != SQLITE_DONE) {
+                *current = excerpt(pos, next);
+                return done;
+            }
+        }
+        pos = next;
+    }
+    return SQLITE_OK;
+}
+
+} // namespace
+
+void LocalStore::DbCloser::operator()(sqlite3 *db) const
+{
+    sqlite3_close_v2(db);
+}
+
+LocalStore::LocalStore(QString path) : path_(std::move(path)) {}
+
+LocalStore::~LocalStore()
+{
+    close();
+}
+
+void LocalStore::open()
+{
+    if (db_)
+        return;
+    const QFileInfo info(path_);
+    if (!info.exists())
+        throw LocalStoreError(QStringLiteral("找不到离线数据库文件 %1。").arg(shown(path_)));
+    if (info.isDir())
+        throw LocalStoreError(QStringLiteral("离线数据库 %1 是一个文件夹,不是数据库文件。").arg(shown(path_)));
+
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(path_.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    std::unique_ptr<sqlite3, DbCloser> db(raw); // closed on every way out
+    if (rc != SQLITE_OK) {
+        const QString why = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc));
+        throw LocalStoreError(QStringLiteral("无法打开离线数据库文件 %1:%2").arg(shown(path_), why));
+    }
+    sqlite3_extended_result_codes(raw, 1);
+    sqlite3_busy_timeout(raw, BusyTimeoutMs);
+    if (sqlite3_db_readonly(raw, "main") == 1)
+        throw LocalStoreError(QStringLiteral("离线数据库文件 %1 是只读的,无法保存离线数据。").arg(shown(path_)));
+
+    db_ = std::move(db);
+    try {
+        // Nothing is written before the file proved to be a sound local store. The first
+        // read is where a file that is not a database shows itself, and where a journal
+        // left by a crash is rolled back.
+        checkIdentity();
+        execute(QStringLiteral("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;"));
+    } catch (...) {
+        db_.reset();
+        throw;
+    }
+}
+
+void LocalStore::checkIdentity()
+{
+    const ResultSet id = query(QStringLiteral("PRAGMA application_id"));
+    if (id.totalRowCount() == 0 || id.fieldAt(0, 0).asInt() != LocalStoreApplicationId) {
+        throw LocalStoreError(QStringLiteral("文件 %1 不是本系统的离线数据库(没有离线数据表)。"
+                                             "请在登录窗口用【数据修复】的【彻底替换】换上全新的离线数据库。")
+                                  .arg(shown(path_)));
+    }
+    // Every page of the file, read once: damage shows at start-up, not in the middle of a sale.
+    const ResultSet check = query(QStringLiteral("PRAGMA quick_check(1)"));
+    const QString verdict = check.totalRowCount() > 0 ? check.fieldAt(0, 0).asString() : QString();
+    if (verdict != QLatin1String("ok"))
+        throw LocalStoreError(damagedMessage(path_, verdict.simplified()));
+}
+
+void LocalStore::close()
+{
+    rollback();
+    db_.reset();
+}
+
+bool LocalStore::inTransaction() const
+{
+    return db_ && sqlite3_get_autocommit(db_.get()) == 0;
+}
+
+void LocalStore::begin()
+{
+    execute(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+void LocalStore::commit()
+{
+    execute(QStringLiteral("COMMIT"));
+}
+
+void LocalStore::rollback()
+{
+    // Some failures (a full disk, an I/O error) end the transaction by themselves.
+    if (inTransaction())
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void LocalStore::fail(const QString &sql) const
+{
+    sqlite3 *db = db_.get();
+    const int code = sqlite3_extended_errcode(db);
+    const QString why = QString::fromUtf8(sqlite3_errmsg(db));
+    if (isDamage(code))
+        throw LocalStoreError(damagedMessage(path_, why));
+    throw LocalStoreError(QStringLiteral("离线数据库执行失败:%1 [%2]").arg(why, sql));
+}
+
+void LocalStore::execute(const QString &sql)
+{
+    if (!db_)
+        throw LocalStoreError(QStringLiteral("离线数据库 %1 没有连接。").arg(shown(path_)));
+    QString current;
+    const int rc = eachStatement(
+        db_.get(), sql,
+        [](sqlite3_stmt *s) {
+            int step;
+            while ((step = sqlite3_step(s)) == SQLITE_ROW) {
+            }
+            return step;
+        },
+        &current);
+    if (rc != SQLITE_OK)
+        fail(current);
+}
+
+ResultSet LocalStore::query(const QString &sql)
+{
+    if (!db_)
+        throw LocalStoreError(QStringLiteral("离线数据库 %1 没有连接。").arg(shown(path_)));
+    ResultSet result;
+    QString current;
+    const int rc = eachStatement(
+            db_.get(), sql,
+            [&](sqlite3_stmt *s) {
+                const int n = sqlite3_column_count(s);
+                QList<std::optional<FieldType>> types(n);
+                for (int i = 0; i < n; ++i)
+                    types[i] = declaredType(sqlite3_column_decltype(s, i));
+                QList<QVariantList> rows;
+                int step;
+                while ((step = sqlite3_step(s)) == SQLITE_ROW) {
+                    QVariantList row;
+                    row.reserve(n);
+                    for (int i = 0; i < n; ++i)
+                        row.append(columnValue(s, i, types[i]));
+                    rows.append(std::move(row));
+                }
+                if (step != SQLITE_DONE || n == 0)
+                    return step;
+                QList<Column> columns;
+                columns.reserve(n);
+                for (int i = 0; i < n; ++i) {
+                    FieldType type;
+                    if (types[i]) {
+                        type = *types[i];
+                    } else {
+                        type = typeOfValues(rows, i);
+                        for (QVariantList &row : rows) {
+                            QVariant &v = row[i];
+                            if (type == FieldType::Decimal && v.typeId() == QMetaType::LongLong)
+                                v = QVariant(v.toDouble());
+                            else if (type == FieldType::DateTime && v.typeId() == QMetaType::QString)
+                                v = QVariant(parseDateTime(v.toString()));
+                        }
+                    }
+                    columns.append(Column{QString::fromUtf8(sqlite3_column_name(s, i)), type});
+                }
+                result = ResultSet(std::move(columns));
+                for (QVariantList &row : rows)
+                    result.appendRow(std::move(row));
+                result.first();
+                return step;
+            },
+            &current);
+    if (rc != SQLITE_OK)
+        fail(current);
+    return result;
+}
+
+qint64 LocalStore::changedRows() const
+{
+    return db_ ? sqlite3_changes64(db_.get()) : 0;
+}
+
+QString LocalStore::prepareFile(const ProgramFolder &folder)
+{
+    const QString store = folder.path(QString::fromLatin1(LocalStoreFileName));
+    if (QFileInfo::exists(store))
+        return store;
+    const QString clean = folder.path(QString::fromLatin1(LocalStoreCleanCopyName));
+    if (!QFileInfo(clean).isFile()) {
+        throw LocalStoreError(QStringLiteral("找不到离线数据库文件 %1,也没有可以替换它的干净副本 %2。")
+                                  .arg(shown(store), shown(clean)));
+    }
+    QFile source(clean);
+    if (!source.copy(store)) {
+        throw LocalStoreError(QStringLiteral("无法从 %1 复制离线数据库文件 %2:%3")
+                                  .arg(shown(clean), shown(store), source.errorString()));
+    }
+    // The copy takes the source's permissions; the store must be writable whatever they were.
+    QFile::setPermissions(store, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    return store;
+}
+
+bool LocalStore::provideCleanCopy(const ProgramFolder &folder, const QString &shippedCopy)
+{
+    const QString target = folder.path(QString::fromLatin1(LocalStoreCleanCopyName));
+    if (QFileInfo::exists(target))
+        return true;
+    if (shippedCopy.isEmpty() || !QFileInfo(shippedCopy).isFile())
+        return false;
+    return QFile::copy(shippedCopy, target);
+}
+
+QString LocalStore::shippedCleanCopy()
+{
+    QString exeFolder;
+    if (QCoreApplication::instance())
+        exeFolder = QCoreApplication::applicationDirPath();
+    else
+        exeFolder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
+    if (!exeFolder.isEmpty()) {
+        const QString beside = ProgramFolder(exeFolder).path(QString::fromLatin1(LocalStoreCleanCopyName));
+        if (QFileInfo(beside).isFile())
+            return beside;
+    }
+#ifdef VOREL_BUILT_CLEAN_STORE
+    const QString built = QStringLiteral(VOREL_BUILT_CLEAN_STORE);
+    if (QFileInfo(built).isFile())
+        return built;
+#endif
+    return {};
+}
+
+} // namespace vorel

@@ -1,0 +1,279 @@
+// The wrappers and the network watch against a real vorel-server process on a demo shop:
+// the server goes away in the middle of a session, comes back, or was never there.
+
+#include <QCryptographicHash>
+#include <QProcess>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "core/clock.h"
+#include "core/session.h"
+#include "offline/connection.h"
+#include "offline/networkwatch.h"
+#include "offlinetestutil.h"
+#include "server/remoteshopservice.h"
+
+namespace vorel {
+namespace {
+
+// A loopback port nobody listens on (bound for a moment, then given back).
+int freePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+QString md5(const QString &text)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
+QString slipBatch(const QString &noid)
+{
+    return test::slipHeader(noid) + test::slipLine(noid) +
+           QStringLiteral("update d712 set vipf=19 where noid='%1';").arg(noid);
+}
+
+class RealServer : public ::testing::Test {
+protected:
+    RealServer() : store(dir.storePath())
+    {
+        remote.port = freePort();
+        remote.messagePort = freePort();
+        shopFile = dir.file(QStringLiteral("shop.db"));
+        QProcess init;
+        init.start(QStringLiteral(VOREL_SERVER_EXE),
+                   {QStringLiteral("init"), QStringLiteral("--db"), shopFile, QStringLiteral("--demo")});
+        EXPECT_TRUE(init.waitForFinished(60000));
+        EXPECT_EQ(init.exitCode(), 0) << init.readAllStandardError().toStdString();
+        store.open();
+        session.connection.net = 0;
+    }
+    ~RealServer() override
+    {
+        watch.reset();
+        stopServer();
+    }
+
+    void startServer()
+    {
+        server = std::make_unique<QProcess>();
+        server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server->start(QStringLiteral(VOREL_SERVER_EXE),
+                      {QStringLiteral("serve"), QStringLiteral("--db"), shopFile, QStringLiteral("--host"),
+                       QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QString::number(remote.port),
+                       QStringLiteral("--msg-port"), QString::number(remote.messagePort), QStringLiteral("--threads"),
+                       QStringLiteral("2")});
+        ASSERT_TRUE(server->waitForStarted(10000));
+        RemoteShopService probe(remote, 1);
+        ASSERT_TRUE(test::waitUntil([&] {
+            return server->state() == QProcess::Running && probe.tcpSend(QStringLiteral("0"), {});
+        }, 20000)) << "vorel-server did not come up";
+    }
+    // The server dies the hard way, as with a pulled cable or a crash.
+    void stopServer()
+    {
+        if (!server)
+            return;
+        server->kill();
+        server->waitForFinished(10000);
+        server.reset();
+    }
+
+    // An online login of cashier 01 on terminal 001; the session as the login leaves it.
+    void loginOnline()
+    {
+        const LoginReply reply = shop->thrGetLogin(
+            LoginRequest{QStringLiteral("01"), md5(QStringLiteral("01")), QStringLiteral("vorel"), QStringLiteral("CL")});
+        ASSERT_TRUE(reply.reachable);
+        ASSERT_EQ(reply.rows.rowCount(), 1);
+        session.applyCompanyParams(reply.rows.field(QStringLiteral("param")).asString());
+        session.connection.offline = false;
+        session.connection.loginOnline = true;
+        session.connection.loginFlag = true;
+        ASSERT_TRUE(session.connection.offlineAllowed);
+    }
+
+    void connect()
+    {
+        shop = std::make_unique<RemoteShopService>(remote, 3);
+        connection = std::make_unique<Connection>(session, *shop, store);
+        QObject::connect(connection.get(), &Connection::offlineChanged,
+                         [this](bool offline) { offlineSignals.append(offline); });
+    }
+
+    qint64 localCount(const QString &sql) { return test::scalar(store, sql); }
+    qint64 serverCount(const QString &sql)
+    {
+        ResultSet rows;
+        EXPECT_TRUE(shop->posOpenSql(rows, sql));
+        return rows.rowCount() > 0 ? rows.fieldAt(0, 0).asInt() : -1;
+    }
+
+    test::StoreFolder dir;
+    QString shopFile;
+    RemoteServer remote;
+    std::unique_ptr<QProcess> server;
+    LocalStore store;
+    Session session;
+    std::unique_ptr<RemoteShopService> shop;
+    std::unique_ptr<Connection> connection;
+    std::unique_ptr<NetworkWatch> watch;
+    QList<bool> offlineSignals;
+};
+
+TEST_F(RealServer, AServerThatDiesMidSessionSendsTheSlipToTheLocalStore)
+{
+    startServer();
+    connect();
+    loginOnline();
+    const QString first = QStringLiteral("00110000001");
+    EXPECT_EQ(connection->execServerSql(opcode::Slip, first, QStringLiteral("Add"), slipBatch(first), route::Server),
+              ReplyOk);
+    EXPECT_EQ(serverCount(QStringLiteral("select count(*) as c from d712 where noid='00110000001' and vipf=19")), 1);
+
+    // Business refusals come back unchanged and leave the till online.
+    const QString duplicate =
+        connection->execServerSql(opcode::Slip, first, QStringLiteral("Add"), slipBatch(first), route::Server);
+    EXPECT_TRUE(duplicate.contains(QStringLiteral("PK_D712"))) << duplicate.toStdString();
+    const QString locked = connection->execServerSql(
+        opcode::Plain, QString(), QString(),
+        QStringLiteral("IF EXISTS (SELECT 1 FROM SYS_CO) RAISERROR('单据已被其他收银员锁定!', 16, 1);"), route::Server);
+    EXPECT_EQ(locked, QStringLiteral("单据已被其他收银员锁定!"));
+    EXPECT_FALSE(connection->isOffline());
+    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712")), 0);
+
+    stopServer();
+    const QString second = QStringLiteral("00110000002");
+    EXPECT_EQ(connection->execServerSql(opcode::Slip, second, QStringLiteral("Add"), slipBatch(second), route::Server),
+              ReplyOk);
+    EXPECT_TRUE(connection->isOffline());
+    EXPECT_TRUE(connection->showsOffline());
+    EXPECT_EQ(offlineSignals, QList<bool>{true});
+    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712 where noid='00110000002' and T=0 and vipf=19")), 1);
+    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712a where noid='00110000002'")), 1);
+
+    // Offline, the callers read and write the store.
+    ResultSet pending;
+    ASSERT_TRUE(connection->openServerSql(pending, QStringLiteral("select count(*) as c from d712 WHERE T=0")));
+    EXPECT_EQ(pending.field(QStringLiteral("c")).asInt(), 1);
+}
+
+TEST_F(RealServer, StoredValuePaymentsAndForbiddenOfflineWorkAreRefused)
+{
+    connect(); // a port that refuses: no server was ever started
+    session.connection.net = 0;
+    session.connection.loginFlag = true;
+    session.connection.loginOnline = true;
+    const QString noid = QStringLiteral("00110000003");
+
+    EXPECT_EQ(connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), slipBatch(noid), route::ServerOnly),
+              Connection::NetworkDownText);
+    EXPECT_TRUE(connection->isOffline());
+    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712")), 0);
+
+    connection->setOffline(false);
+    session.connection.offlineAllowed = false;
+    EXPECT_EQ(connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), slipBatch(noid), route::Server),
+              Connection::NetworkDownText);
+    EXPECT_TRUE(connection->isOffline());
+    EXPECT_EQ(connection->execServerSql(opcode::Plain, QString(), QString(), slipBatch(noid), route::Local),
+              Connection::NetworkDownText);
+    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712")), 0);
+
+    // A failed read switches even so.
+    connection->setOffline(false);
+    ResultSet rows;
+    EXPECT_TRUE(connection->openServerSql(rows, QStringLiteral("SELECT * FROM sys_co")));
+    EXPECT_TRUE(connection->isOffline());
+    EXPECT_EQ(rows.rowCount(), 0);
+
+    // Allowed again: the refused port makes the same slip a local one.
+    connection->setOffline(false);
+    session.connection.offlineAllowed = true;
+    EXPECT_EQ(connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), slipBatch(noid), route::Server),
+              ReplyOk);
+    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712 where T=0")), 1);
+}
+
+TEST_F(RealServer, TheStandAloneEditionReturnsTheFailureUnchanged)
+{
+    connect();
+    session.connection.net = 1;
+    const QString reply = connection->execServerSql(opcode::Slip, QStringLiteral("00110000004"), QStringLiteral("Add"),
+                                                    slipBatch(QStringLiteral("00110000004")), route::Server);
+    EXPECT_EQ(reply, RemoteShopService::UnreachableReply);
+    ResultSet rows;
+    EXPECT_FALSE(connection->openServerSql(rows, QStringLiteral("SELECT * FROM sys_co")));
+    EXPECT_FALSE(connection->isOffline());
+    EXPECT_FALSE(connection->showsOffline());
+    EXPECT_TRUE(offlineSignals.isEmpty());
+    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712")), 0);
+}
+
+TEST_F(RealServer, TheWatchBringsAnOnlineSessionBackWhenTheServerReturns)
+{
+    startServer();
+    connect();
+    loginOnline();
+    FakeClock clock;
+    const RemoteServer where = remote;
+    watch = std::make_unique<NetworkWatch>(
+        *connection, [where] { return std::make_unique<RemoteShopService>(where, 1); }, clock, 20);
+    int answers = 0;
+    QObject::connect(watch.get(), &NetworkWatch::probed, [&answers](bool) { ++answers; });
+    watch->start();
+    ASSERT_TRUE(test::waitUntil([&] { return answers >= 1; }));
+    EXPECT_TRUE(watch->linkUp());
+    EXPECT_FALSE(connection->isOffline());
+
+    stopServer();
+    const QString noid = QStringLiteral("00110000005");
+    EXPECT_EQ(connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), slipBatch(noid), route::Server),
+              ReplyOk);
+    EXPECT_TRUE(connection->isOffline());
+    // The link looked fine half a minute ago: the watch waits before it asks.
+    test::spin(200);
+    EXPECT_EQ(answers, 1);
+    clock.advanceSeconds(31);
+    ASSERT_TRUE(test::waitUntil([&] { return answers >= 2; }));
+    EXPECT_FALSE(watch->linkUp());
+    EXPECT_TRUE(connection->isOffline());
+
+    startServer();
+    ASSERT_TRUE(test::waitUntil([&] { return !connection->isOffline(); }, 20000));
+    EXPECT_FALSE(connection->showsOffline());
+    EXPECT_TRUE(watch->linkUp());
+}
+
+TEST_F(RealServer, ASessionOpenedOfflineStaysOffline)
+{
+    startServer();
+    connect();
+    session.connection.loginFlag = true;
+    session.connection.loginOnline = false; // offline login, or switched by hand
+    connection->setOffline(true);
+    FakeClock clock;
+    const RemoteServer where = remote;
+    watch = std::make_unique<NetworkWatch>(
+        *connection, [where] { return std::make_unique<RemoteShopService>(where, 1); }, clock, 20);
+    watch->start();
+    test::spin(300);
+    clock.advanceSeconds(60);
+    test::spin(300);
+    EXPECT_TRUE(connection->isOffline());
+    EXPECT_TRUE(connection->showsOffline());
+    EXPECT_FALSE(watch->linkUp());
+}
+
+} // namespace
+} // namespace vorel
