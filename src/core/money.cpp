@@ -224,8 +224,8 @@ QString formatFixed(Money value, int width, int decimals)
 QString formatPattern(const QString &pattern, Money value)
 {
     // "%" ["-"] [width] ["." places] "F"; without places Delphi's Format shows two.
-    static const QRegularExpression spec(QStringLiteral("^%(-?)(\\d{0,3})(?:\\.(\\d{1,3}))?[fF]$"));
-    const QRegularExpressionMatch m = spec.match(pattern);
+    static const QRegularExpression patternSyntax(QStringLiteral("^%(-?)(\\d{0,3})(?:\\.(\\d{1,3}))?[fF]$"));
+    const QRegularExpressionMatch m = patternSyntax.match(pattern);
     if (!m.hasMatch())
         return value.toPlainString();
     const int width = m.capturedView(2).toInt();
