@@ -1,0 +1,255 @@
+#include "sales/saletablemodel.h"
+
+#include <QBrush>
+
+#include <array>
+
+namespace vorel {
+
+const QColor SaleTableModel::MarkedText = QColor(0, 0, 255);
+const QColor SaleTableModel::GroupValueText = QColor(255, 0, 0);
+const QColor SaleTableModel::FooterSumText = QColor(255, 255, 0);
+
+namespace {
+
+struct ColumnDesign {
+    const char *title; // UTF-8
+    int width;
+};
+
+const std::array<ColumnDesign, SaleTableModel::ColumnCount> Design = {{
+    {"行", 21},
+    {"条码", 110},
+    {"款号", 94},
+    {"品名", 182},
+    {"尺码", 55},
+    {"颜色", -1},
+    {"数量", 44},
+    {"吊牌价", 67},
+    {"折扣", 46},
+    {"售价", 53},
+    {"金额", 69},
+    {"", -1},
+    {"", -1},
+    {"活动", 182},
+    {"累计", 60},
+}};
+
+bool validColumn(int column)
+{
+    return column >= 0 && column < SaleTableModel::ColumnCount;
+}
+
+// The remark and group value columns keep the grid's own painting.
+bool ownPainting(int column)
+{
+    return column == SaleTableModel::NoteColumn || column == SaleTableModel::GroupValueColumn;
+}
+
+QString plain(double value)
+{
+    return Money::fromDouble(value).toPlainString();
+}
+
+} // namespace
+
+SaleTableModel::SaleTableModel(Sale &sale, const Session &session, QObject *parent)
+    : QAbstractTableModel(parent), sale_(sale), session_(session)
+{
+    connect(&sale_, &Sale::lineAboutToBeInserted, this,
+            [this](int row) { beginInsertRows(QModelIndex(), row, row); });
+    connect(&sale_, &Sale::lineInserted, this, [this] {
+        endInsertRows();
+        touchAll();
+    });
+    connect(&sale_, &Sale::lineAboutToBeRemoved, this,
+            [this](int row) { beginRemoveRows(QModelIndex(), row, row); });
+    connect(&sale_, &Sale::lineRemoved, this, [this] {
+        endRemoveRows();
+        touchAll();
+    });
+    connect(&sale_, &Sale::aboutToBeCleared, this, [this] { beginResetModel(); });
+    connect(&sale_, &Sale::cleared, this, [this] {
+        endResetModel();
+        emit footersChanged();
+    });
+    // A changed line moves its group's value and may show or hide the repeats below it.
+    connect(&sale_, &Sale::lineChanged, this, [this] { touchAll(); });
+    connect(&sale_, &Sale::amountDisplayFormatChanged, this, [this] { touchAll(); });
+}
+
+int SaleTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : sale_.lineCount();
+}
+
+int SaleTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+Qt::ItemFlags SaleTableModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+QString SaleTableModel::cellText(int row, int column) const
+{
+    const SaleLine &l = sale_.line(row);
+    switch (column) {
+    case AutoIdColumn: return QString::number(Sale::autoId(row));
+    case BarcodeColumn: return l.tm();
+    case StyleColumn: return l.wlId();
+    case NameColumn: return l.wlName();
+    case SizeColumn: return l.wlGg();
+    case ColourColumn: return l.dwName();
+    case QuantityColumn: return QString::number(l.sl());
+    case TagPriceColumn: return plain(l.odj());
+    case DiscountColumn: return plain(l.zk());
+    case PriceColumn: return sale_.amountText(Money::fromDouble(l.sj()));
+    case AmountColumn: return sale_.amountText(Money::fromDouble(l.smoney()));
+    case TagTotalColumn: return l.ototal().toPlainString();
+    case BeforeRoundingColumn: return plain(l.omoney());
+    case NoteColumn:
+        if (row > 0 && sale_.line(row - 1).note() == l.note())
+            return QString();
+        return l.note();
+    case GroupValueColumn:
+        if (row > 0 && sale_.suma(row - 1) == sale_.suma(row))
+            return QString();
+        return sale_.suma(row).toPlainString();
+    default: return QString();
+    }
+}
+
+QVariant SaleTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= sale_.lineCount() || !validColumn(index.column()))
+        return QVariant();
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return cellText(index.row(), column);
+    case Qt::TextAlignmentRole:
+        if (column == AutoIdColumn || column == BarcodeColumn)
+            return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+        if ((column >= QuantityColumn && column <= BeforeRoundingColumn) || column == GroupValueColumn)
+            return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    case Qt::ForegroundRole:
+        return QBrush(cellStyle(index, CellState::Plain).text);
+    case Qt::BackgroundRole:
+        return QBrush(cellStyle(index, CellState::Plain).background);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant SaleTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || !validColumn(section))
+        return QVariant();
+    if (role == Qt::DisplayRole)
+        return QString::fromUtf8(Design[std::size_t(section)].title);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    return QVariant();
+}
+
+int SaleTableModel::designWidth(int column)
+{
+    return validColumn(column) ? Design[std::size_t(column)].width : -1;
+}
+
+bool SaleTableModel::isColumnVisible(int column) const
+{
+    switch (column) {
+    case BarcodeColumn: return barcodeVisible_;
+    case DiscountColumn: return session_.company.params.showDiscountColumn();
+    case TagTotalColumn:
+    case BeforeRoundingColumn: return false;
+    case GroupValueColumn: return groupValueVisible_;
+    default: return validColumn(column);
+    }
+}
+
+void SaleTableModel::setBarcodeColumnVisible(bool visible)
+{
+    if (barcodeVisible_ == visible)
+        return;
+    barcodeVisible_ = visible;
+    emit columnVisibilityChanged();
+}
+
+void SaleTableModel::setGroupValueColumnVisible(bool visible)
+{
+    if (groupValueVisible_ == visible)
+        return;
+    groupValueVisible_ = visible;
+    emit columnVisibilityChanged();
+}
+
+QString SaleTableModel::footerText(int column) const
+{
+    switch (column) {
+    case StyleColumn: return QString::number(sale_.lineCount());
+    case QuantityColumn: return QString::number(sale_.totals().quantity);
+    case AmountColumn: return sale_.amountText(sale_.totals().amount);
+    case TagTotalColumn: return sale_.totals().tagTotal.toPlainString();
+    case BeforeRoundingColumn: return sale_.totals().beforeRounding.toPlainString();
+    default: return QString();
+    }
+}
+
+FooterStyle SaleTableModel::footerStyle(int column)
+{
+    switch (column) {
+    case QuantityColumn: return {FooterSumText, true, false};
+    case AmountColumn: return {FooterSumText, true, true};
+    default: return {};
+    }
+}
+
+void SaleTableModel::setTheme(const SaleGridTheme &theme)
+{
+    if (theme_ == theme)
+        return;
+    theme_ = theme;
+    emit themeChanged();
+    touchAll();
+}
+
+CellStyle SaleTableModel::cellStyle(const QModelIndex &index, CellState state) const
+{
+    const int column = index.column();
+    if (ownPainting(column)) {
+        if (state != CellState::Plain)
+            return {theme_.gridHighlight, theme_.gridHighlightText, false};
+        return {theme_.gridColor, column == GroupValueColumn ? GroupValueText : theme_.fontColor, false};
+    }
+    CellStyle style;
+    switch (state) {
+    case CellState::Plain:
+        style = {theme_.gridColor, theme_.fontColor, false};
+        break;
+    case CellState::Current:
+        style = {theme_.highlight, QColor(255, 255, 255), false};
+        break;
+    case CellState::AlsoSelected:
+        style = {theme_.highlight, QColor(255, 255, 255), true};
+        break;
+    }
+    // Special prices and system lines stand out whatever the selection.
+    if (index.isValid() && index.row() < sale_.lineCount() && sale_.line(index.row()).isMarked())
+        style.text = MarkedText;
+    return style;
+}
+
+void SaleTableModel::touchAll()
+{
+    if (sale_.lineCount() > 0)
+        emit dataChanged(index(0, 0), index(sale_.lineCount() - 1, ColumnCount - 1));
+    emit footersChanged();
+}
+
+} // namespace vorel
