@@ -479,3 +479,42 @@ BEGIN
                         OR (NEW.S6 > 0 AND K6 < 0) OR (NEW.S7 > 0 AND K7 < 0)
                         OR (NEW.S8 > 0 AND K8 < 0) OR (NEW.S9 > 0 AND K9 < 0)));
 END;
+
+-- ---------------------------------------------------------------------------------------
+-- vorel-server's own tables
+-- ---------------------------------------------------------------------------------------
+
+-- The key that signs this shop's session tokens, exactly one row: 32 random bytes written
+-- as 64 hex digits, drawn by `vorel-server init` (a server that finds no row draws one).
+-- Every server in front of the database reads it when it starts, so a till logged in
+-- through one server is known to all of them. Replacing it (then restarting the servers)
+-- ends every session; the tills log in again by themselves.
+CREATE TABLE SYS_SERVER (
+    SERVER_ID SMALLINT     NOT NULL DEFAULT 1,
+    SECRET    VARCHAR(128) NOT NULL,
+    BDATE     DATETIME     NOT NULL,
+    CONSTRAINT PK_SYS_SERVER PRIMARY KEY (SERVER_ID),
+    CONSTRAINT CK_SYS_SERVER_ONE_ROW CHECK (SERVER_ID = 1)
+);
+
+-- Tills that announced themselves on the message service ("Connect"), one row per terminal
+-- key. ZD_ID and USER_ID come from the till's login, VERSION is the database name and
+-- program version it announced. LAST_SEEN moves with every keep-alive; a till whose
+-- LAST_SEEN is more than a few minutes old is listed as offline.
+CREATE TABLE SYS_TILL (
+    ZD_KEY    VARCHAR(64)  NOT NULL,
+    ZD_ID     VARCHAR(3),
+    USER_ID   VARCHAR(12)  NOT NULL,
+    VERSION   VARCHAR(100),
+    LAST_SEEN DATETIME     NOT NULL,
+    CONSTRAINT PK_SYS_TILL PRIMARY KEY (ZD_KEY)
+);
+
+-- Counters of automatic member card numbers: the last number handed out for an operation
+-- code and a number length. A row is added the first time a length is asked for.
+CREATE TABLE SYS_NOID (
+    CODE    VARCHAR(10)  NOT NULL,
+    LEN     SMALLINT     NOT NULL,
+    LAST_NO BIGINT       NOT NULL DEFAULT 0,
+    CONSTRAINT PK_SYS_NOID PRIMARY KEY (CODE, LEN)
+);

@@ -93,15 +93,6 @@ QString drawOnce(sql::Backend &db, const QString &code, int length)
 
 } // namespace
 
-void MemberNumbers::createTable(sql::Backend &db)
-{
-    db.executeScript(QStringLiteral("CREATE TABLE IF NOT EXISTS SYS_NOID ("
-                                    "CODE VARCHAR(10) NOT NULL, "
-                                    "LEN SMALLINT NOT NULL, "
-                                    "LAST_NO BIGINT NOT NULL DEFAULT 0, "
-                                    "CONSTRAINT PK_SYS_NOID PRIMARY KEY (CODE, LEN))"));
-}
-
 QString MemberNumbers::draw(sql::Backend &db, const QString &code, int length)
 {
     if (length < 1 || length > MaxLength)

@@ -1,9 +1,9 @@
 #pragma once
 // New member card numbers for automatic numbering. A counter row per operation code and
-// length lives in the shop database (SYS_NOID) and is moved on inside one transaction, so
-// a number is handed out once only, whichever till or server asks and however many ask at
-// the same moment. A number already taken by a card (typed by hand before automatic
-// numbering was switched on) is skipped.
+// length lives in the shop database (SYS_NOID, made by the schema) and is moved on inside
+// one transaction, so a number is handed out once only, whichever till or server asks and
+// however many ask at the same moment. A number already taken by a card (typed by hand
+// before automatic numbering was switched on) is skipped.
 
 #include <QString>
 #include <stdexcept>
@@ -14,11 +14,7 @@ namespace vorel::server {
 
 class MemberNumbers {
 public:
-    static inline const QString TableName = QStringLiteral("SYS_NOID");
     static constexpr int MaxLength = 18; // the counter is a 64-bit integer
-
-    // Creates the counter table when it is missing (same text on both backends).
-    static void createTable(sql::Backend &db);
 
     // Draws the next number for `code`, zero-padded to `length` digits. Runs its own
     // transaction on `db`. Throws std::invalid_argument for a length outside 1..MaxLength,

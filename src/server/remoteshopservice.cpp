@@ -49,7 +49,7 @@ struct RemoteShopService::Impl {
 
     mutable std::mutex stateMutex;
     QString token;
-    std::optional<LoginRequest> login; // kept to log in again when the server forgot us
+    std::optional<LoginRequest> login; // kept to log in again when the token is refused
     QString lastMessage;
     bool lastReached = false;
 

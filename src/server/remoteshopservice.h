@@ -2,8 +2,9 @@
 // The network edition's shop service: an HTTP client of vorel-server. Calls to the
 // connection service wait at most the time-out; a server that refuses the connection or
 // does not answer in time makes the call unusable (no "Y", no rows, lastCallReachedServer
-// false). The session token from the login goes with every later call; when the server no
-// longer knows it (it was restarted) the client logs in again once and repeats the call.
+// false). The session token from the login goes with every later call; when the server
+// refuses it (it expired after a working day, or the shop's key was replaced) the client
+// logs in again once and repeats the call.
 
 #include <QList>
 #include <QString>

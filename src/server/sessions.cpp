@@ -1,88 +1,206 @@
 #include "server/sessions.h"
 
+#include <openssl/crypto.h>
+
+#include <QCryptographicHash>
+#include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
-#include <map>
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+#include "core/resultset.h"
 
 namespace vorel::server {
 
-QString SessionRegistry::open(Session session)
-{
-    quint32 words[4];
-    QRandomGenerator::system()->fillRange(words);
-    QString token;
-    for (const quint32 w : words)
-        token += QStringLiteral("%1").arg(w, 8, 16, QLatin1Char('0'));
+namespace {
 
-    const QDateTime now = clock_.now();
-    session.lastSeen = now;
-    const std::lock_guard lock(mutex_);
-    forgetIdle(now);
-    sessions_.insert(token, std::move(session));
-    return token;
+using wire::Json;
+
+const QByteArray TokenVersion = QByteArrayLiteral("v1");
+constexpr auto Base64Url = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
+
+QString quoted(const QString &text)
+{
+    QString q = text;
+    q.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + q + QLatin1Char('\'');
 }
 
-std::optional<Session> SessionRegistry::touch(const QString &token)
+QString quotedOrNull(const QString &text)
 {
-    if (token.isEmpty())
+    return text.isEmpty() ? QStringLiteral("NULL") : quoted(text);
+}
+
+// At most `max` characters of `text`, never half of a surrogate pair.
+QString clipped(const QString &text, int max)
+{
+    if (text.size() <= max)
+        return text;
+    int n = max;
+    if (text.at(n - 1).isHighSurrogate())
+        --n;
+    return text.left(n);
+}
+
+// Column widths of SYS_TILL.
+constexpr int KeyWidth = 64;
+constexpr int VersionWidth = 100;
+
+bool isHexText(const QByteArray &text)
+{
+    return !text.isEmpty() && text.size() % 2 == 0
+           && std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+QString storedSecret(sql::Backend &db)
+{
+    ResultSet rows;
+    db.execute(QStringLiteral("SELECT SECRET FROM SYS_SERVER WHERE SERVER_ID = 1"), &rows);
+    return rows.totalRowCount() > 0 ? rows.fieldAt(0, 0).asString().trimmed() : QString();
+}
+
+std::optional<QString> textMember(const Json &object, const char *key)
+{
+    const auto it = object.find(key);
+    if (it == object.end() || !it->is_string())
         return std::nullopt;
-    const QDateTime now = clock_.now();
-    const std::lock_guard lock(mutex_);
-    const auto it = sessions_.find(token);
-    if (it == sessions_.end())
+    return wire::toQString(*it);
+}
+
+std::optional<qint64> numberMember(const Json &object, const char *key)
+{
+    const auto it = object.find(key);
+    if (it == object.end() || !it->is_number_integer())
         return std::nullopt;
-    if (it->lastSeen.secsTo(now) > IdleLimitSeconds) {
-        sessions_.erase(it);
+    return it->get<qint64>();
+}
+
+} // namespace
+
+// ---- tokens
+
+SessionTokens::SessionTokens(QByteArray secret, const Clock &clock) : secret_(std::move(secret)), clock_(clock)
+{
+    if (secret_.size() < MinimumSecretBytes)
+        throw std::invalid_argument("the session signing key is too short");
+}
+
+QByteArray SessionTokens::mac(const QByteArray &signedPart) const
+{
+    return QMessageAuthenticationCode::hash(signedPart, secret_, QCryptographicHash::Sha256).toBase64(Base64Url);
+}
+
+QString SessionTokens::issue(const QString &userId, const QString &terminalKey, const QString &terminalId) const
+{
+    const qint64 now = clock_.now().toSecsSinceEpoch();
+    const Json payload{{"u", wire::toJson(userId)},
+                       {"k", wire::toJson(terminalKey)},
+                       {"z", wire::toJson(terminalId)},
+                       {"iat", now},
+                       {"exp", now + LifetimeSeconds}};
+    const std::string json = wire::serialize(payload);
+    const QByteArray signedPart =
+        TokenVersion + '.' + QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())).toBase64(Base64Url);
+    return QString::fromLatin1(signedPart + '.' + mac(signedPart));
+}
+
+std::optional<Session> SessionTokens::verify(const QString &token) const
+{
+    const QByteArray text = token.toLatin1();
+    const qsizetype lastDot = text.lastIndexOf('.');
+    if (lastDot <= 0 || text.size() > 4096 || QString::fromLatin1(text) != token)
         return std::nullopt;
+    const QByteArray signedPart = text.left(lastDot);
+    const QByteArray given = text.mid(lastDot + 1);
+    const QByteArray expected = mac(signedPart);
+    // The comparison takes as long wherever the first wrong character is.
+    if (given.size() != expected.size()
+        || CRYPTO_memcmp(given.constData(), expected.constData(), static_cast<size_t>(expected.size())) != 0)
+        return std::nullopt;
+
+    // From here on the token was made by a server of this shop; the checks below only turn
+    // away a layout of another version.
+    const QList<QByteArray> parts = signedPart.split('.');
+    if (parts.size() != 2 || parts[0] != TokenVersion)
+        return std::nullopt;
+    const auto decoded = QByteArray::fromBase64Encoding(parts[1], Base64Url | QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    const Json payload = Json::parse(decoded.decoded.constBegin(), decoded.decoded.constEnd(), nullptr, false);
+    if (!payload.is_object())
+        return std::nullopt;
+    const auto user = textMember(payload, "u");
+    const auto key = textMember(payload, "k");
+    const auto terminal = textMember(payload, "z");
+    const auto issued = numberMember(payload, "iat");
+    const auto expires = numberMember(payload, "exp");
+    if (!user || !key || !terminal || !issued || !expires)
+        return std::nullopt;
+    if (clock_.now().toSecsSinceEpoch() >= *expires)
+        return std::nullopt;
+    return Session{*user, *key, *terminal, QDateTime::fromSecsSinceEpoch(*issued), QDateTime::fromSecsSinceEpoch(*expires)};
+}
+
+QByteArray SessionTokens::shopSecret(sql::Backend &db, const Clock &clock)
+{
+    QString stored = storedSecret(db);
+    if (stored.isEmpty()) {
+        quint32 words[SecretBytes / sizeof(quint32)];
+        QRandomGenerator::system()->fillRange(words);
+        const QByteArray drawn(reinterpret_cast<const char *>(words), sizeof words);
+        db.execute(QStringLiteral("INSERT INTO SYS_SERVER (SERVER_ID, SECRET, BDATE) VALUES (1, %1, %2) "
+                                  "ON CONFLICT DO NOTHING")
+                       .arg(quoted(QString::fromLatin1(drawn.toHex())), quoted(formatDateTime(clock.now()))),
+                   nullptr);
+        stored = storedSecret(db);
     }
-    it->lastSeen = now;
-    return *it;
+    const QByteArray hex = stored.toLatin1();
+    if (!isHexText(hex) || hex.size() < 2 * MinimumSecretBytes)
+        throw std::invalid_argument("SYS_SERVER.SECRET must be at least 32 hex digits");
+    return QByteArray::fromHex(hex);
 }
 
-bool SessionRegistry::announce(const QString &token, const QStringList &fields)
+// ---- tills online
+
+void TillList::announce(sql::Backend &db, const Session &session, const QStringList &fields, const QDateTime &now)
 {
-    const QDateTime now = clock_.now();
-    const std::lock_guard lock(mutex_);
-    const auto it = sessions_.find(token);
-    if (it == sessions_.end())
-        return false;
-    it->announced = true;
-    it->lastSeen = now;
-    it->version = fields.value(1).trimmed();
-    return true;
+    db.execute(QStringLiteral("INSERT INTO SYS_TILL (ZD_KEY, ZD_ID, USER_ID, VERSION, LAST_SEEN) "
+                              "VALUES (%1, %2, %3, %4, %5) "
+                              "ON CONFLICT (ZD_KEY) DO UPDATE SET ZD_ID = excluded.ZD_ID, USER_ID = excluded.USER_ID, "
+                              "VERSION = excluded.VERSION, LAST_SEEN = excluded.LAST_SEEN")
+                   .arg(quoted(clipped(session.terminalKey, KeyWidth)), quotedOrNull(session.terminalId),
+                        quoted(session.userId), quoted(clipped(fields.value(1).trimmed(), VersionWidth)),
+                        quoted(formatDateTime(now))),
+               nullptr);
 }
 
-QList<wire::OnlineTill> SessionRegistry::onlineTills() const
+bool TillList::keepAlive(sql::Backend &db, const Session &session, const QDateTime &now)
 {
-    const QDateTime now = clock_.now();
-    std::map<QString, const Session *> latest; // by terminal key, ordered
-    const std::lock_guard lock(mutex_);
-    for (const Session &s : sessions_) {
-        if (!s.announced || s.lastSeen.secsTo(now) > OnlineWindowSeconds)
-            continue;
-        const auto it = latest.find(s.terminalKey);
-        if (it == latest.end() || it->second->lastSeen < s.lastSeen)
-            latest[s.terminalKey] = &s;
+    db.execute(QStringLiteral("UPDATE SYS_TILL SET LAST_SEEN = %1 WHERE ZD_KEY = %2")
+                   .arg(quoted(formatDateTime(now)), quoted(clipped(session.terminalKey, KeyWidth))),
+               nullptr);
+    return db.changedRows() > 0;
+}
+
+QList<wire::OnlineTill> TillList::online(sql::Backend &db, const QDateTime &now)
+{
+    ResultSet rows;
+    db.execute(QStringLiteral("SELECT T.ZD_KEY, T.ZD_ID, T.USER_ID, U.USER_NAME, T.VERSION, T.LAST_SEEN "
+                              "FROM SYS_TILL T LEFT JOIN SYS_USER U ON U.USER_ID = T.USER_ID "
+                              "WHERE T.LAST_SEEN >= %1")
+                   .arg(quoted(formatDateTime(now.addSecs(-OnlineWindowSeconds)))),
+               &rows);
+    QList<wire::OnlineTill> tills;
+    for (int r = 0; r < rows.totalRowCount(); ++r) {
+        tills.append(wire::OnlineTill{rows.fieldAt(r, 0).asString(), rows.fieldAt(r, 1).asString(),
+                                      rows.fieldAt(r, 2).asString(), rows.fieldAt(r, 3).asString(),
+                                      rows.fieldAt(r, 4).asString(), rows.fieldAt(r, 5).asDateTime()});
     }
-    QList<wire::OnlineTill> out;
-    for (const auto &[key, s] : latest)
-        out.append(wire::OnlineTill{key, s->terminalId, s->userId, s->userName, s->version, s->lastSeen});
-    return out;
-}
-
-int SessionRegistry::size() const
-{
-    const std::lock_guard lock(mutex_);
-    return static_cast<int>(sessions_.size());
-}
-
-void SessionRegistry::forgetIdle(const QDateTime &now)
-{
-    for (auto it = sessions_.begin(); it != sessions_.end();) {
-        if (it->lastSeen.secsTo(now) > IdleLimitSeconds)
-            it = sessions_.erase(it);
-        else
-            ++it;
-    }
+    // Sorted here: the two databases collate text differently.
+    std::sort(tills.begin(), tills.end(),
+              [](const wire::OnlineTill &a, const wire::OnlineTill &b) { return a.terminalKey < b.terminalKey; });
+    return tills;
 }
 
 } // namespace vorel::server

@@ -1,59 +1,88 @@
 #pragma once
-// The sessions of logged-in tills: a login that found the user gets a random token, and
-// every later call of that till carries it. A till that announced itself on the message
-// service ("Connect") counts as online while it keeps calling.
+// The sessions of logged-in tills, kept so that any vorel-server in front of the same shop
+// database knows them without asking the others.
+//
+// A login that found the user gets a signed token; every later call of that till carries
+// it. The token holds who it speaks for and until when, signed with the shop's secret
+// (SYS_SERVER), so every server verifies it on its own:
+//
+//     v1.<payload>.<mac>
+//
+//   payload  base64url (no padding) of the UTF-8 JSON object
+//            {"u": user, "k": terminal key, "z": terminal number, "iat": issued, "exp": expires}
+//            with both times in seconds since 1970-01-01 UTC
+//   mac      base64url (no padding) of HMAC-SHA256(secret, "v1.<payload>"), 43 characters
+//
+// The tills online (those that sent "Connect") are rows of SYS_TILL in the same database,
+// so every server lists the same tills.
 
+#include <QByteArray>
 #include <QDateTime>
-#include <QHash>
 #include <QList>
 #include <QString>
-#include <QStringList>
-#include <mutex>
 #include <optional>
 
 #include "core/clock.h"
 #include "server/wire.h"
+#include "sqlengine/backend.h"
 
 namespace vorel::server {
 
+// Who a valid token speaks for.
 struct Session {
     QString userId;
-    QString userName;
     QString terminalKey;
     QString terminalId; // empty for a till that is not registered yet
-    QString database;
-    QDateTime lastSeen;
-    bool announced = false; // sent "Connect"
-    QString version;        // the database name and program version from "Connect"
+    QDateTime issued;
+    QDateTime expires;
 };
 
-class SessionRegistry {
+class SessionTokens {
 public:
-    // A session idle longer than this is forgotten (its till logs in again).
-    static constexpr int IdleLimitSeconds = 24 * 3600;
-    // A till is listed as online while it was seen within this time (three keep-alives).
-    static constexpr int OnlineWindowSeconds = 90;
+    // A long working day; a till still logged in after that is refused once and logs in
+    // again by itself.
+    static constexpr int LifetimeSeconds = 16 * 3600;
+    static constexpr int SecretBytes = 32;        // what init draws
+    static constexpr int MinimumSecretBytes = 16; // what a server accepts
 
-    explicit SessionRegistry(const Clock &clock) : clock_(clock) {}
+    // `secret`: the raw signing key. Throws std::invalid_argument when it is shorter than
+    // MinimumSecretBytes.
+    SessionTokens(QByteArray secret, const Clock &clock);
 
-    // Starts a session and returns its token (32 hex digits from the system's random source).
-    QString open(Session session);
-    // The session of `token`, marked as seen now; empty for an unknown or expired token.
-    std::optional<Session> touch(const QString &token);
-    // "Connect": marks the session's till online with the fields it sent. False for an
-    // unknown token.
-    bool announce(const QString &token, const QStringList &fields);
-    // Tills that announced themselves and were seen lately, one per terminal key (the most
-    // recent session), ordered by terminal key.
-    QList<wire::OnlineTill> onlineTills() const;
-    int size() const;
+    // A token for the session, issued now and valid for LifetimeSeconds.
+    QString issue(const QString &userId, const QString &terminalKey, const QString &terminalId) const;
+    // The session of `token`; empty when it is malformed, signed with another key or expired.
+    std::optional<Session> verify(const QString &token) const;
+
+    // The shop's signing key from SYS_SERVER. When the row is missing, a new key is drawn
+    // from the system's random source and stored; two servers doing so at the same moment
+    // end up with the one that was stored first. Throws sql::DbError, and
+    // std::invalid_argument when the stored key is not hex of at least MinimumSecretBytes.
+    static QByteArray shopSecret(sql::Backend &db, const Clock &clock);
 
 private:
-    void forgetIdle(const QDateTime &now); // with mutex_ held
+    QByteArray mac(const QByteArray &signedPart) const;
 
+    QByteArray secret_;
     const Clock &clock_;
-    mutable std::mutex mutex_;
-    QHash<QString, Session> sessions_;
+};
+
+// The tills online, kept in SYS_TILL. Every call is one statement on `db`, outside any
+// transaction of the caller's.
+class TillList {
+public:
+    // A till is listed while its last "Connect" or keep-alive is at most this old (the
+    // tills send a keep-alive about every 30 seconds).
+    static constexpr int OnlineWindowSeconds = 180;
+
+    // "Connect": the session's till is online with the fields it sent (the second one is
+    // the database name and program version).
+    static void announce(sql::Backend &db, const Session &session, const QStringList &fields, const QDateTime &now);
+    // A keep-alive: one UPDATE of the till's last-seen time. False when the till never
+    // announced itself.
+    static bool keepAlive(sql::Backend &db, const Session &session, const QDateTime &now);
+    // Tills seen within the window, ordered by terminal key.
+    static QList<wire::OnlineTill> online(sql::Backend &db, const QDateTime &now);
 };
 
 } // namespace vorel::server

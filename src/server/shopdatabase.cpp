@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 #include <iterator>
 
-#include "server/membernumbers.h"
+#include "server/sessions.h"
 #include "sqlengine/sqlitebackend.h"
 
 namespace vorel::server {
@@ -201,11 +201,6 @@ QString ShopDatabase::displayLocation(const QString &location)
     return s;
 }
 
-void ShopDatabase::ensureServerTables(sql::Backend &db)
-{
-    MemberNumbers::createTable(db);
-}
-
 bool ShopDatabase::exists() const
 {
     if (!isPostgres())
@@ -230,9 +225,7 @@ void ShopDatabase::dropExisting(sql::Backend &db) const
     QStringList statements;
     for (const QString &view : objectsMadeBy(schema, QStringLiteral("VIEW")))
         statements << QStringLiteral("DROP VIEW IF EXISTS %1 CASCADE").arg(view);
-    QStringList tables = objectsMadeBy(schema, QStringLiteral("TABLE"));
-    tables << MemberNumbers::TableName;
-    for (const QString &table : tables)
+    for (const QString &table : objectsMadeBy(schema, QStringLiteral("TABLE")))
         statements << QStringLiteral("DROP TABLE IF EXISTS %1 CASCADE").arg(table);
     for (const QString &function : objectsMadeBy(schema, QStringLiteral("FUNCTION")))
         statements << QStringLiteral("DROP FUNCTION IF EXISTS %1 CASCADE").arg(function);
@@ -264,7 +257,7 @@ void ShopDatabase::create(const CreateOptions &options) const
         if (pg && options.force)
             dropExisting(*db);
         db->executeScript(schema);
-        ensureServerTables(*db);
+        SessionTokens::shopSecret(*db, clock_);
         if (options.demo)
             db->executeScript(demo);
         db->commit();
@@ -299,7 +292,15 @@ std::unique_ptr<sql::Backend> ShopDatabase::open() const
                         .arg(displayLocation(location_), QLatin1String(table)));
             }
         }
-        ensureServerTables(*db);
+        for (const char *table : {"SYS_SERVER", "SYS_TILL", "SYS_NOID"}) {
+            if (!catalog.columns(QLatin1String(table))) {
+                throw ShopDatabaseError(
+                    QStringLiteral("%1 lacks the table %2 that vorel-server keeps (the shop was made from an "
+                                   "older schema); add it as %3 makes it")
+                        .arg(displayLocation(location_), QLatin1String(table),
+                             QDir::toNativeSeparators(schemaFile(db->kind()))));
+            }
+        }
     } catch (const sql::DbError &e) {
         throw ShopDatabaseError(e.message);
     }

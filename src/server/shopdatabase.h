@@ -49,12 +49,14 @@ public:
     // SQLite path, shop tables in the PostgreSQL schema.
     bool exists() const;
 
-    // Creates the shop. Refuses an existing one unless options.force; a SQLite file that
-    // could not be finished is removed again. Throws ShopDatabaseError.
+    // Creates the shop and draws its session signing key. Refuses an existing one unless
+    // options.force; a SQLite file that could not be finished is removed again. Throws
+    // ShopDatabaseError.
     void create(const CreateOptions &options) const;
 
-    // Opens an existing shop for serving and makes sure the server's own tables are there.
-    // Throws ShopDatabaseError when it cannot be opened or holds no shop.
+    // Opens an existing shop for serving. Throws ShopDatabaseError when it cannot be opened,
+    // holds no shop, or lacks a table of the server's own (SYS_SERVER, SYS_TILL, SYS_NOID:
+    // a shop made from an older schema).
     std::unique_ptr<sql::Backend> open() const;
 
     // Adds `count` generated styles (names, sizes, two colours each, barcodes and stock in
@@ -72,10 +74,6 @@ public:
 
     // A location fit for a log or a message: the password of a URI is masked.
     static QString displayLocation(const QString &location);
-
-    // The tables the server keeps for itself (the member number counters); created when
-    // missing.
-    static void ensureServerTables(sql::Backend &db);
 
 private:
     void dropExisting(sql::Backend &db) const;

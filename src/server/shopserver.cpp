@@ -127,11 +127,11 @@ QString rowsOutcome(const ResultSet &rows)
 } // namespace
 
 struct ShopServer::Impl {
-    Impl(ServerOptions o, const Clock &c) : options(std::move(o)), clock(c), sessions(c) {}
+    Impl(ServerOptions o, const Clock &c) : options(std::move(o)), clock(c) {}
 
     ServerOptions options;
     const Clock &clock;
-    SessionRegistry sessions;
+    std::unique_ptr<SessionTokens> tokens; // with the shop's key, from start()
     std::shared_ptr<sql::TranslationCache> cache = std::make_shared<sql::TranslationCache>();
     WorkerPool workers;
     std::unique_ptr<httplib::Server> http;
@@ -187,10 +187,10 @@ struct ShopServer::Impl {
             server.Get(path, fn);
     }
 
-    // The caller's session, or a 401 answer.
+    // The caller's session, or a 401 answer. Needs no database: the token carries it.
     std::optional<Session> authorize(const httplib::Request &req, httplib::Response &res, CallLog &call)
     {
-        std::optional<Session> s = sessions.touch(bearerToken(req));
+        std::optional<Session> s = tokens->verify(bearerToken(req));
         if (!s) {
             sendError(res, 401, NoSessionMessage);
             call.outcome = QStringLiteral("401 no valid session");
@@ -228,12 +228,10 @@ struct ShopServer::Impl {
             const ResultSet &r = outcome.rows;
             Session s;
             s.userId = r.fieldAt(0, r.columnIndex(QStringLiteral("user_id"))).asString();
-            s.userName = r.fieldAt(0, r.columnIndex(QStringLiteral("user_name"))).asString();
             s.terminalKey = request.terminalKey;
             s.terminalId = r.fieldAt(0, r.columnIndex(QStringLiteral("ZD_ID"))).asString();
-            s.database = request.databaseName;
             noteSession(s, call);
-            token = wire::toJson(sessions.open(s));
+            token = wire::toJson(tokens->issue(s.userId, s.terminalKey, s.terminalId));
         }
         sendJson(res, 200, Json{{"token", token}, {"result", wire::resultSetToJson(outcome.rows)}});
         call.outcome = rowsOutcome(outcome.rows);
@@ -312,7 +310,11 @@ struct ShopServer::Impl {
     {
         if (!authorize(req, res, call))
             return;
-        const QList<wire::OnlineTill> list = sessions.onlineTills();
+        QList<wire::OnlineTill> list;
+        {
+            const WorkerPool::Lease w = workers.acquire();
+            list = TillList::online(*w->db, clock.now());
+        }
         sendJson(res, 200, wire::onlineTillsToJson(list));
         call.outcome = QStringLiteral("%1 online").arg(list.size());
     }
@@ -327,19 +329,31 @@ struct ShopServer::Impl {
             for (const Json &f : *it)
                 fields << wire::toQString(f);
         }
-        const QString token = bearerToken(req);
         if (kind == QLatin1String("0")) {
-            // The keep-alive answers whoever asks: it only tells the till the server is there.
-            if (const auto s = sessions.touch(token))
-                noteSession(*s, call);
-            sendJson(res, 200, Json{{"ok", true}});
+            // The keep-alive answers whoever asks: it tells the till the server is there, and
+            // moves the last-seen time of a till with a valid session.
             call.outcome = QStringLiteral("ok");
+            if (const auto s = tokens->verify(bearerToken(req))) {
+                noteSession(*s, call);
+                bool listed = false;
+                {
+                    const WorkerPool::Lease w = workers.acquire();
+                    listed = TillList::keepAlive(*w->db, *s, clock.now());
+                }
+                if (!listed)
+                    call.outcome = QStringLiteral("ok, not announced");
+            }
+            sendJson(res, 200, Json{{"ok", true}});
             return;
         }
         if (kind == QLatin1String("Connect")) {
-            if (!authorize(req, res, call))
+            const std::optional<Session> s = authorize(req, res, call);
+            if (!s)
                 return;
-            sessions.announce(token, fields);
+            {
+                const WorkerPool::Lease w = workers.acquire();
+                TillList::announce(*w->db, *s, fields, clock.now());
+            }
             sendJson(res, 200, Json{{"ok", true}});
             call.outcome = QStringLiteral("online");
             return;
@@ -399,6 +413,14 @@ struct ShopServer::Impl {
             auto w = std::make_unique<Worker>();
             if (i == 0) {
                 w->db = shop.open();
+                try {
+                    tokens = std::make_unique<SessionTokens>(SessionTokens::shopSecret(*w->db, clock), clock);
+                } catch (const sql::DbError &e) {
+                    throw ShopDatabaseError(e.message);
+                } catch (const std::invalid_argument &e) {
+                    throw ShopDatabaseError(QStringLiteral("%1: %2").arg(ShopDatabase::displayLocation(options.location),
+                                                                         QString::fromUtf8(e.what())));
+                }
             } else {
                 try {
                     w->db = sql::openBackend(options.location);

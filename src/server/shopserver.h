@@ -12,6 +12,10 @@
 // Every call but /login and the keep-alive carries "Authorization: Bearer <token>" and is
 // answered 401 without a valid one. Bodies are JSON (server/wire.h). Each database worker
 // holds its own connection and engine; the translations are shared.
+//
+// A server keeps nothing of a till in memory: the token is signed with the shop's key
+// (server/sessions.h) and the tills online are rows of the shop database, so any number of
+// servers may stand in front of one database and a till may reach any of them.
 
 #include <QString>
 #include <functional>
@@ -50,6 +54,7 @@ private:
 
 class ShopServer {
 public:
+    // `clock` dates the tokens (issue, expiry) and the tills' last-seen times.
     ShopServer(ServerOptions options, const Clock &clock);
     ~ShopServer(); // stops
     ShopServer(const ShopServer &) = delete;

@@ -251,22 +251,33 @@ TEST_P(RemoteShopServiceTest, ACallAfterTheServerClosedTheIdleConnectionGoesThro
     }
 }
 
-TEST_P(RemoteShopServiceTest, ARestartedServerIsLoggedIntoAgain)
+TEST_P(RemoteShopServiceTest, ARestartedServerStillKnowsTheSessionAndTheTills)
 {
     auto till = loggedIn("01");
     ASSERT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷'", 3), ReplyOk);
+    ASSERT_TRUE(till->tcpSend("Connect", connectFields));
     const int port = server_->port();
     const int messagePort = server_->messagePort();
     server_.reset();
     EXPECT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷2'", 3),
               RemoteShopService::UnreachableReply);
     EXPECT_FALSE(till->lastCallReachedServer());
+    EXPECT_FALSE(till->tcpSend("0", {}));
 
-    startServer(port, messagePort); // knows no session
+    startServer(port, messagePort);
+    const qsizetype before = log().size();
     EXPECT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷3'", 3), ReplyOk);
     ResultSet rows;
     ASSERT_TRUE(till->posOpenSql(rows, "SELECT CO_NAME FROM SYS_CO"));
     EXPECT_EQ(rows.field("CO_NAME").asString(), "沃雷3");
+    const std::optional<QList<wire::OnlineTill>> tills = till->tillsOnline();
+    ASSERT_TRUE(tills.has_value());
+    ASSERT_EQ(tills->size(), 1);
+    EXPECT_EQ(tills->at(0).terminalKey, "vorel");
+    const QStringList lines = log().mid(before);
+    EXPECT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
+    for (const QString &line : lines)
+        EXPECT_FALSE(line.contains("op=login") || line.contains("-> 401")) << line.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RemoteShopServiceTest, ::testing::Values(BackendKind::SQLite, BackendKind::PostgreSQL),

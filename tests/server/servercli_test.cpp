@@ -131,6 +131,21 @@ TEST_F(ServerCliTest, WrongUseAndMissingDatabasesAreReported)
     EXPECT_EQ(count.out, "Y\nN\n5\n"); // no demo this time
 }
 
+TEST_F(ServerCliTest, EveryInitDrawsANewShopKey)
+{
+    const QString keyQuery = "SELECT SECRET FROM SYS_SERVER";
+    const ProgramRun first = runServer({"exec", "--db", shop_, keyQuery});
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    const QStringList lines = first.out.split('\n');
+    ASSERT_EQ(lines.size(), 4) << first.out.toStdString(); // Y, header, key, ""
+    EXPECT_TRUE(QRegularExpression("^[0-9a-f]{64}$").match(lines[2]).hasMatch()) << lines[2].toStdString();
+
+    ASSERT_EQ(runServer({"init", "--db", shop_, "--force"}).exitCode, 0);
+    const ProgramRun second = runServer({"exec", "--db", shop_, keyQuery});
+    EXPECT_EQ(second.out.split('\n').size(), 4);
+    EXPECT_NE(second.out, first.out);
+}
+
 TEST_F(ServerCliTest, ServeAnswersTillsAndStopsCleanlyOnSigterm)
 {
     test::ensureCoreApplication();

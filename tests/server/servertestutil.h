@@ -120,4 +120,25 @@ inline QByteArray rawPost(int port, const char *path, const QByteArray &body, co
     return rawExchange(port, request + "\r\n" + body);
 }
 
+inline QByteArray rawGet(int port, const char *path, const QByteArray &token = {})
+{
+    QByteArray request = QByteArray("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
+    if (!token.isEmpty())
+        request += "Authorization: Bearer " + token + "\r\n";
+    return rawExchange(port, request + "\r\n");
+}
+
+// The status code of a raw answer ("HTTP/1.1 401 Unauthorized" gives 401), 0 for none.
+inline int httpStatus(const QByteArray &answer)
+{
+    return answer.startsWith("HTTP/1.1 ") ? answer.mid(9, 3).toInt() : 0;
+}
+
+// The body of a raw answer (the server sends a length, never chunks).
+inline QByteArray httpBody(const QByteArray &answer)
+{
+    const qsizetype end = answer.indexOf("\r\n\r\n");
+    return end < 0 ? QByteArray() : answer.mid(end + 4);
+}
+
 } // namespace vorel::test

@@ -4,9 +4,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <atomic>
+#include <map>
 #include <thread>
 
 #include "server/membernumbers.h"
@@ -206,8 +208,89 @@ TEST_P(ShopDatabaseTest, MemberNumbersAreNeverHandedOutTwiceUnderConcurrency)
     EXPECT_TRUE(unique.contains(QStringLiteral("%1").arg(threads * perThread, 10, 10, QLatin1Char('0'))));
 }
 
+TEST_P(ShopDatabaseTest, InitDrawsTheShopKeyAndOpeningWantsTheServerTables)
+{
+    ShopDatabase shop(location_, clock_);
+    shop.create({});
+    const auto secret = [&] {
+        return query(*shop.open(), "SELECT SECRET, BDATE FROM SYS_SERVER");
+    };
+    const ResultSet first = secret();
+    ASSERT_EQ(first.totalRowCount(), 1);
+    const QString key = first.fieldAt(0, 0).asString();
+    EXPECT_EQ(key.size(), 64);
+    EXPECT_EQ(QByteArray::fromHex(key.toLatin1()).toHex(), key.toLatin1());
+    EXPECT_EQ(first.fieldAt(0, 1).asDateTime(), clock_.now());
+
+    CreateOptions again;
+    again.force = true;
+    shop.create(again);
+    EXPECT_NE(secret().fieldAt(0, 0).asString(), key); // a new shop, a new key
+
+    // A shop made before the server's tables were in the schema is named as such.
+    for (const char *table : {"SYS_TILL", "SYS_NOID", "SYS_SERVER"}) {
+        shop.open()->execute(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)), nullptr);
+        try {
+            shop.open();
+            ADD_FAILURE() << table;
+        } catch (const ShopDatabaseError &e) {
+            EXPECT_TRUE(e.message().contains(QLatin1String(table))) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains("older schema")) << e.message().toStdString();
+        }
+        shop.create(again);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ShopDatabaseTest, ::testing::Values(BackendKind::SQLite, BackendKind::PostgreSQL),
                          backendName);
+
+namespace {
+
+// The tables of a schema script with their columns in order, and whether each declares its
+// key as PK_<TABLE>.
+struct SchemaTable {
+    QStringList columns;
+    bool keyNamed = false;
+};
+
+std::map<QString, SchemaTable> tablesOf(const QString &script)
+{
+    static const QRegularExpression table(QStringLiteral("^CREATE TABLE (\\w+) \\((.*?)^\\);"),
+                                          QRegularExpression::MultilineOption
+                                              | QRegularExpression::DotMatchesEverythingOption);
+    std::map<QString, SchemaTable> tables;
+    auto it = table.globalMatch(script);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        SchemaTable &t = tables[m.captured(1)];
+        for (const QString &line : m.captured(2).split(u'\n')) {
+            const QString word = line.trimmed().section(u' ', 0, 0);
+            if (word == QLatin1String("CONSTRAINT"))
+                t.keyNamed |= line.contains(QStringLiteral("CONSTRAINT PK_%1 PRIMARY KEY").arg(m.captured(1)));
+            else if (!word.isEmpty())
+                t.columns << word;
+        }
+    }
+    return tables;
+}
+
+} // namespace
+
+TEST(ShopDatabaseFiles, BothSchemasMakeTheSameTablesWithNamedKeys)
+{
+    const auto sqlite = tablesOf(test::schemaScript(BackendKind::SQLite));
+    const auto postgres = tablesOf(test::schemaScript(BackendKind::PostgreSQL));
+    EXPECT_GT(sqlite.size(), 20u);
+    for (const char *serverTable : {"SYS_SERVER", "SYS_TILL", "SYS_NOID"})
+        EXPECT_EQ(sqlite.count(QLatin1String(serverTable)), 1u) << serverTable;
+    ASSERT_EQ(sqlite.size(), postgres.size());
+    for (const auto &[name, table] : sqlite) {
+        ASSERT_EQ(postgres.count(name), 1u) << name.toStdString();
+        EXPECT_EQ(table.columns, postgres.at(name).columns) << name.toStdString();
+        EXPECT_TRUE(table.keyNamed) << name.toStdString();
+        EXPECT_TRUE(postgres.at(name).keyNamed) << name.toStdString();
+    }
+}
 
 TEST(ShopDatabaseFiles, DemoScriptFillsBothDates)
 {

@@ -1,0 +1,239 @@
+// Two vorel-server instances in front of one shop database, as behind a load balancer: a
+// till logged in through one is served by the other, and both list the same tills. On
+// SQLite and (with VOREL_TEST_PG) on PostgreSQL.
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "server/remoteshopservice.h"
+#include "server/sessions.h"
+#include "server/shopdatabase.h"
+#include "server/shopserver.h"
+#include "servertestutil.h"
+#include "testshop.h"
+
+using namespace vorel;
+using namespace vorel::server;
+using sql::BackendKind;
+
+namespace {
+
+const QString NoSession = QStringLiteral("未登录或登录已失效,请重新登录!");
+const QStringList connectFields{"01 张丽", "CL 1.0", "0", "secret", "*", "guid-1", "", "", ""};
+
+class TwoServersTest : public ::testing::TestWithParam<BackendKind> {
+protected:
+    void SetUp() override
+    {
+        VOREL_REQUIRE_BACKEND(GetParam());
+        // Made by the schema script alone: the first server to start draws the shop's key.
+        shop_ = std::make_unique<test::TestShop>(GetParam(), test::TestShop::Content::Demo);
+        a_ = startServer(shop_->location());
+        b_ = startServer(shop_->location());
+    }
+
+    std::unique_ptr<ShopServer> startServer(const QString &location)
+    {
+        ServerOptions options;
+        options.location = location;
+        options.host = QStringLiteral("127.0.0.1");
+        options.port = 0;
+        options.messagePort = 0;
+        options.workers = 2;
+        options.keepAliveSeconds = 1;
+        options.log = [this](const QString &line) {
+            const std::lock_guard lock(logMutex_);
+            log_ << line;
+        };
+        auto server = std::make_unique<ShopServer>(options, clock_);
+        server->start();
+        return server;
+    }
+
+    static QByteArray login(const ShopServer &server, const char *user, const char *key = "vorel")
+    {
+        const QByteArray body = QByteArray(R"({"user":")") + user + R"(","password_md5":")" + test::md5(user).toLatin1()
+                                + R"(","terminal_key":")" + key + R"(","database":"CL"})";
+        const QByteArray answer = test::rawPost(server.port(), "/login", body);
+        EXPECT_EQ(test::httpStatus(answer), 200) << answer.toStdString();
+        const wire::Json json = wire::parseObject(test::httpBody(answer).toStdString());
+        return wire::toQString(json.value("token", wire::Json())).toLatin1();
+    }
+
+    // The status and body of a read through `server` with `token`.
+    static std::pair<int, wire::Json> open(const ShopServer &server, const QByteArray &token)
+    {
+        const QByteArray answer =
+            test::rawPost(server.port(), "/open", R"({"sql":"SELECT USER_NAME FROM SYS_USER WHERE USER_ID = '01'"})", token);
+        return {test::httpStatus(answer), wire::parseObject(test::httpBody(answer).toStdString())};
+    }
+
+    QStringList log() const
+    {
+        const std::lock_guard lock(logMutex_);
+        return log_;
+    }
+
+    RemoteServer address(const ShopServer &data, const ShopServer &messages) const
+    {
+        return RemoteServer{"127.0.0.1", data.port(), messages.messagePort(), false, {}};
+    }
+
+    const QDateTime start_ = QDateTime(QDate::currentDate(), QTime(8, 0, 0));
+    FakeClock clock_{start_};
+    std::unique_ptr<test::TestShop> shop_;
+    std::unique_ptr<ShopServer> a_;
+    std::unique_ptr<ShopServer> b_;
+    mutable std::mutex logMutex_;
+    QStringList log_;
+};
+
+std::string backendName(const ::testing::TestParamInfo<BackendKind> &info)
+{
+    return info.param == BackendKind::SQLite ? "SQLite" : "PostgreSQL";
+}
+
+} // namespace
+
+TEST_P(TwoServersTest, ATokenFromOneServerIsHonouredByTheOther)
+{
+    const QByteArray token = login(*a_, "01");
+    ASSERT_FALSE(token.isEmpty());
+    for (const ShopServer *server : {a_.get(), b_.get()}) {
+        const auto [status, body] = open(*server, token);
+        ASSERT_EQ(status, 200) << body.dump();
+        EXPECT_EQ(wire::resultSetFromJson(body.at("result")).fieldAt(0, 0).asString(), "张丽");
+    }
+    const QByteArray exec = test::rawPost(b_->port(), "/exec", R"({"code":"711","sql":"UPDATE SYS_CO SET CO_NAME = '沃雷'"})", token);
+    EXPECT_EQ(test::httpStatus(exec), 200);
+    EXPECT_TRUE(test::httpBody(exec).contains(R"("reply":"Y")")) << exec.toStdString();
+    const QStringList lines = log();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString &l) {
+        return l.contains("till=001/vorel user=01 op=711") && l.endsWith("-> Y");
+    })) << lines.join('\n').toStdString();
+
+    // A server started later reads the same key.
+    b_.reset();
+    b_ = startServer(shop_->location());
+    EXPECT_EQ(open(*b_, token).first, 200);
+}
+
+TEST_P(TwoServersTest, ForgedExpiredAndForeignTokensAreRefused)
+{
+    const QByteArray token = login(*a_, "01");
+    ASSERT_EQ(token.count('.'), 2);
+    const auto changedAt = [&](qsizetype i) {
+        QByteArray t = token;
+        t[i] = t[i] == 'A' ? 'B' : 'A';
+        return t;
+    };
+    test::TestShop otherShop(GetParam(), test::TestShop::Content::Demo);
+    const std::unique_ptr<ShopServer> other = startServer(otherShop.location());
+    const QByteArray foreign = login(*other, "01");
+    ASSERT_FALSE(foreign.isEmpty());
+    EXPECT_EQ(open(*other, foreign).first, 200);
+    EXPECT_EQ(open(*other, token).first, 401);
+
+    const struct {
+        const char *what;
+        QByteArray token;
+        qint64 later; // seconds after the login
+        int status;
+    } cases[] = {
+        {"the token as issued", token, 0, 200},
+        {"a character of the payload changed", changedAt(token.indexOf('.') + 5), 0, 401},
+        {"the first character of the MAC changed", changedAt(token.lastIndexOf('.') + 1), 0, 401},
+        {"the last character changed", changedAt(token.size() - 1), 0, 401},
+        {"the version changed", "v2" + token.mid(2), 0, 401},
+        {"a token of another shop", foreign, 0, 401},
+        {"at the end of the working day", token, SessionTokens::LifetimeSeconds - 1, 200},
+        {"expired", token, SessionTokens::LifetimeSeconds, 401},
+        {"long expired", token, 7 * 24 * 3600, 401},
+    };
+    for (const auto &c : cases) {
+        clock_.set(start_.addSecs(c.later));
+        for (const ShopServer *server : {a_.get(), b_.get()}) {
+            const auto [status, body] = open(*server, c.token);
+            EXPECT_EQ(status, c.status) << c.what;
+            if (c.status == 401) {
+                EXPECT_EQ(wire::optionalText(body, "error"), NoSession) << c.what;
+            }
+        }
+    }
+
+    // A key that cannot sign stops the server at start.
+    shop_->open()->execute("UPDATE SYS_SERVER SET SECRET = 'abc'", nullptr);
+    try {
+        startServer(shop_->location());
+        ADD_FAILURE() << "a server must not start with an unusable key";
+    } catch (const ShopDatabaseError &e) {
+        EXPECT_TRUE(e.message().contains("SYS_SERVER.SECRET")) << e.message().toStdString();
+    }
+}
+
+TEST_P(TwoServersTest, EveryServerListsTheSameTills)
+{
+    // The till logs in and sends its messages through different servers, as a balancer may
+    // hand them out.
+    RemoteShopService till(address(*a_, *b_), 5);
+    ASSERT_EQ(till.thrGetLogin(LoginRequest{"01", test::md5("01"), "vorel", "CL"}).rows.totalRowCount(), 1);
+    RemoteShopService watcherA(address(*a_, *a_), 5);
+    RemoteShopService watcherB(address(*b_, *b_), 5);
+    ASSERT_EQ(watcherA.thrGetLogin(LoginRequest{"99", test::md5("99"), "office", "CL"}).rows.totalRowCount(), 1);
+    ASSERT_EQ(watcherB.thrGetLogin(LoginRequest{"02", test::md5("02"), "pc-2", "CL"}).rows.totalRowCount(), 1);
+    EXPECT_TRUE(watcherA.tillsOnline().value().isEmpty());
+
+    EXPECT_TRUE(till.tcpSend("Connect", connectFields)); // through B
+    for (RemoteShopService *watcher : {&watcherA, &watcherB}) {
+        const QList<wire::OnlineTill> tills = watcher->tillsOnline().value();
+        ASSERT_EQ(tills.size(), 1);
+        EXPECT_EQ(tills[0].terminalKey, "vorel");
+        EXPECT_EQ(tills[0].terminalId, "001");
+        EXPECT_EQ(tills[0].userId, "01");
+        EXPECT_EQ(tills[0].userName, "张丽");
+        EXPECT_EQ(tills[0].version, "CL 1.0");
+        EXPECT_EQ(tills[0].lastSeen, start_);
+    }
+
+    // Silent for longer than the window: offline everywhere. A keep-alive brings it back.
+    clock_.advanceSeconds(TillList::OnlineWindowSeconds + 1);
+    EXPECT_TRUE(watcherA.tillsOnline().value().isEmpty());
+    EXPECT_TRUE(watcherB.tillsOnline().value().isEmpty());
+    EXPECT_TRUE(till.tcpSend("0", {}));
+    const QList<wire::OnlineTill> tills = watcherA.tillsOnline().value();
+    ASSERT_EQ(tills.size(), 1);
+    EXPECT_EQ(tills[0].lastSeen, clock_.now());
+
+    // A keep-alive without a valid session is answered but moves nothing.
+    clock_.advanceSeconds(TillList::OnlineWindowSeconds + 1);
+    const QByteArray keepAlive = R"({"kind":"0","fields":[]})";
+    for (const QByteArray &token : {QByteArray(), QByteArray("v1.forged.token")}) {
+        EXPECT_EQ(test::httpStatus(test::rawPost(a_->messagePort(), "/message", keepAlive, token)), 200);
+    }
+    EXPECT_TRUE(watcherB.tillsOnline().value().isEmpty());
+}
+
+TEST_P(TwoServersTest, AnExpiredSessionIsRenewedByTheTillItself)
+{
+    RemoteShopService till(address(*a_, *a_), 5);
+    ASSERT_EQ(till.thrGetLogin(LoginRequest{"01", test::md5("01"), "vorel", "CL"}).rows.totalRowCount(), 1);
+    ASSERT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷1'", 3), ReplyOk);
+    const qsizetype before = log().size();
+
+    clock_.advanceSeconds(SessionTokens::LifetimeSeconds + 60);
+    EXPECT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷2'", 3), ReplyOk);
+    const QStringList after = log().mid(before);
+    ASSERT_EQ(after.size(), 3) << after.join('\n').toStdString();
+    EXPECT_TRUE(after[0].contains("-> 401")) << after[0].toStdString();
+    EXPECT_TRUE(after[1].contains("op=login")) << after[1].toStdString();
+    EXPECT_TRUE(after[2].endsWith("-> Y")) << after[2].toStdString();
+    EXPECT_TRUE(till.hasSession());
+    ResultSet rows;
+    ASSERT_TRUE(till.posOpenSql(rows, "SELECT CO_NAME FROM SYS_CO"));
+    EXPECT_EQ(rows.field("CO_NAME").asString(), "沃雷2");
+    EXPECT_EQ(log().size(), before + 4); // no second login
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, TwoServersTest, ::testing::Values(BackendKind::SQLite, BackendKind::PostgreSQL),
+                         backendName);
