@@ -465,6 +465,11 @@ CREATE FUNCTION D712A_STOCK() RETURNS TRIGGER LANGUAGE plpgsql AS $$
 DECLARE
     k RECORD;
 BEGIN
+    -- Tills of one warehouse take its stock rows one slip after the other: the lines of a
+    -- slip come in any order, and two slips locking the same rows in opposite orders would
+    -- deadlock (PostgreSQL breaks the cycle only after a second). The lock ends with the
+    -- transaction.
+    PERFORM pg_advisory_xact_lock(hashtext('D1802:' || COALESCE(NEW.CK_ID, '')));
     -- The row lock taken here makes concurrent tills selling the same unit queue up, so
     -- the check below always sees the stock after the other till's line.
     UPDATE D1802
