@@ -1,0 +1,47 @@
+#pragma once
+// The item picker: the items a lookup found when there is more than one. Enter, OK or a
+// double click takes the current item (Enter on an empty list closes as cancelled), Escape
+// cancels, and Space switches between the items in stock and all of them. The dialog works
+// on the lookup rows themselves, so the stock filter stays on them after it closes.
+
+#include <QDialog>
+#include <QPointer>
+
+#include "core/resultset.h"
+#include "sales/itempicker.h"
+
+class QTableWidget;
+
+namespace vorel {
+
+class TS009 : public QDialog {
+    Q_OBJECT
+public:
+    static const QString Caption;
+
+    // `rows` must outlive the dialog; the item taken becomes their current row.
+    explicit TS009(ResultSet &rows, QWidget *parent = nullptr);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fill();
+    void take();
+    void toggleInStock();
+
+    ResultSet &rows_;
+    QTableWidget *grid_ = nullptr;
+};
+
+// The sales screen's picker: a TS009 for each lookup that found several items.
+class DialogItemPicker final : public ItemPicker {
+public:
+    explicit DialogItemPicker(QWidget *parent = nullptr) : parent_(parent) {}
+    bool pick(ResultSet &rows) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+} // namespace vorel

@@ -1,0 +1,45 @@
+#pragma once
+// The points redemption dialog "积分换购设定": the offers of d705 read from the shop server,
+// the card and its points in the header. Up and Down run round the list; OK, Enter or a
+// double click takes the current offer when the member may have it.
+
+#include <QDialog>
+#include <optional>
+
+#include "core/resultset.h"
+#include "sales/redemption.h"
+
+class QLabel;
+class QTableWidget;
+
+namespace vorel {
+
+class Messages;
+class ShopService;
+
+class TS013 : public QDialog {
+    Q_OBJECT
+public:
+    // Reads the offers at once. The message boxes must outlive the dialog.
+    TS013(ShopService &shop, Messages &messages, const RedemptionRequest &request, QWidget *parent = nullptr);
+
+    // The offer taken, nullopt until one was.
+    const std::optional<RedemptionOffer> &chosen() const { return chosen_; }
+
+    static std::optional<RedemptionOffer> choose(ShopService &shop, Messages &messages,
+                                                 const RedemptionRequest &request, QWidget *parent = nullptr);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void take();
+
+    Messages &messages_;
+    RedemptionRequest request_;
+    ResultSet offers_;
+    QTableWidget *grid_ = nullptr;
+    std::optional<RedemptionOffer> chosen_;
+};
+
+} // namespace vorel

@@ -1,0 +1,139 @@
+#pragma once
+// The command line's test bench: scripted member commands, settlement and item picker, a
+// network-edition session with every right, a sale, and a connection over a given shop
+// service and a fresh local store.
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <optional>
+#include <ostream>
+
+#include "core/shopservice.h"
+#include "offline/connection.h"
+#include "offline/localstore.h"
+#include "sales/commandline.h"
+#include "sales/itempicker.h"
+#include "sales/membercommands.h"
+#include "sales/settlementlauncher.h"
+#include "salestestutil.h"
+
+// Readable QStrings in test failures.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace vorel::test {
+
+class ScriptedMembers final : public MemberCommands {
+public:
+    CommandResult choose(const QString &search) override { return called(QStringLiteral("choose:") + search); }
+    CommandResult newCard() override { return called(QStringLiteral("newCard")); }
+    CommandResult redeem() override { return called(QStringLiteral("redeem")); }
+    CommandResult topUp(const QString &amount) override { return called(QStringLiteral("topUp:") + amount); }
+    const MemberCard &card() const override { return card_; }
+    qint64 redeemPoints() const override { return 0; }
+    void clearForNewSale() override {}
+
+    CommandResult reply = CommandResult::done();
+    QStringList calls;
+
+private:
+    CommandResult called(const QString &what)
+    {
+        calls << what;
+        return reply;
+    }
+    MemberCard card_;
+};
+
+class CountingSettlement final : public SettlementLauncher {
+public:
+    void settleSale() override { ++sales; }
+    void settleTopUp() override { ++topUps; }
+    int sales = 0;
+    int topUps = 0;
+};
+
+// Takes a visible row (nullopt cancels), after switching the filter when told to ("" clears
+// it), and keeps the barcodes it was shown.
+class ScriptedPicker final : public ItemPicker {
+public:
+    bool pick(ResultSet &rows) override
+    {
+        if (filter && filter->isEmpty())
+            rows.clearFilter();
+        else if (filter)
+            rows.setFilter(*filter);
+        QStringList barcodes;
+        for (int i = 0; i < rows.rowCount(); ++i) {
+            rows.setRecNo(i);
+            barcodes << rows.field(QStringLiteral("TM")).asString();
+        }
+        shown << barcodes;
+        if (!take || *take >= rows.rowCount())
+            return false;
+        rows.setRecNo(*take);
+        return true;
+    }
+
+    std::optional<int> take = 0;
+    std::optional<QString> filter;
+    QList<QStringList> shown;
+};
+
+// Every right of the rights text ("1" at positions 1 to 17), less the one named.
+inline QString rightsWithout(int position = 0)
+{
+    QString text(17, QLatin1Char('1'));
+    if (position > 0)
+        text[position - 1] = QLatin1Char('0');
+    return text;
+}
+
+// A copy of the clean local store in a folder of its own.
+class TempStore {
+public:
+    TempStore()
+    {
+        EXPECT_TRUE(QFile::copy(LocalStore::shippedCleanCopy(), path()));
+        QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner);
+        store.open();
+    }
+    QString path() const { return dir_.filePath(QStringLiteral("VORELZ")); }
+
+private:
+    QTemporaryDir dir_;
+
+public:
+    LocalStore store{path()};
+};
+
+struct CommandRig {
+    explicit CommandRig(ShopService &shopService) : shop(shopService)
+    {
+        session.connection.net = 0;
+        session.terminal.warehouseId = QStringLiteral("001");
+        session.terminal.rights = CashierRights(rightsWithout());
+        sale.applyAmountDecimals(2);
+        sale.setCustomerDisplay(&display);
+    }
+
+    Session session = [] {
+        Session s;
+        s.formats.amountDecimals = 2;
+        return s;
+    }();
+    Sale sale{session.formats};
+    Pricing pricing{sale, session.formats};
+    RecordingCustomerDisplay display;
+    ShopService &shop;
+    TempStore local;
+    Connection connection{session, shop, local.store};
+    ScriptedMembers members;
+    CountingSettlement settlement;
+    ScriptedPicker picker;
+    CommandLine cmd{{session, sale, pricing, connection, members, settlement, picker}};
+};
+
+} // namespace vorel::test
