@@ -103,6 +103,7 @@ public:
         planInsertValues();
         planUpdateSet();
         planOperators();
+        planJoinEquivalences();
     }
 
     QString sql() { return render(a_, b_, nullptr); }
@@ -646,6 +647,176 @@ private:
         Edit e{EditKind::CastNumeric, s.a, s.b};
         e.castType = (kind_ == BackendKind::PostgreSQL && other.type == SqlType::Integer) ? QStringLiteral("BIGINT") : QStringLiteral("NUMERIC");
         addEdit(std::move(e));
+    }
+
+    // Inner joins make columns equal: "D1809 INNER JOIN D1800 ON D1809.K_ID = D1800.K_ID".
+    // A WHERE comparison of such a column with a literal means the same on any member of its
+    // class, and the databases can only use an index when the terms of an OR test one table:
+    // "(D1800.K_ID = 'x') or (D1809.tm = 'x')" reads every barcode, while
+    // "(D1809.K_ID = 'x') or (D1809.tm = 'x')" is two index look-ups. So such comparisons
+    // are rewritten to the class member of the table that comes first in the FROM clause.
+    // Only inner joins count (a LEFT JOIN's columns may be NULL), and only ON clauses
+    // without OR.
+    void planJoinEquivalences()
+    {
+        for (int from = a_; from < b_; ++from) {
+            if (!t_[from].isWord("FROM"))
+                continue;
+            const int depth = depthAt(from);
+            QStringList order;                 // qualifiers in FROM order, lower case
+            QHash<QString, QString> parent;    // union-find over "qualifier.column"
+            auto find = [&](QString x) {
+                while (parent.contains(x) && parent.value(x) != x)
+                    x = parent.value(x);
+                return x;
+            };
+            int whereStart = -1;
+            int end = b_;
+            int d = depth;
+            for (int i = from + 1; i < b_; ++i) {
+                if (t_[i].is(TokenKind::LParen)) {
+                    ++d;
+                    continue;
+                }
+                if (t_[i].is(TokenKind::RParen)) {
+                    if (--d < depth) {
+                        end = i;
+                        break;
+                    }
+                    continue;
+                }
+                if (d != depth)
+                    continue;
+                if (isCompoundWord(t_[i]) || t_[i].isWord("GROUP") || t_[i].isWord("ORDER") || t_[i].isWord("HAVING")
+                    || t_[i].isWord("LIMIT")) {
+                    end = i;
+                    break;
+                }
+                if (t_[i].isWord("WHERE") && whereStart < 0)
+                    whereStart = i + 1;
+                if ((t_[i - 1].isWord("FROM") || t_[i - 1].isWord("JOIN") || t_[i - 1].is(TokenKind::Comma)) && isName(i)
+                    && whereStart < 0) {
+                    int q = i;
+                    while (q + 2 < b_ && t_[q + 1].is(TokenKind::Dot) && isName(q + 2))
+                        q += 2;
+                    QString qualifier = t_[q].text.toLower();
+                    int alias = q + 1;
+                    if (alias < b_ && t_[alias].isWord("AS"))
+                        ++alias;
+                    if (isName(alias))
+                        qualifier = t_[alias].text.toLower();
+                    order.append(qualifier);
+                }
+                if (t_[i].isWord("ON") && whereStart < 0) {
+                    // Which join is this? Only INNER JOIN or a bare JOIN.
+                    int j = i - 1;
+                    while (j > from && !t_[j].isWord("JOIN"))
+                        --j;
+                    const bool inner = j > from && !(t_[j - 1].isWord("LEFT") || t_[j - 1].isWord("RIGHT") || t_[j - 1].isWord("FULL")
+                                                     || t_[j - 1].isWord("OUTER") || t_[j - 1].isWord("CROSS"));
+                    // The ON clause runs to the next join, WHERE or the end of the scope.
+                    int e = i + 1;
+                    int od = 0;
+                    bool hasOr = false;
+                    QList<std::pair<QString, QString>> pairs;
+                    for (; e < end; ++e) {
+                        if (t_[e].is(TokenKind::LParen))
+                            ++od;
+                        else if (t_[e].is(TokenKind::RParen)) {
+                            if (--od < 0)
+                                break;
+                        } else if (od == 0 && (t_[e].isWord("JOIN") || t_[e].isWord("INNER") || t_[e].isWord("LEFT")
+                                               || t_[e].isWord("RIGHT") || t_[e].isWord("FULL") || t_[e].isWord("CROSS")
+                                               || t_[e].isWord("WHERE") || t_[e].isWord("GROUP") || t_[e].isWord("ORDER")
+                                               || isCompoundWord(t_[e])))
+                            break;
+                        if (t_[e].isWord("OR"))
+                            hasOr = true;
+                        if (t_[e].isOp("=")) {
+                            const Span l = operandBefore(e);
+                            const Span r = operandAfter(e);
+                            if (l.valid() && r.valid() && l.b - l.a == 3 && r.b - r.a == 3 && t_[l.a + 1].is(TokenKind::Dot)
+                                && t_[r.a + 1].is(TokenKind::Dot))
+                                pairs.append({columnKey(l), columnKey(r)});
+                        }
+                    }
+                    if (inner && !hasOr) {
+                        for (const auto &[x, y] : pairs) {
+                            if (!parent.contains(x))
+                                parent.insert(x, x);
+                            if (!parent.contains(y))
+                                parent.insert(y, y);
+                            parent.insert(find(x), find(y));
+                        }
+                    }
+                    i = e - 1;
+                }
+            }
+            if (whereStart < 0 || parent.isEmpty())
+                continue;
+            // The member of each class whose qualifier comes first in the FROM clause.
+            QHash<QString, QString> best; // class root -> "qualifier.column"
+            for (auto it = parent.constBegin(); it != parent.constEnd(); ++it) {
+                const QString root = find(it.key());
+                const QString cur = best.value(root);
+                const auto rank = [&](const QString &key) { return order.indexOf(key.section(u'.', 0, 0)); };
+                if (cur.isEmpty() || (rank(it.key()) >= 0 && (rank(cur) < 0 || rank(it.key()) < rank(cur))))
+                    best.insert(root, it.key());
+            }
+            for (int k = whereStart; k < end; ++k) {
+                if (t_[k].is(TokenKind::LParen) && k + 1 < end && t_[k + 1].isWord("SELECT")) {
+                    k = matchParen(k); // a subquery has its own FROM
+                    continue;
+                }
+                if (!t_[k].isOp("="))
+                    continue;
+                const Span l = operandBefore(k);
+                const Span r = operandAfter(k);
+                if (!l.valid() || !r.valid())
+                    continue;
+                const bool lCol = l.b - l.a == 3 && t_[l.a + 1].is(TokenKind::Dot);
+                const bool rCol = r.b - r.a == 3 && t_[r.a + 1].is(TokenKind::Dot);
+                const bool lLit = l.b - l.a == 1 && (t_[l.a].is(TokenKind::String) || t_[l.a].is(TokenKind::Number));
+                const bool rLit = r.b - r.a == 1 && (t_[r.a].is(TokenKind::String) || t_[r.a].is(TokenKind::Number));
+                const Span col = lCol && rLit ? l : (rCol && lLit ? r : Span{});
+                if (!col.valid() || edits_.count(col.a) > 0)
+                    continue;
+                const QString key = columnKey(col);
+                if (!parent.contains(key))
+                    continue;
+                const QString target = best.value(find(key));
+                if (target.isEmpty() || target == key)
+                    continue;
+                // Keep the batch's spelling of the column name, change only the qualifier.
+                Edit e{EditKind::Literal, col.a, col.b};
+                const QString qualifier = target.section(u'.', 0, 0);
+                QString spelled = qualifier;
+                for (int q = a_; q < b_; ++q)
+                    if (isName(q) && t_[q].text.toLower() == qualifier) {
+                        spelled = t_[q].text;
+                        break;
+                    }
+                e.number = spelled + u'.' + t_[col.b - 1].text;
+                addEdit(std::move(e));
+            }
+        }
+    }
+
+    QString columnKey(Span s) const
+    {
+        return t_[s.a].text.toLower() + u'.' + t_[s.b - 1].text.toLower();
+    }
+
+    int depthAt(int k) const
+    {
+        int d = 0;
+        for (int i = a_; i < k; ++i) {
+            if (t_[i].is(TokenKind::LParen))
+                ++d;
+            else if (t_[i].is(TokenKind::RParen))
+                --d;
+        }
+        return d;
     }
 
     bool inUpdateSetList(int k) const

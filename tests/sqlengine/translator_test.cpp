@@ -104,6 +104,10 @@ const Case cases[] = {
      "UPDATE D712A SET DJ = B.DJ FROM (SELECT D712A.WL_ID, D712A.DJ FROM D712A GROUP BY D712A.WL_ID, D712A.DJ) B WHERE D712A.WL_ID = B.WL_ID and d712a.noid='1'",
      "UPDATE D712A SET DJ = B.DJ FROM (SELECT D712A.WL_ID, D712A.DJ FROM D712A GROUP BY D712A.WL_ID, D712A.DJ) B WHERE D712A.WL_ID = B.WL_ID and d712a.noid = '1'",
      nullptr},
+    {"InnerJoinColumnsCompareOnTheFirstTable",
+     "select D712A.NOID from D712A INNER JOIN D712 ON D712A.NOID = D712.NOID LEFT JOIN D702 ON D712.VIPID = D702.VIPID where (D712.NOID = '1') or (D712A.WL_ID = 'Z') or (D702.VIPID = 'V')",
+     "select D712A.NOID from D712A INNER JOIN D712 ON D712A.NOID = D712.NOID LEFT JOIN D702 ON D712.VIPID = D702.VIPID where (D712A.NOID = '1') or (D712A.WL_ID = 'Z') or (D702.VIPID = 'V')",
+     nullptr},
     {"CommentsAndBeginTran", "BEGIN TRAN -- note\n /* block */ SELECT 1; COMMIT TRAN",
      "nothing\nSELECT 1\nnothing", nullptr},
 };
