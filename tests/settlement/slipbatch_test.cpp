@@ -95,8 +95,8 @@ TEST(SlipBatch, TheTillSendsTheCorpusBatches)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Sale sale(formats);
-        for (const LineSpec &spec : c.lines)
-            sale.appendLine(lineOf(spec));
+        for (const LineSpec &wanted : c.lines)
+            sale.appendLine(lineOf(wanted));
         if (c.redemption != 0)
             sale.setRedemption(c.redemption);
         // The group promotion's cash-off line of the first sale: 53.73 off 358.2.
