@@ -10,6 +10,7 @@
 
 #include "core/clock.h"
 #include "core/programfolder.h"
+#include "sqlengine/backendvalues.h"
 
 namespace vorel {
 
@@ -52,21 +53,10 @@ QString damagedMessage(const QString &path, const QString &why)
 // know (a computed column).
 std::optional<FieldType> declaredType(const char *declaration)
 {
-    if (!declaration)
+    const sql::SqlType type = sql::detail::typeOfDeclaration(QString::fromUtf8(declaration));
+    if (type == sql::SqlType::Unknown)
         return std::nullopt;
-    const QString d = QString::fromUtf8(declaration).trimmed().toUpper();
-    if (d.isEmpty())
-        return std::nullopt;
-    if (d.contains(QLatin1String("INT")) || d.startsWith(QLatin1String("BOOL")) || d == QLatin1String("BIT"))
-        return FieldType::Integer;
-    if (d.contains(QLatin1String("DATE")) || d.contains(QLatin1String("TIME")))
-        return FieldType::DateTime;
-    if (d.startsWith(QLatin1String("NUM")) || d.startsWith(QLatin1String("DEC")) || d.startsWith(QLatin1String("REAL"))
-        || d.startsWith(QLatin1String("FLOA")) || d.startsWith(QLatin1String("DOUB")) || d.contains(QLatin1String("MONEY")))
-        return FieldType::Decimal;
-    if (d.contains(QLatin1String("CHAR")) || d.contains(QLatin1String("TEXT")) || d.contains(QLatin1String("CLOB")))
-        return FieldType::Text;
-    return std::nullopt;
+    return sql::detail::fieldTypeOf(type);
 }
 
 QString columnText(sqlite3_stmt *s, int i)

@@ -116,4 +116,24 @@ FieldType fieldTypeOf(SqlType type)
     return FieldType::Text;
 }
 
+// SQLite's declared column types as the shop schema writes them (T-SQL names included:
+// smallint, bit, money, smalldatetime, nvarchar). Unknown when the declaration says nothing
+// we recognise.
+SqlType typeOfDeclaration(const QString &declared)
+{
+    const QString d = declared.trimmed().toUpper();
+    if (d.isEmpty())
+        return SqlType::Unknown;
+    if (d.contains(QLatin1String("INT")) || d == QLatin1String("BIT") || d.startsWith(QLatin1String("BOOL")))
+        return SqlType::Integer;
+    if (d.contains(QLatin1String("DATE")) || d.contains(QLatin1String("TIME")))
+        return SqlType::DateTime;
+    if (d.startsWith(QLatin1String("DEC")) || d.startsWith(QLatin1String("NUM")) || d.startsWith(QLatin1String("REAL"))
+        || d.startsWith(QLatin1String("FLOAT")) || d.startsWith(QLatin1String("DOUBLE")) || d.contains(QLatin1String("MONEY")))
+        return SqlType::Decimal;
+    if (d.contains(QLatin1String("CHAR")) || d.contains(QLatin1String("TEXT")) || d.contains(QLatin1String("CLOB")))
+        return SqlType::Text;
+    return SqlType::Unknown;
+}
+
 } // namespace vorel::sql::detail

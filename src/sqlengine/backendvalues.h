@@ -15,6 +15,11 @@ namespace vorel::sql::detail {
 // text is anything else.
 QDateTime parseTimestamp(QStringView text);
 
+// SQLite's declared column types as the shop schema and the local store write them (T-SQL
+// names included: smallint, bit, money, smalldatetime, nvarchar). Unknown when the
+// declaration says nothing we recognise.
+SqlType typeOfDeclaration(const QString &declared);
+
 // The result-set type for a column of catalogue type `type`.
 FieldType fieldTypeOf(SqlType type);
 

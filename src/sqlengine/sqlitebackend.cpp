@@ -12,25 +12,6 @@ namespace vorel::sql {
 
 namespace {
 
-// SQLite's declared column types as the shop schema writes them (T-SQL names included:
-// smallint, bit, money, smalldatetime, nvarchar). Unknown when the declaration says nothing
-// we recognise.
-SqlType typeOfDeclaration(const QString &declared)
-{
-    const QString d = declared.trimmed().toUpper();
-    if (d.isEmpty())
-        return SqlType::Unknown;
-    if (d.contains(QLatin1String("INT")) || d == QLatin1String("BIT") || d.startsWith(QLatin1String("BOOL")))
-        return SqlType::Integer;
-    if (d.contains(QLatin1String("DATE")) || d.contains(QLatin1String("TIME")))
-        return SqlType::DateTime;
-    if (d.startsWith(QLatin1String("DEC")) || d.startsWith(QLatin1String("NUM")) || d.startsWith(QLatin1String("REAL"))
-        || d.startsWith(QLatin1String("FLOAT")) || d.startsWith(QLatin1String("DOUBLE")) || d.contains(QLatin1String("MONEY")))
-        return SqlType::Decimal;
-    if (d.contains(QLatin1String("CHAR")) || d.contains(QLatin1String("TEXT")) || d.contains(QLatin1String("CLOB")))
-        return SqlType::Text;
-    return SqlType::Unknown;
-}
 
 QString columnText(sqlite3_stmt *s, int i)
 {
@@ -397,7 +378,7 @@ bool SqliteBackend::execute(const QString &sql, ResultSet *rows)
 
     QList<SqlType> types(n, SqlType::Unknown);
     for (int i = 0; i < n; ++i)
-        types[i] = typeOfDeclaration(QString::fromUtf8(sqlite3_column_decltype(s, i)));
+        types[i] = detail::typeOfDeclaration(QString::fromUtf8(sqlite3_column_decltype(s, i)));
     QList<StorageSeen> seen(n);
     QList<QVariantList> values;
 
@@ -476,7 +457,7 @@ Catalog SqliteBackend::loadCatalog()
         QList<CatalogColumn> columns;
         for (int c = 0; c < info.totalRowCount(); ++c) {
             columns.append(CatalogColumn{info.fieldAt(c, nameCol).asString(),
-                                         typeOfDeclaration(info.fieldAt(c, typeCol).asString())});
+                                         detail::typeOfDeclaration(info.fieldAt(c, typeCol).asString())});
         }
         catalog.addTable(name, std::move(columns));
     }
