@@ -1,0 +1,50 @@
+#pragma once
+// The two template pickers of the terminal settings dialog: the till's own six sample
+// receipts on three tabs, and the templates other tills stored in their terminal rows.
+// OK or a double click takes the one under the cursor.
+
+#include <QDialog>
+
+class QListWidget;
+class QTabWidget;
+class QTableWidget;
+
+namespace vorel {
+
+class ResultSet;
+
+class TS004_1 : public QDialog {
+    Q_OBJECT
+public:
+    static const QString Caption;
+
+    explicit TS004_1(QWidget *parent = nullptr);
+
+    // Library index of the sample under the cursor of the open tab; -1 when none.
+    int chosenIndex() const;
+    // Puts the cursor on a library index, turning to its tab.
+    void choose(int index);
+
+private:
+    void take();
+
+    QTabWidget *tabs_ = nullptr;
+    QList<QListWidget *> lists_;
+};
+
+class TS004_2 : public QDialog {
+    Q_OBJECT
+public:
+    static const QString Caption;
+
+    // `rows` must outlive the dialog; the row taken becomes their current row.
+    explicit TS004_2(ResultSet &rows, QWidget *parent = nullptr);
+
+private:
+    void take();
+
+    ResultSet &rows_;
+    QTableWidget *grid_ = nullptr;
+};
+
+} // namespace vorel

@@ -1,0 +1,305 @@
+// The terminal settings form: the port clash OK refuses, what OK writes and hands to the
+// session, the built-in and server templates, and the port checks of the device tests.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "core/inifile.h"
+#include "core/text.h"
+#include "terminalsettingsrig.h"
+
+namespace vorel {
+namespace {
+
+QString fileText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? fromGbk(file.readAll()) : QString();
+}
+
+TEST(TerminalSettingsFormTest, OkRefusesOnePortForRawPrinterAndDisplay)
+{
+    struct Case {
+        const char *name;
+        bool printer, raw, display;
+        const char *printerPort, *displayPort;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"raw printer and display on COM1", true, true, true, "COM1", "COM1", true},
+        {"driver printing on COM1", true, false, true, "COM1", "COM1", false},
+        {"display off", true, true, false, "COM2", "COM2", false},
+        {"printer off", false, true, true, "COM2", "COM2", false},
+        {"different ports", true, true, true, "COM1", "COM2", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalSettingsRig rig;
+        rig.form.load();
+        DeviceSettings &d = rig.form.values.devices;
+        d.printerEnabled = c.printer;
+        d.rawPrinting = c.raw;
+        d.driverPrinting = !c.raw;
+        d.displayEnabled = c.display;
+        d.printerPort = QString::fromLatin1(c.printerPort);
+        d.displayPort = QString::fromLatin1(c.displayPort);
+        rig.form.values.templates.lineTemplate = QStringLiteral("[品名    ]");
+
+        EXPECT_EQ(rig.form.accept(), !c.refused);
+        if (c.refused) {
+            EXPECT_EQ(rig.messages.texts(), QStringList{TerminalSettingsForm::PortClashText + d.printerPort});
+            EXPECT_FALSE(QFile::exists(rig.settingsPath()));
+            EXPECT_FALSE(QFile::exists(rig.dir.filePath(QStringLiteral("POSDE"))));
+            EXPECT_TRUE(rig.session.templates.posDe.isEmpty());
+        } else {
+            EXPECT_TRUE(rig.messages.shown.isEmpty());
+            EXPECT_EQ(TerminalSettings(rig.settingsPath()).printerPort(), d.printerPort);
+            EXPECT_EQ(fileText(rig.dir.filePath(QStringLiteral("POSDE"))), QStringLiteral("[品名    ]"));
+            EXPECT_EQ(rig.session.templates.posDe, QStringLiteral("[品名    ]"));
+        }
+    }
+}
+
+TEST(TerminalSettingsFormTest, OkWritesEveryFieldAndAppliesItToTheSession)
+{
+    TerminalSettingsRig rig;
+    rig.form.load();
+    TerminalSettingsValues &v = rig.form.values;
+    v.roundOff = false;
+    v.slogan = QStringLiteral("欢迎光临");
+    v.hideSystemLogo = true;
+    v.amountDecimals = 2;
+    v.amountRounding = 3;
+    v.lockMinutes = 5;
+    v.serverTimeoutSeconds = 7;
+    v.shiftKeepDays = 10;
+    v.slipKeepDays = 20;
+    v.minimiseHotKey = 11;
+    v.devices.printerEnabled = true;
+    v.devices.driverPrinting = true;
+    v.devices.rawPrinting = false;
+    v.devices.printerPort = QStringLiteral("LPT1");
+    v.devices.paperWidth = 80;
+    v.devices.titleFontSize = 14;
+    v.devices.receiptDelaySeconds = 1.23456;
+    v.templates = {QStringLiteral("样板服饰"), QStringLiteral("[品名    ]\r\n[数量]"), QStringLiteral("[合计]")};
+    ASSERT_TRUE(rig.form.accept());
+
+    // Read back the way the next opening of the dialog reads.
+    TerminalSettingsRig reopened;
+    TerminalSettingsForm again(reopened.session, reopened.devices, reopened.printer, reopened.connection,
+                               reopened.messages, ProgramFolder(rig.dir.path()));
+    again.load();
+    const TerminalSettingsValues &r = again.values;
+    EXPECT_EQ(r.devices, v.devices);
+    EXPECT_EQ(r.roundOff, v.roundOff);
+    EXPECT_EQ(r.cashVoucher, v.cashVoucher);
+    EXPECT_EQ(r.slogan, v.slogan);
+    EXPECT_EQ(r.hideSystemLogo, v.hideSystemLogo);
+    EXPECT_EQ(r.changeLimitedTo100, v.changeLimitedTo100);
+    EXPECT_EQ(r.amountDecimals, v.amountDecimals);
+    EXPECT_EQ(r.amountRounding, v.amountRounding);
+    EXPECT_EQ(r.lockMinutes, v.lockMinutes);
+    EXPECT_EQ(r.serverTimeoutSeconds, v.serverTimeoutSeconds);
+    EXPECT_EQ(r.shiftKeepDays, v.shiftKeepDays);
+    EXPECT_EQ(r.slipKeepDays, v.slipKeepDays);
+    EXPECT_EQ(r.minimiseHotKey, v.minimiseHotKey);
+    EXPECT_EQ(r.templates.heading, v.templates.heading);
+    EXPECT_EQ(r.templates.lineTemplate, v.templates.lineTemplate);
+    EXPECT_EQ(r.templates.footing, v.templates.footing);
+
+    const Session &s = rig.session;
+    EXPECT_EQ(s.formats.amountDecimals, 2);
+    EXPECT_EQ(s.formats.amountRounding, 3);
+    EXPECT_EQ(rig.form.amountFormat(), QStringLiteral("0.00"));
+    EXPECT_TRUE(s.devices.printerEnabled);
+    EXPECT_TRUE(s.devices.driverPrinting);
+    EXPECT_EQ(s.devices.printerPort, QStringLiteral("LPT1"));
+    EXPECT_EQ(s.devices.paperWidth, 80);
+    EXPECT_EQ(s.devices.titleFontSize, 14);
+    EXPECT_DOUBLE_EQ(s.devices.pauseAfterReceipt, 1.2346);
+    EXPECT_EQ(s.templates.posTop, QStringLiteral("样板服饰"));
+    EXPECT_EQ(s.templates.posDe, QStringLiteral("[品名    ]\r\n[数量]"));
+    EXPECT_EQ(s.templates.posEnd, QStringLiteral("[合计]"));
+}
+
+TEST(TerminalSettingsFormTest, AFileWithoutKeysGivesTheDialogDefaults)
+{
+    TerminalSettingsRig rig;
+    IniFile ini(rig.settingsPath());
+    ASSERT_TRUE(ini.writeString(QStringLiteral("sys"), QStringLiteral("POS_Title"), QStringLiteral("x")));
+    rig.form.values.templates.heading = QStringLiteral("kept");
+    rig.form.load();
+    const TerminalSettingsValues &v = rig.form.values;
+    EXPECT_EQ(v.devices.paperWidth, 59);
+    EXPECT_EQ(v.devices.drawerConnection, 0);
+    EXPECT_EQ(v.devices.printerPort, QStringLiteral("COM1"));
+    EXPECT_EQ(v.serverTimeoutSeconds, 3);
+    EXPECT_EQ(v.slogan, QStringLiteral("[点击这里填写公司名称]欢迎您!"));
+    // No template files: the templates stay as they were.
+    EXPECT_EQ(v.templates.heading, QStringLiteral("kept"));
+}
+
+TEST(TerminalSettingsFormTest, LibraryTemplatesSetThePaperWidthForTheDriverChoice)
+{
+    struct Case {
+        int index;
+        bool driver;
+        int width;
+    };
+    const Case cases[] = {{0, false, 48}, {1, false, 48}, {2, false, 59}, {5, false, 59},
+                          {0, true, 58},  {1, true, 58},  {3, true, 80},  {4, true, 80}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.index);
+        TerminalSettingsRig rig;
+        rig.form.values.devices.driverPrinting = c.driver;
+        ASSERT_TRUE(rig.form.takeLibraryTemplate(c.index));
+        EXPECT_EQ(rig.form.values.devices.paperWidth, c.width);
+        EXPECT_EQ(rig.form.values.templates.lineTemplate, takeLibraryTemplate(c.index, c.driver).templates.lineTemplate);
+    }
+    TerminalSettingsRig rig;
+    EXPECT_FALSE(rig.form.takeLibraryTemplate(6));
+    EXPECT_EQ(rig.form.values.devices.paperWidth, 59);
+}
+
+TEST(TerminalSettingsFormTest, SwapTurnsOnlyATwoLineTemplate)
+{
+    TerminalSettingsRig rig;
+    QString &line = rig.form.values.templates.lineTemplate;
+    line = QStringLiteral("[品名]\r\n[数量]");
+    EXPECT_TRUE(rig.form.swapLineTemplate());
+    EXPECT_EQ(line, QStringLiteral("[数量]\r\n[品名]"));
+    line = QStringLiteral("[品名]\r\n[数量]\r\n[金额]");
+    EXPECT_FALSE(rig.form.swapLineTemplate());
+    EXPECT_EQ(line, QStringLiteral("[品名]\r\n[数量]\r\n[金额]"));
+}
+
+TEST(TerminalSettingsFormTest, ServerTemplatesAreRefusedOfflineAndStoredOnline)
+{
+    TerminalSettingsRig rig;
+    rig.session.terminal.terminalId = QStringLiteral("003");
+    rig.form.values.templates = {QStringLiteral("T"), QStringLiteral("D"), QStringLiteral("E")};
+    rig.form.values.devices.paperWidth = 80;
+
+    rig.session.connection.offline = true;
+    ResultSet rows;
+    EXPECT_FALSE(rig.form.readServerTemplates(rows));
+    EXPECT_FALSE(rig.form.saveTemplatesToServer());
+    EXPECT_EQ(rig.messages.texts(), QStringList(2, TerminalSettingsForm::OfflineText));
+    EXPECT_TRUE(rig.shop.calls().isEmpty());
+
+    rig.session.connection.offline = false;
+    rig.messages.shown.clear();
+    EXPECT_TRUE(rig.form.saveTemplatesToServer());
+    ASSERT_EQ(rig.shop.calls(FakeShopService::CallKind::Exec).size(), 1);
+    EXPECT_EQ(rig.shop.calls(FakeShopService::CallKind::Exec).at(0).sql,
+              QStringLiteral("update d701 SET POSTOP ='T', POSDE ='D', POSEND ='E', POSSIZE ='80', POSFont1 ='12', "
+                             "POSFont2 ='10' where zd_id='003'"));
+    EXPECT_EQ(rig.messages.texts(), QStringList{TerminalSettingsForm::TemplatesSavedText});
+}
+
+TEST(TerminalSettingsFormTest, AnotherTillsTemplateReplacesTemplatesWidthAndFonts)
+{
+    TerminalSettingsRig rig;
+    ResultSet d701({{QStringLiteral("ZD_ID"), FieldType::Text}, {QStringLiteral("ZD_NAME"), FieldType::Text},
+                    {QStringLiteral("POSTOP"), FieldType::Text}, {QStringLiteral("POSDE"), FieldType::Text},
+                    {QStringLiteral("POSEND"), FieldType::Text}, {QStringLiteral("POSSIZE"), FieldType::Integer},
+                    {QStringLiteral("POSFont1"), FieldType::Integer}, {QStringLiteral("POSFont2"), FieldType::Integer}});
+    d701.appendRow({QStringLiteral("001"), QStringLiteral("一号机"), QStringLiteral("H1"), QStringLiteral("L1"),
+                    QStringLiteral("F1"), 58, 12, 10});
+    d701.appendRow({QStringLiteral("002"), QStringLiteral("二号机"), QStringLiteral("H2"), QStringLiteral("L2"),
+                    QStringLiteral("F2"), 80, 16, 9});
+    rig.shop.onOpen(QStringLiteral("FROM D701"), d701);
+
+    ResultSet rows;
+    ASSERT_TRUE(rig.form.readServerTemplates(rows));
+    ASSERT_EQ(rows.rowCount(), 2);
+    rows.setRecNo(1);
+    rig.form.takeServerTemplate(rows);
+    const TerminalSettingsValues &v = rig.form.values;
+    EXPECT_EQ(v.templates.heading, QStringLiteral("H2"));
+    EXPECT_EQ(v.templates.lineTemplate, QStringLiteral("L2"));
+    EXPECT_EQ(v.templates.footing, QStringLiteral("F2"));
+    EXPECT_EQ(v.devices.paperWidth, 80);
+    EXPECT_EQ(v.devices.titleFontSize, 16);
+    EXPECT_EQ(v.devices.lineFontSize, 9);
+}
+
+TEST(TerminalSettingsFormTest, DeviceTestsCheckTheirPortAndSendTheDialogsValues)
+{
+    struct Case {
+        const char *name;
+        TerminalSettingsForm::Test test;
+        int drawerConnection;
+        bool raw;
+        int missingPort;
+        const char *message; // empty: no port could fail
+    };
+    using T = TerminalSettingsForm::Test;
+    const Case cases[] = {
+        {"display test on a missing port", T::Display, 0, true, 3, "初始化 顾显端口:【COM3】失败!请确认本机是否配备此端口"},
+        {"drawer on the display", T::Drawer, 0, true, 3, "初始化 顾显端口:【COM3】失败!请确认本机是否配备此端口"},
+        {"drawer on the printer", T::Drawer, 1, true, 2, "初始化 打印机端口:【COM2】失败!请确认本机是否配备此端口"},
+        {"print test", T::Print, 0, true, 2, "初始化 打印机端口:【COM2】失败!请确认本机是否配备此端口"},
+        {"driver printing skips the check", T::Drawer, 1, false, 2, ""},
+        {"display present", T::Display, 0, true, 5, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalSettingsRig rig;
+        DeviceSettings &d = rig.form.values.devices;
+        d.printerPort = QStringLiteral("COM2");
+        d.displayPort = QStringLiteral("COM3");
+        d.printerBaud = d.displayBaud = QStringLiteral("9600");
+        d.drawerConnection = c.drawerConnection;
+        d.drawerCommand = QStringLiteral("7");
+        d.rawPrinting = c.raw;
+        d.driverPrinting = !c.raw;
+        rig.serial.missingPorts = {c.missingPort};
+
+        const bool failed = *c.message != '\0';
+        rig.form.runTest(c.test);
+        EXPECT_EQ(rig.messages.texts(), failed ? QStringList{QString::fromUtf8(c.message)} : QStringList());
+        const int port = c.test == T::Display || (c.test == T::Drawer && c.drawerConnection == 0) ? 3 : 2;
+        if (failed) {
+            EXPECT_TRUE(rig.serial.received(port).isEmpty());
+        } else if (c.test == T::Display) {
+            const QByteArray bytes = rig.serial.received(3);
+            EXPECT_TRUE(bytes.contains(Devices::displayMessage(QLatin1Char('1'), QStringLiteral("111111.11"))));
+            EXPECT_TRUE(bytes.endsWith(Devices::displayMessage(QLatin1Char('4'), QStringLiteral("888888.88"))));
+        }
+    }
+}
+
+TEST(TerminalSettingsFormTest, PrintTestUsesTheUnsavedFieldsAndTheSampleSale)
+{
+    TerminalSettingsRig rig;
+    rig.session.devices.printerEnabled = true;
+    rig.session.formats.amountDecimals = 0;
+    DeviceSettings &d = rig.form.values.devices;
+    d.printerPort = QStringLiteral("C:\\test.txt");
+    rig.form.values.amountDecimals = 2;
+    rig.form.values.templates = {QStringLiteral("[单号][机号]"), QStringLiteral("[品名      ][   金额 ]"),
+                                 QStringLiteral("[合计]")};
+
+    ASSERT_TRUE(rig.form.runTest(TerminalSettingsForm::Test::Print));
+    EXPECT_TRUE(rig.sink.messages.isEmpty());
+    const QStringList lines = rig.printer.last().lines;
+    ASSERT_EQ(lines.size(), 2 + TerminalSettingsForm::sampleLines().size());
+    EXPECT_EQ(lines.first(), QStringLiteral("单号:XXXXXXXXXXX机号:00"));
+    EXPECT_TRUE(lines.last().contains(QStringLiteral("999.9")));
+    EXPECT_TRUE(fileText(rig.dir.filePath(QStringLiteral("test.txt"))).contains(QStringLiteral("XXXXXXXXXXX")));
+
+    // The current sale's lines take the sample's place.
+    ReceiptLine line;
+    line.wlName = QStringLiteral("当前商品");
+    line.sl = 1;
+    line.smoney = 10;
+    rig.form.prepare({line});
+    EXPECT_TRUE(rig.form.runTest(TerminalSettingsForm::Test::Print));
+    EXPECT_EQ(rig.printer.last().lines.size(), 3);
+}
+
+} // namespace
+} // namespace vorel

@@ -1,0 +1,38 @@
+#pragma once
+// A terminal settings form on a fresh program folder, with recording devices, a fake shop
+// server and message boxes that are only remembered.
+
+#include <QTemporaryDir>
+
+#include "core/clock.h"
+#include "core/fakeshopservice.h"
+#include "core/messages.h"
+#include "core/session.h"
+#include "offline/connection.h"
+#include "offline/localstore.h"
+#include "printing/devices.h"
+#include "printing/messagesink.h"
+#include "printing/recordingseriallibrary.h"
+#include "printing/sessionreceiptprinter.h"
+#include "printing/terminalsettingsform.h"
+
+namespace vorel {
+
+struct TerminalSettingsRig {
+    QTemporaryDir dir;
+    Session session;
+    RecordingSerialLibrary serial;
+    RecordingMessageSink sink;
+    FakeClock clock;
+    Devices devices{session, serial, PortMap(dir.path()), sink};
+    SessionReceiptPrinter printer{session, devices, sink, clock};
+    FakeShopService shop;
+    LocalStore store{dir.filePath(QStringLiteral("unused"))};
+    Connection connection{session, shop, store};
+    RecordingMessages messages;
+    TerminalSettingsForm form{session, devices, printer, connection, messages, ProgramFolder(dir.path())};
+
+    QString settingsPath() const { return dir.filePath(QStringLiteral("VOREL.DLL")); }
+};
+
+} // namespace vorel
