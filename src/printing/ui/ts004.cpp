@@ -17,6 +17,9 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
 
 #include "core/resultset.h"
 #include "printing/receiptpage.h"
@@ -295,9 +298,24 @@ void TS004::buildControls()
     columns->addLayout(left);
     columns->addLayout(middle);
     columns->addWidget(templates, 1);
+    // The settings need about 1280 x 740 pixels; on a smaller till screen (1024 x 768) they
+    // scroll inside a dialog that never grows past the screen, and the buttons stay in view.
+    auto *content = new QWidget;
+    content->setLayout(columns);
+    auto *scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content);
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(columns);
+    layout->addWidget(scroll, 1);
     layout->addLayout(bottom);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size();
+        setMaximumSize(room);
+        const QSize wanted = content->sizeHint() + QSize(2 * layout->contentsMargins().left() + 4,
+                                                         bottom->sizeHint().height() + 3 * layout->spacing() + 24);
+        resize(wanted.boundedTo(room));
+    }
 }
 
 bool TS004::eventFilter(QObject *watched, QEvent *event)
