@@ -1,4 +1,5 @@
 #include "sales/ui/ts009.h"
+#include "sales/ui/dialogbuttons.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -54,18 +55,7 @@ TS009::TS009(ResultSet &rows, QWidget *parent) : QDialog(parent), rows_(rows)
     grid_->installEventFilter(this);
     connect(grid_, &QTableWidget::cellDoubleClicked, this, &TS009::take);
 
-    auto *ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("btn_ok"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setObjectName(QStringLiteral("btn_Cancel"));
-    connect(ok, &QPushButton::clicked, this, &TS009::take);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto *buttons = okCancelRow(this, &TS009::take);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(grid_);
     layout->addLayout(buttons);

@@ -1,4 +1,5 @@
 #include "sales/ui/ts013.h"
+#include "sales/ui/dialogbuttons.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -56,18 +57,7 @@ TS013::TS013(ShopService &shop, Messages &messages, const RedemptionRequest &req
     grid_->installEventFilter(this);
     connect(grid_, &QTableWidget::cellDoubleClicked, this, &TS013::take);
 
-    auto *ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("btn_ok"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setObjectName(QStringLiteral("btn_Cancel"));
-    connect(ok, &QPushButton::clicked, this, &TS013::take);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto *buttons = okCancelRow(this, &TS013::take);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(notice);
     layout->addWidget(header);

@@ -1,4 +1,5 @@
 #include "sales/ui/ts015.h"
+#include "sales/ui/dialogbuttons.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -47,18 +48,7 @@ TS015::TS015(const ResultSet &cards, QWidget *parent) : QDialog(parent)
         grid_->setCurrentCell(0, 0);
     grid_->viewport()->installEventFilter(this);
 
-    auto *ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("btn_ok"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setObjectName(QStringLiteral("btn_Cancel"));
-    connect(ok, &QPushButton::clicked, this, &TS015::take);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto *buttons = okCancelRow(this, &TS015::take);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(grid_);
     layout->addLayout(buttons);
