@@ -1,0 +1,172 @@
+#include "app/ui/logindialog.h"
+
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QVBoxLayout>
+
+namespace vorel {
+
+namespace {
+
+QLabel *namedLabel(const char *name, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+QPushButton *namedButton(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+LoginDialog::LoginDialog(LoginFlow &flow, QWidget *parent)
+    : QDialog(parent), flow_(flow), server_(new QLineEdit(this)), user_(new QLineEdit(this)),
+      password_(new QLineEdit(this)), terminal_(namedLabel("ZD", this)), onDuty_(namedLabel("DB", this)),
+      lastSync_(namedLabel("DBDATETIME", this)), pendingCaption_(namedLabel("Label7", this)),
+      pendingCount_(namedLabel("Label8", this)), online_(namedButton("btn_ok", QStringLiteral("连线 F2"), this)),
+      offline_(namedButton("btn_ls", QStringLiteral("离线登录(F3)"), this)),
+      repair_(namedButton("btn_db", QStringLiteral("数据修复"), this)),
+      network_(namedButton("btn_set", QStringLiteral("网络设定"), this)),
+      cancel_(namedButton("btn_Cancel", QStringLiteral("取消"), this))
+{
+    setObjectName(QStringLiteral("tlogin"));
+    setWindowTitle(QStringLiteral("用户登录"));
+
+    server_->setObjectName(QStringLiteral("n_server"));
+    server_->setMaxLength(30);
+    user_->setObjectName(QStringLiteral("usercode"));
+    user_->setMaxLength(12);
+    password_->setObjectName(QStringLiteral("userpassword"));
+    password_->setMaxLength(12);
+    password_->setEchoMode(QLineEdit::Password);
+    pendingCaption_->setText(QStringLiteral("待上传离线单据共     张"));
+    online_->setDefault(true);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("服务器"), server_);
+    form->addRow(QStringLiteral("用户号"), user_);
+    form->addRow(QStringLiteral("密  码"), password_);
+    auto *pending = new QHBoxLayout;
+    pending->addWidget(pendingCaption_);
+    pending->addWidget(pendingCount_);
+    pending->addStretch();
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *b : {online_, offline_, repair_, network_, cancel_})
+        buttons->addWidget(b);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(terminal_);
+    layout->addWidget(onDuty_);
+    layout->addLayout(form);
+    layout->addWidget(lastSync_);
+    layout->addLayout(pending);
+    layout->addLayout(buttons);
+
+    connect(user_, &QLineEdit::textEdited, this, [this](const QString &text) {
+        const QString upper = text.toUpper();
+        if (upper != text) {
+            const int cursor = user_->cursorPosition();
+            user_->setText(upper);
+            user_->setCursorPosition(cursor);
+        }
+    });
+    connect(server_, &QLineEdit::editingFinished, this, &LoginDialog::rememberFields);
+    connect(user_, &QLineEdit::editingFinished, this, &LoginDialog::rememberFields);
+    connect(online_, &QPushButton::clicked, this, [this] { attempt(LoginFlow::Mode::Online); });
+    connect(offline_, &QPushButton::clicked, this, [this] { attempt(LoginFlow::Mode::Offline); });
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(network_, &QPushButton::clicked, this, [this] {
+        if (!flow_.inProgress())
+            emit networkSettingsRequested();
+    });
+    connect(repair_, &QPushButton::clicked, this, [this] {
+        if (!flow_.inProgress())
+            emit repairRequested(user_->text(), password_->text());
+    });
+    refresh();
+}
+
+void LoginDialog::refresh()
+{
+    const LoginScreen screen = flow_.prepare();
+    terminal_->setText(screen.terminal);
+    onDuty_->setText(screen.onDuty);
+    lastSync_->setText(screen.lastSync);
+    pendingCaption_->setVisible(screen.showPending);
+    pendingCount_->setVisible(screen.showPending);
+    pendingCount_->setText(screen.pendingSlips);
+    user_->setText(screen.user);
+    server_->setText(screen.server);
+    server_->setEnabled(screen.serverEnabled);
+    for (QPushButton *b : {network_, offline_}) {
+        b->setVisible(screen.networkButtons);
+        b->setEnabled(screen.networkButtons);
+    }
+}
+
+void LoginDialog::rememberFields()
+{
+    flow_.remember(user_->text(), server_->text());
+}
+
+void LoginDialog::done(int result)
+{
+    if (flow_.inProgress())
+        return;
+    rememberFields();
+    QDialog::done(result);
+}
+
+void LoginDialog::keyPressEvent(QKeyEvent *event)
+{
+    if (flow_.inProgress())
+        return;
+    if (event->key() == Qt::Key_F2) {
+        attempt(LoginFlow::Mode::Online);
+        return;
+    }
+    if (event->key() == Qt::Key_F3) {
+        if (offline_->isVisible())
+            attempt(LoginFlow::Mode::Offline);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void LoginDialog::attempt(LoginFlow::Mode mode)
+{
+    if (flow_.inProgress() || focusWidget() == cancel_)
+        return;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    const LoginFlow::Result result = flow_.login(mode, server_->text(), user_->text(), password_->text());
+    switch (result.focus) {
+    case LoginFlow::Focus::Server:
+        server_->setFocus();
+        break;
+    case LoginFlow::Focus::User:
+        user_->setFocus();
+        break;
+    case LoginFlow::Focus::PasswordSelected:
+        password_->setFocus();
+        password_->selectAll();
+        break;
+    case LoginFlow::Focus::None:
+        break;
+    }
+    if (result.status == LoginFlow::Status::Started)
+        accept();
+}
+
+} // namespace vorel
