@@ -327,7 +327,7 @@ ReceiptRequest TerminalSettingsForm::testRequest(bool preview) const
     r.heading = values.templates.heading;
     r.footing = values.templates.footing;
     r.lineTemplate = values.templates.lineTemplate;
-    r.slipNumber = QStringLiteral("XXXXXXXXXXX");
+    r.slipNumber = QString(11, u'X'); // a test receipt's slip number: eleven X, as wide as a real one
     r.slipDate = QStringLiteral("2000-01-01 00:00:01");
     r.terminal = QStringLiteral("00");
     r.cashier = QStringLiteral("0000");
