@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QSet>
+#include <functional>
 #include <map>
 
 #include "core/clock.h"
@@ -1082,8 +1083,9 @@ private:
         return node;
     }
 
-    // Tokens of an IF condition or PRINT argument: up to the next statement at depth 0.
-    int collectExpression()
+    // Moves to the end of a statement or an IF condition: the first ";" or the first word
+    // for which `stopsAt` says so, outside parentheses and CASE ... END. Returns that place.
+    int scanToEnd(const std::function<bool(const Token &)> &stopsAt)
     {
         int depth = 0;
         int cases = 0;
@@ -1098,13 +1100,19 @@ private:
                 ++cases;
             else if (tk.isWord("END") && cases > 0)
                 --cases;
-            else if (depth == 0 && cases == 0 && (isStatementStart(tk) || tk.is(TokenKind::Semicolon)))
+            else if (depth == 0 && (tk.is(TokenKind::Semicolon) || (cases == 0 && stopsAt(tk))))
                 break;
             ++i_;
         }
         if (depth != 0)
             throw TranslationError(QStringLiteral("Incorrect syntax: missing ')'."));
         return i_;
+    }
+
+    // Tokens of an IF condition or PRINT argument: up to the next statement.
+    int collectExpression()
+    {
+        return scanToEnd([](const Token &tk) { return isStatementStart(tk); });
     }
 
     Node raisError()
@@ -1175,38 +1183,19 @@ private:
         const int start = i_;
         const bool insert = t_[start].isWord("INSERT");
         bool insertBody = false;
-        int depth = 0;
-        int cases = 0;
         ++i_;
-        while (i_ < n()) {
-            const Token &tk = t_[i_];
-            if (tk.is(TokenKind::LParen))
-                ++depth;
-            else if (tk.is(TokenKind::RParen)) {
-                if (--depth < 0)
-                    syntaxError(i_);
-            } else if (tk.isWord("CASE"))
-                ++cases;
-            else if (tk.isWord("END") && cases > 0)
-                --cases;
-            else if (depth == 0) {
-                if (tk.is(TokenKind::Semicolon))
-                    break;
-                if (insert && tk.isWord("VALUES"))
-                    insertBody = true;
-                if (cases == 0 && isStatementStart(tk)) {
-                    const Token &prev = t_[i_ - 1];
-                    const bool continues = tk.isWord("SELECT") && (isCompoundWord(prev) || prev.isWord("ALL") || (insert && !insertBody));
-                    if (!continues)
-                        break;
-                    if (insert)
-                        insertBody = true;
-                }
-            }
-            ++i_;
-        }
-        if (depth != 0)
-            throw TranslationError(QStringLiteral("Incorrect syntax: missing ')'."));
+        // A SELECT goes on the statement after UNION / ALL, and as the body of an INSERT.
+        scanToEnd([&](const Token &tk) {
+            if (insert && tk.isWord("VALUES"))
+                insertBody = true;
+            if (!isStatementStart(tk))
+                return false;
+            const Token &prev = t_[i_ - 1];
+            const bool continues = tk.isWord("SELECT") && (isCompoundWord(prev) || prev.isWord("ALL") || (insert && !insertBody));
+            if (continues && insert)
+                insertBody = true;
+            return !continues;
+        });
         const int end = i_;
         if (i_ < n() && t_[i_].is(TokenKind::Semicolon))
             ++i_;
