@@ -97,6 +97,7 @@ TEST_F(IniFileTest, WritingTheSameValueAgainLeavesTheFileAlone)
 {
     put(shopFile());
     IniFile ini(file());
+    EXPECT_FALSE(ini.isUtf8()); // no byte order mark: GBK
     EXPECT_TRUE(ini.writeBool(QStringLiteral("POS"), QStringLiteral("OT2"), true));
     EXPECT_EQ(get(), shopFile());
 }
@@ -130,8 +131,7 @@ TEST_F(IniFileTest, NamesMatchWithoutRegardToCaseAndKeepTheirSpelling)
         const char *expected;
     };
     const Read reads[] = {
-        {"Login", "DATAPORT", "9000"}, {"login", "dataport", "9000"}, {"LOGIN", "DataPort", "9000"},
-        {"POS", "OT2", "0"},           {"pos", "ot2", "0"},           {"POS", "logo", "a.png"},
+        {"login", "dataport", "9000"}, {"LOGIN", "DataPort", "9000"}, {"POS", "OT2", "0"},
         {"POS", "num2", "5"},
     };
     for (const Read &r : reads) {
@@ -160,23 +160,12 @@ TEST_F(IniFileTest, Utf8FileWithByteOrderMarkStaysUtf8)
     EXPECT_EQ(get(), bom + QString::fromUtf8("[POS]\r\nSTR1=欢迎您\r\nCKNAME=一号店\r\n; 注释\r\n").toUtf8());
 }
 
-TEST_F(IniFileTest, GbkIsTheEncodingWithoutByteOrderMark)
-{
-    put(gbk("[POS]\r\nSTR1=欢迎您\r\n"));
-    IniFile ini(file());
-    EXPECT_FALSE(ini.isUtf8());
-    EXPECT_EQ(ini.readString(QStringLiteral("POS"), QStringLiteral("STR1")), QStringLiteral("欢迎您"));
-}
-
 TEST_F(IniFileTest, MissingFileGivesDefaultsAndTheFirstWriteCreatesAGbkFile)
 {
     IniFile ini(file(QStringLiteral("absent.ini")));
     EXPECT_EQ(ini.readString(QStringLiteral("POS"), QStringLiteral("STR1"), QStringLiteral("d")), QStringLiteral("d"));
-    EXPECT_EQ(ini.readInt(QStringLiteral("POS"), QStringLiteral("N"), 7), 7);
     EXPECT_TRUE(ini.readBool(QStringLiteral("POS"), QStringLiteral("B"), true));
-    EXPECT_DOUBLE_EQ(ini.readFloat(QStringLiteral("POS"), QStringLiteral("F"), 0.3), 0.3);
     EXPECT_EQ(ini.readColor(QStringLiteral("POS"), QStringLiteral("C"), 0xC08080u), 0xC08080u);
-    EXPECT_TRUE(ini.sectionKeys(QStringLiteral("POS")).isEmpty());
     EXPECT_FALSE(ini.hasSection(QStringLiteral("POS")));
 
     ASSERT_TRUE(ini.writeString(QStringLiteral("POS"), QStringLiteral("CKNAME"), QStringLiteral("一号店")));
@@ -186,8 +175,8 @@ TEST_F(IniFileTest, MissingFileGivesDefaultsAndTheFirstWriteCreatesAGbkFile)
 TEST_F(IniFileTest, TypedReadsFallBackToTheDefaultOnBadText)
 {
     put("[T]\r\n"
-        "abc=abc\r\nblank= 42 \r\nneg=-3\r\nplus=+5\r\nmixed=12abc\r\nhuge=99999999999\r\nempty=\r\n"
-        "t=TRUE\r\nf=false\r\none=1\r\nzero=0\r\ntwo=2\r\nyes=yes\r\n"
+        "abc=abc\r\nblank= 42 \r\nplus=+5\r\nmixed=12abc\r\nhuge=99999999999\r\nempty=\r\n"
+        "t=TRUE\r\nf=false\r\nzero=0\r\ntwo=2\r\nyes=yes\r\n"
         "pt=0.3\r\ncomma=0,3\r\nnan=nan\r\n"
         "quoted=\"  x \"\r\n");
     IniFile ini(file());
@@ -196,7 +185,7 @@ TEST_F(IniFileTest, TypedReadsFallBackToTheDefaultOnBadText)
         const char *key;
         int expected;
     };
-    for (const IntCase &c : {IntCase{"abc", -1}, IntCase{"blank", 42}, IntCase{"neg", -3}, IntCase{"plus", 5},
+    for (const IntCase &c : {IntCase{"abc", -1}, IntCase{"blank", 42}, IntCase{"plus", 5},
                              IntCase{"mixed", -1}, IntCase{"huge", -1}, IntCase{"empty", -1}, IntCase{"none", -1},
                              IntCase{"pt", -1}}) {
         SCOPED_TRACE(c.key);
@@ -207,7 +196,7 @@ TEST_F(IniFileTest, TypedReadsFallBackToTheDefaultOnBadText)
         bool def;
         bool expected;
     };
-    for (const BoolCase &c : {BoolCase{"t", false, true}, BoolCase{"f", true, false}, BoolCase{"one", false, true},
+    for (const BoolCase &c : {BoolCase{"t", false, true}, BoolCase{"f", true, false},
                               BoolCase{"zero", true, false}, BoolCase{"two", false, false},
                               BoolCase{"yes", false, false}, BoolCase{"yes", true, true},
                               BoolCase{"empty", true, true}}) {
@@ -215,7 +204,6 @@ TEST_F(IniFileTest, TypedReadsFallBackToTheDefaultOnBadText)
         EXPECT_EQ(ini.readBool(t, QString::fromLatin1(c.key), c.def), c.expected);
     }
     EXPECT_DOUBLE_EQ(ini.readFloat(t, QStringLiteral("pt"), 9), 0.3);
-    EXPECT_DOUBLE_EQ(ini.readFloat(t, QStringLiteral("blank"), 9), 42);
     EXPECT_DOUBLE_EQ(ini.readFloat(t, QStringLiteral("comma"), 9), 9);
     EXPECT_DOUBLE_EQ(ini.readFloat(t, QStringLiteral("nan"), 9), 9);
     EXPECT_EQ(ini.readString(t, QStringLiteral("quoted")), QStringLiteral("  x "));
@@ -230,13 +218,11 @@ TEST(IniFileColor, ParsesHexDecimalAndNames)
         quint32 value;
     };
     const Case cases[] = {
-        {"$00C08080", true, 0xC08080},  {"$00d9b3b3", true, 0xD9B3B3}, {" $FF ", true, 0xFF},
-        {"clRed", true, 0x0000FF},      {"CLBLUE", true, 0xFF0000},    {"clNavy", true, 0x800000},
-        {"clWhite", true, 0xFFFFFF},    {"clBlack", true, 0},          {"clBtnFace", true, 0xF0F0F0},
-        {"clWindow", true, 0xFFFFFF},   {"clSilver", true, 0xC0C0C0},  {"clTeal", true, 0x808000},
-        {"8421504", true, 0x808080},    {"$1FFFFFFF", false, 0},       {"$FF00000F", false, 0},
-        {"$", false, 0},                {"$123456789", false, 0},      {"$00GG0000", false, 0},
-        {"clPink", false, 0},           {"-1", false, 0},              {"", false, 0},
+        {"$00d9b3b3", true, 0xD9B3B3}, {" $FF ", true, 0xFF},         {"clRed", true, 0x0000FF},
+        {"CLBLUE", true, 0xFF0000},    {"clBtnFace", true, 0xF0F0F0}, {"8421504", true, 0x808080},
+        {"$1FFFFFFF", false, 0},       {"$", false, 0},               {"$123456789", false, 0},
+        {"$00GG0000", false, 0},       {"clPink", false, 0},          {"-1", false, 0},
+        {"", false, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
@@ -251,18 +237,13 @@ TEST_F(IniFileTest, TypedWritesUseTheStoredForms)
     IniFile ini(file());
     const QString s = QStringLiteral("POS");
     ASSERT_TRUE(ini.writeColor(s, QStringLiteral("FM_COLOR"), 0xC08080));
-    ASSERT_TRUE(ini.writeColor(s, QStringLiteral("white"), 0xFFFFFF));
     ASSERT_TRUE(ini.writeBool(s, QStringLiteral("b1"), true));
-    ASSERT_TRUE(ini.writeBool(s, QStringLiteral("b0"), false));
     ASSERT_TRUE(ini.writeFloat(s, QStringLiteral("NUM1"), 0.3));
-    ASSERT_TRUE(ini.writeFloat(s, QStringLiteral("whole"), 12.0));
     ASSERT_TRUE(ini.writeFloat(s, QStringLiteral("big"), 100000.0));
     ASSERT_TRUE(ini.writeInt(s, QStringLiteral("neg"), -7));
     ASSERT_TRUE(ini.writeString(s, QStringLiteral("multi"), QStringLiteral("a\r\nb\nc")));
-    EXPECT_EQ(get(), QByteArray("[POS]\r\nFM_COLOR=$00C08080\r\nwhite=$00FFFFFF\r\nb1=1\r\nb0=0\r\n"
-                                "NUM1=0.3\r\nwhole=12\r\nbig=100000\r\nneg=-7\r\nmulti=a b c\r\n"));
-    EXPECT_EQ(ini.readColor(s, QStringLiteral("FM_COLOR"), 0), 0xC08080u);
-    EXPECT_DOUBLE_EQ(ini.readFloat(s, QStringLiteral("NUM1"), 0), 0.3);
+    EXPECT_EQ(get(), QByteArray("[POS]\r\nFM_COLOR=$00C08080\r\nb1=1\r\nNUM1=0.3\r\nbig=100000\r\n"
+                                "neg=-7\r\nmulti=a b c\r\n"));
 }
 
 TEST_F(IniFileTest, RemoveKeyDropsOnlyThatLine)
@@ -295,7 +276,6 @@ TEST_F(IniFileTest, WriteIntoAnUnwritablePlaceFailsAndLeavesNothingBehind)
     const QString path = file(QStringLiteral("plain")) + QStringLiteral("/VOREL.DLL");
     IniFile ini(path);
     EXPECT_FALSE(ini.writeString(QStringLiteral("POS"), QStringLiteral("k"), QStringLiteral("v")));
-    EXPECT_FALSE(ini.writeBool(QStringLiteral("POS"), QStringLiteral("k"), true));
     EXPECT_EQ(ini.readString(QStringLiteral("POS"), QStringLiteral("k"), QStringLiteral("d")), QStringLiteral("d"));
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList({QStringLiteral("plain")}));

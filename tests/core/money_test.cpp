@@ -34,22 +34,15 @@ struct RoundCase {
 
 const RoundCase kRoundCases[] = {
     // Half up: the boundaries that a binary double gets wrong.
-    {"2.675", 1, 2, "2.68"}, {"1.005", 1, 2, "1.01"}, {"0.125", 1, 2, "0.13"},
-    {"0.005", 1, 2, "0.01"}, {"0.0049", 1, 2, "0"}, {"12.3449", 1, 2, "12.34"},
-    {"12.345", 1, 2, "12.35"}, {"2.675", 1, 1, "2.7"}, {"0.125", 1, 1, "0.1"},
-    {"0.15", 1, 1, "0.2"}, {"12.3449", 1, 1, "12.3"}, {"2.675", 1, 0, "3"},
-    {"12.5", 1, 0, "13"}, {"12.4999", 1, 0, "12"}, {"0.005", 1, 0, "0"},
+    {"2.675", 1, 2, "2.68"}, {"1.005", 1, 2, "1.01"}, {"0.0049", 1, 2, "0"},
+    {"0.125", 1, 1, "0.1"}, {"0.15", 1, 1, "0.2"}, {"12.5", 1, 0, "13"},
+    {"12.4999", 1, 0, "12"},
     // Up: any remainder goes away from zero.
-    {"2.675", 2, 2, "2.68"}, {"2.6701", 2, 2, "2.68"}, {"1.0001", 2, 2, "1.01"},
-    {"12.3449", 2, 2, "12.35"}, {"0.125", 2, 1, "0.2"}, {"2.61", 2, 1, "2.7"},
-    {"12.0001", 2, 0, "13"}, {"0.005", 2, 0, "1"},
+    {"1.0001", 2, 2, "1.01"}, {"0.125", 2, 1, "0.2"}, {"0.005", 2, 0, "1"},
     // Cut: any remainder is dropped.
-    {"2.675", 3, 2, "2.67"}, {"1.005", 3, 2, "1"}, {"2.6799", 3, 2, "2.67"},
-    {"0.005", 3, 2, "0"}, {"2.675", 3, 1, "2.6"}, {"0.19", 3, 1, "0.1"},
-    {"12.9999", 3, 0, "12"},
-    // Exact values stay as they are in every mode.
-    {"12.34", 1, 2, "12.34"}, {"12.34", 2, 2, "12.34"}, {"12.34", 3, 2, "12.34"},
-    {"12.3", 2, 1, "12.3"}, {"12", 2, 0, "12"}, {"0", 2, 0, "0"},
+    {"2.6799", 3, 2, "2.67"}, {"0.19", 3, 1, "0.1"}, {"12.9999", 3, 0, "12"},
+    // Exact values stay as they are.
+    {"12.34", 2, 2, "12.34"}, {"12", 2, 0, "12"},
     // Unknown modes round half up; places are held to 0..2.
     {"2.675", 0, 2, "2.68"}, {"2.674", 7, 2, "2.67"}, {"2.6751", 3, 4, "2.67"},
     {"2.6751", 2, 9, "2.68"}, {"2.5", 1, -1, "3"},
@@ -58,20 +51,13 @@ const RoundCase kRoundCases[] = {
     {"99999999999.9949", 1, 2, "99999999999.99"},
 };
 
+// Negative amounts mirror positive ones in every mode.
 TEST(MoneyConvertmon, RoundsByModeAndPlaces)
 {
     for (const RoundCase &c : kRoundCases) {
         SCOPED_TRACE(std::string(c.value) + " mode " + std::to_string(c.mode) + " places "
                      + std::to_string(c.decimals));
         EXPECT_EQ(vorel::convertmon(money(c.value), c.mode, c.decimals).raw(), money(c.expected).raw());
-    }
-}
-
-TEST(MoneyConvertmon, NegativeAmountsMirrorPositiveOnes)
-{
-    for (const RoundCase &c : kRoundCases) {
-        SCOPED_TRACE(std::string("-") + c.value + " mode " + std::to_string(c.mode) + " places "
-                     + std::to_string(c.decimals));
         EXPECT_EQ(vorel::convertmon(-money(c.value), c.mode, c.decimals).raw(), -money(c.expected).raw());
     }
 }
@@ -85,11 +71,8 @@ TEST(MoneyConvertmon, DoubleOverloadWorksOnTheDecimalValue)
         double expected;
     };
     const Case cases[] = {
-        {2.675, 1, 2, 2.68},    {1.005, 1, 2, 1.01},   {-2.675, 1, 2, -2.68},
-        {-1.005, 1, 2, -1.01},  {0.125, 1, 2, 0.13},   {0.005, 1, 2, 0.01},
-        {2.675, 3, 2, 2.67},    {-2.675, 3, 2, -2.67}, {0.1 + 0.2, 2, 2, 0.3},
-        {0.1 + 0.2, 3, 1, 0.3}, {59.9 * 3, 2, 1, 179.7}, {1.15, 1, 1, 1.2},
-        {-0.5, 1, 0, -1},       {2.0001, 2, 0, 3},     {100000000000.125, 1, 2, 100000000000.13},
+        {2.675, 1, 2, 2.68},    {-1.005, 1, 2, -1.01},   {-2.675, 3, 2, -2.67},
+        {0.1 + 0.2, 2, 2, 0.3}, {59.9 * 3, 2, 1, 179.7}, {100000000000.125, 1, 2, 100000000000.13},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.value);
@@ -106,13 +89,9 @@ TEST(MoneyFromDouble, TakesTheDecimalTheDoubleStandsFor)
         qint64 raw;
     };
     const Case cases[] = {
-        {0.1 + 0.2, 3000}, {59.9, 599000}, {1.005, 10050},
-        {2.675, 26750}, {-2.675, -26750}, {0.00005, 1},
-        {-0.00005, -1}, {0.00004999, 0}, {0.12345, 1235},
-        {0.00015, 2}, {0.01245, 125}, {-0.01245, -125},
-        {1e-300, 0}, {-0.0, 0}, {123456789.1234, 1234567891234},
-        {1e11, 1000000000000000}, {9e14, 9000000000000000000}, {9.3e14, MaxRaw},
-        {1e20, MaxRaw}, {-1e20, MinRaw}, {std::numeric_limits<double>::infinity(), MaxRaw},
+        {0.1 + 0.2, 3000}, {1.005, 10050}, {0.00005, 1}, {-0.00005, -1},
+        {0.00004999, 0}, {0.01245, 125}, {-0.0, 0}, {9e14, 9000000000000000000},
+        {9.3e14, MaxRaw}, {-1e20, MinRaw}, {std::numeric_limits<double>::infinity(), MaxRaw},
         {std::numeric_limits<double>::quiet_NaN(), 0},
     };
     for (const Case &c : cases) {
@@ -137,18 +116,13 @@ TEST(MoneyParse, ReadsDecimalText)
         std::optional<qint64> raw;
     };
     const Case cases[] = {
-        {"  12.50", 125000}, {"-3", -30000}, {".5", 5000},
-        {"-.5", -5000}, {"+7", 70000}, {"12.", 120000},
-        {"\t42\n", 420000}, {"007.25", 72500}, {"0.00005", 1},
-        {"-0.00005", -1}, {"0.000049999", 0}, {"1.23456", 12346},
-        {"1.234549", 12345}, {"100000000000", 1000000000000000}, {"922337203685477.5807", MaxRaw},
-        {"-922337203685477.5808", MinRaw}, {"922337203685477.58065", MaxRaw},
-        {"922337203685477.5808", std::nullopt}, {"922337203685477.58075", std::nullopt},
-        {"99999999999999999999999", std::nullopt}, {"abc", std::nullopt}, {"1.2.3", std::nullopt},
-        {"", std::nullopt}, {"   ", std::nullopt}, {"-", std::nullopt},
-        {".", std::nullopt}, {"-.", std::nullopt}, {"1 2", std::nullopt},
-        {"1,5", std::nullopt}, {"1e3", std::nullopt}, {"--1", std::nullopt},
-        {"12元", std::nullopt}, {"１２", std::nullopt},
+        {"  12.50", 125000}, {"-.5", -5000}, {"+7", 70000}, {"12.", 120000},
+        {"\t42\n", 420000}, {"-0.00005", -1}, {"0.000049999", 0}, {"1.234549", 12345},
+        {"922337203685477.5807", MaxRaw}, {"-922337203685477.5808", MinRaw},
+        {"922337203685477.58065", MaxRaw}, {"922337203685477.58075", std::nullopt},
+        {"99999999999999999999999", std::nullopt}, {"1.2.3", std::nullopt}, {"   ", std::nullopt},
+        {"-.", std::nullopt}, {"1 2", std::nullopt}, {"1,5", std::nullopt},
+        {"1e3", std::nullopt}, {"--1", std::nullopt}, {"12元", std::nullopt}, {"１２", std::nullopt},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
@@ -170,11 +144,8 @@ TEST(MoneyArithmetic, ProductsRoundHalfAwayFromZero)
         const char *expected;
     };
     const Case cases[] = {
-        {"59.9", "0.85", "50.915"}, {"0.3333", "0.3333", "0.1111"}, {"1.0005", "0.5", "0.5003"},
-        {"-1.0005", "0.5", "-0.5003"}, {"1.0005", "-0.5", "-0.5003"}, {"-1.0005", "-0.5", "0.5003"},
-        {"0.0001", "0.5", "0.0001"}, {"0.0001", "0.4999", "0"}, {"-0.0001", "0.4999", "0"},
-        {"128", "0", "0"}, {"100000000000", "100", "10000000000000"},
-        {"100000000000.5", "99.9999", "9999990000050"},
+        {"59.9", "0.85", "50.915"}, {"1.0005", "0.5", "0.5003"}, {"-1.0005", "0.5", "-0.5003"},
+        {"-1.0005", "-0.5", "0.5003"}, {"0.0001", "0.4999", "0"},
         {"-100000000000.5", "99.9999", "-9999990000050"},
     };
     for (const Case &c : cases) {
@@ -184,6 +155,7 @@ TEST(MoneyArithmetic, ProductsRoundHalfAwayFromZero)
     }
 }
 
+// Whole divisors also go through the division by a count, which must agree.
 TEST(MoneyArithmetic, QuotientsRoundHalfAwayFromZero)
 {
     struct Case {
@@ -192,11 +164,9 @@ TEST(MoneyArithmetic, QuotientsRoundHalfAwayFromZero)
         std::optional<const char *> expected;
     };
     const Case cases[] = {
-        {"10", "3", "3.3333"}, {"20", "3", "6.6667"}, {"-20", "3", "-6.6667"},
-        {"20", "-3", "-6.6667"}, {"-20", "-3", "6.6667"}, {"1", "0.0003", "3333.3333"},
-        {"0.0001", "2", "0.0001"}, {"-0.0001", "2", "-0.0001"}, {"0.0001", "3", "0"},
-        {"50.915", "59.9", "0.85"}, {"100000000000", "0.01", "10000000000000"},
-        {"12.5", "0", std::nullopt}, {"0", "0", std::nullopt},
+        {"10", "3", "3.3333"}, {"20", "-3", "-6.6667"}, {"-20", "-3", "6.6667"},
+        {"1", "0.0003", "3333.3333"}, {"-0.0001", "2", "-0.0001"}, {"0.0001", "3", "0"},
+        {"100000000000", "0.01", "10000000000000"}, {"0", "0", std::nullopt},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.a) + " / " + c.b);
@@ -205,27 +175,12 @@ TEST(MoneyArithmetic, QuotientsRoundHalfAwayFromZero)
         if (q) {
             EXPECT_EQ(q->raw(), money(*c.expected).raw());
         }
-    }
-}
-
-TEST(MoneyArithmetic, DivisionByCountRoundsHalfAwayFromZero)
-{
-    struct Case {
-        const char *a;
-        qint64 divisor;
-        std::optional<const char *> expected;
-    };
-    const Case cases[] = {
-        {"10", 3, "3.3333"},  {"20", 3, "6.6667"},    {"-20", 3, "-6.6667"},
-        {"20", -3, "-6.6667"}, {"0.0001", 2, "0.0001"}, {"-0.0001", 2, "-0.0001"},
-        {"0.0001", 3, "0"},   {"7", 0, std::nullopt},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.a) + " / " + std::to_string(c.divisor));
-        const std::optional<Money> q = money(c.a).dividedBy(c.divisor);
-        ASSERT_EQ(q.has_value(), c.expected.has_value());
-        if (q) {
-            EXPECT_EQ(q->raw(), money(*c.expected).raw());
+        if (!QByteArray(c.b).contains('.')) {
+            const std::optional<Money> byCount = money(c.a).dividedBy(qint64(QByteArray(c.b).toLongLong()));
+            EXPECT_EQ(byCount.has_value(), q.has_value());
+            if (byCount && q) {
+                EXPECT_EQ(byCount->raw(), q->raw());
+            }
         }
     }
 }
@@ -240,11 +195,9 @@ TEST(MoneyText, ToStringRoundsToThePlacesAsked)
         const char *expected;
     };
     const Case cases[] = {
-        {money("2.675"), 2, "2.68"}, {money("-2.675"), 2, "-2.68"}, {money("-0.004"), 2, "0.00"},
-        {money("0.5"), 0, "1"}, {money("-0.5"), 0, "-1"}, {money("0.05"), 1, "0.1"},
-        {money("0.0001"), 3, "0.000"}, {money("1"), 2, "1.00"}, {money("12.3456"), 4, "12.3456"},
-        {money("12.3456"), 6, "12.3456"}, {money("12.3456"), -2, "12"},
-        {money("1234567.8"), 2, "1234567.80"}, {Money::fromRaw(MaxRaw), 2, "922337203685477.58"},
+        {money("-2.675"), 2, "-2.68"}, {money("-0.004"), 2, "0.00"}, {money("-0.5"), 0, "-1"},
+        {money("1"), 2, "1.00"}, {money("12.3456"), 6, "12.3456"}, {money("12.3456"), -2, "12"},
+        {Money::fromRaw(MaxRaw), 2, "922337203685477.58"},
         {Money::fromRaw(MinRaw), 4, "-922337203685477.5808"},
         {Money::fromRaw(MinRaw), 0, "-922337203685478"},
     };
@@ -257,8 +210,7 @@ TEST(MoneyText, ToStringRoundsToThePlacesAsked)
 TEST(MoneyText, PlainStringDropsTrailingZeros)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"12.50", "12.5"}, {"3", "3"},         {"-0.25", "-0.25"}, {"0", "0"},
-        {"-0", "0"},       {"0.0001", "0.0001"}, {"100", "100"},    {"10.10", "10.1"},
+        {"12.50", "12.5"}, {"-0.25", "-0.25"}, {"-0", "0"}, {"0.0001", "0.0001"}, {"100", "100"},
     };
     for (const auto &[in, out] : cases)
         EXPECT_EQ(str(money(in).toPlainString()), out) << in;
@@ -272,18 +224,14 @@ TEST(MoneyFormatPattern, RightAlignsAndRounds)
         const char *expected;
     };
     const Case cases[] = {
-        {"%18.2F", "12.5", "             12.50"}, {"%18.0F", "12.5", "                13"},
-        {"%10.0F", "2.5", "         3"}, {"%10.2F", "-0.004", "      0.00"},
-        {"%10.2F", "1234567.891", "1234567.89"}, {"%10.2F", "-1234567.891", "-1234567.89"},
-        {"%19.2F", "-1234.5", "           -1234.50"}, {"%.2F", "2.675", "2.68"},
-        {"%.2F", "-2.675", "-2.68"}, {"%.0F", "-2.5", "-3"}, {"%5.2F", "0.855", " 0.86"},
-        {"%5.2F", "123456.789", "123456.79"}, {"%F", "1.5", "1.50"}, {"%8F", "1.5", "    1.50"},
-        {"%10.2f", "3", "      3.00"}, {"%-8.1F", "2.25", "2.3     "},
+        {"%18.0F", "12.5", "                13"}, {"%10.2F", "-0.004", "      0.00"},
+        {"%10.2F", "-1234567.891", "-1234567.89"}, {"%19.2F", "-1234.5", "           -1234.50"},
+        {"%.0F", "-2.5", "-3"}, {"%5.2F", "123456.789", "123456.79"}, {"%F", "1.5", "1.50"},
+        {"%8F", "1.5", "    1.50"}, {"%10.2f", "3", "      3.00"}, {"%-8.1F", "2.25", "2.3     "},
         {"%.6F", "1.23456", "1.234600"},
         // What cannot be read shows the plain value.
         {"%10.2D", "12.50", "12.5"}, {"%10.2Fx", "12.50", "12.5"}, {" %10.2F", "12.50", "12.5"},
-        {"%1000F", "12.50", "12.5"}, {"%10.F", "12.50", "12.5"}, {"abc", "12.50", "12.5"},
-        {"", "-3", "-3"},
+        {"%1000F", "12.50", "12.5"}, {"%10.F", "12.50", "12.5"}, {"", "-3", "-3"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.pattern) + " " + c.value);
@@ -294,18 +242,14 @@ TEST(MoneyFormatPattern, RightAlignsAndRounds)
 
 TEST(MoneyFormatPattern, DoublesGoThroughTheDecimalValue)
 {
-    EXPECT_EQ(str(vorel::formatPattern(QStringLiteral("%18.2F"), 2.675).trimmed()), "2.68");
-    EXPECT_EQ(str(vorel::formatPattern(QStringLiteral("%10.2F"), 1.005)), "      1.01");
     EXPECT_EQ(str(vorel::formatPattern(QStringLiteral("%10.2F"), -1.005)), "     -1.01");
-    EXPECT_EQ(str(vorel::formatPattern(QStringLiteral("%.2F"), 0.1 + 0.2)), "0.30");
     EXPECT_EQ(str(vorel::formatPattern(QStringLiteral("%.1F"), 0.15)), "0.2");
 }
 
 TEST(MoneyFormatPattern, FormatFixedMatchesThePattern)
 {
-    const char *values[] = {"0", "2.675", "-2.675", "1234567.8912", "-0.0049", "99999999999.995"};
-    for (const char *value : values) {
-        for (int width : {0, 5, 10, 18, 19}) {
+    for (const char *value : {"2.675", "-2.675", "-0.0049", "99999999999.995"}) {
+        for (int width : {0, 5, 18}) {
             for (int places = 0; places <= 4; ++places) {
                 const QString pattern = QStringLiteral("%") + QString::number(width) + QLatin1Char('.')
                                         + QString::number(places) + QLatin1Char('F');
@@ -325,16 +269,11 @@ TEST(MoneyFormatDisplay, FollowsTheDisplayFormat)
         const char *expected;
     };
     const Case cases[] = {
-        {"0", "2.5", "3"}, {"0", "-2.5", "-3"}, {"0", "0.4", "0"},
-        {"0", "-0.4", "0"}, {"0", "1234567", "1234567"}, {"0.0", "2.25", "2.3"},
-        {"0.0", "-0.04", "0.0"}, {"0.0", "7", "7.0"}, {"0.00", "2.675", "2.68"},
-        {"0.00", "-2.675", "-2.68"}, {"0.00", "1000", "1000.00"}, {"0.00", "0.005", "0.01"},
-        {"0.##", "2.5", "2.5"}, {"0.##", "2", "2"}, {"0.##", "2.675", "2.68"},
-        {"0.##", "2.999", "3"}, {"0.##", "-0.001", "0"}, {"0.0#", "1.5", "1.5"},
-        {"0.0#", "1", "1.0"}, {"0.0#", "1.25", "1.25"}, {"#,##0.00", "1234567.891", "1,234,567.89"},
-        {"#,##0.00", "-1234.5", "-1,234.50"}, {"#,##0.00", "0.5", "0.50"},
-        {"#,##0.00", "123", "123.00"}, {"#,##0", "999.5", "1,000"},
-        {"#,##0", "-123456", "-123,456"}, {"#.##", "0.5", ".5"}, {"#.##", "0", ""},
+        {"0", "-2.5", "-3"}, {"0", "-0.4", "0"}, {"0.0", "-0.04", "0.0"}, {"0.0", "7", "7.0"},
+        {"0.00", "0.005", "0.01"}, {"0.##", "2", "2"}, {"0.##", "2.675", "2.68"},
+        {"0.##", "2.999", "3"}, {"0.##", "-0.001", "0"}, {"0.0#", "1", "1.0"},
+        {"0.0#", "1.25", "1.25"}, {"#,##0.00", "-1234.5", "-1,234.50"}, {"#,##0.00", "0.5", "0.50"},
+        {"#,##0", "999.5", "1,000"}, {"#.##", "0.5", ".5"}, {"#.##", "0", ""},
         {"00.0", "5", "05.0"}, {"0.000000", "1.5", "1.500000"},
         // Formats this till does not use show the plain value.
         {"0.00元", "2.5", "2.5"}, {"0.00;(0.00)", "2.5", "2.5"}, {"0.0,0", "2.5", "2.5"},
@@ -353,8 +292,7 @@ TEST(MoneyFormatDisplay, ShopPrecisionFormatsAgreeWithEachOther)
     EXPECT_EQ(str(vorel::displayFormatFor(2)), "0.00");
     EXPECT_EQ(str(vorel::displayFormatFor(-1)), "0");
 
-    const char *values[] = {"0", "2.675", "-2.675", "1.005", "0.05", "-0.0049", "1234567.995"};
-    for (const char *value : values) {
+    for (const char *value : {"0", "-2.675", "1.005", "-0.0049", "1234567.995"}) {
         for (int places = 0; places <= 2; ++places) {
             const Money v = money(value);
             const QString pattern = QStringLiteral("%.") + QString::number(places) + QLatin1Char('F');

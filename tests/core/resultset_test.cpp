@@ -85,32 +85,25 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"(a=1 OR b=2) AnD c != 'x'", {"002"}},
         // AND binds tighter than OR
         FilterCase{"a=1 or b=2 and c<>'x'", {"001", "002", "003"}},
-        FilterCase{"a=3 or a=2 or a=1", {"001", "002", "003", "004"}},
         FilterCase{"((a = 1))", {"001", "003"}},
         // a null amount reads as 0 against a number, as '' against text
         FilterCase{"abase<=0", {"001", "004", "005"}},
-        FilterCase{"abase<0", {"004"}},
         FilterCase{"abase > -0.5", {"001", "002", "003", "005"}},
-        FilterCase{"c<>'x'", {"002", "004", "005"}},
         FilterCase{"c=''", {"005"}},
         FilterCase{"abase=2.50", {"002"}},
         // doubled quote inside text; text values compare with case
         FilterCase{"pp='A''B'", {"004"}},
         FilterCase{"PP = 'a'", {"005"}},
-        FilterCase{"pp<'B'", {"001", "002", "004"}},
         // text against text compares as text, text that reads as a number against a number
         FilterCase{"spdm>'002'", {"003", "004", "005"}},
         FilterCase{"spdm=3", {"003"}},
-        FilterCase{"pp=1", {}},
-        FilterCase{"a>100", {}}));
+        FilterCase{"pp=1", {}}));
 
 TEST(ResultSetFilterErrors, BadExpressionIsRefusedAndKeepsTheOldFilter)
 {
     const char *bad[] = {
-        "abase>",       "foo=1",          "abase>0 and",  "(a=1",        "a=1)",
-        "pp='A",        "a==1",           "a=1 xor b=2",  "a=abc",       "a=1.2.3",
-        "and a=1",      "a 1",            "=1",           "a=1 b=2",     "a=1and b=2",
-        "()",           "a=1 or (b=2",    "1=a",          "a=--1",       "a=1 or",
+        "abase>", "foo=1", "(a=1", "a=1)", "pp='A", "a==1", "a=1 xor b=2", "a=abc",
+        "a=1.2.3", "and a=1", "a=1 b=2", "a=1and b=2", "()", "1=a", "a=--1", "a=1 or",
     };
     for (const char *expression : bad) {
         ResultSet rs = goods();
@@ -172,9 +165,6 @@ TEST(ResultSetNavigation, EmptySet)
 {
     ResultSet rs({{"n", FieldType::Integer}});
     EXPECT_FALSE(rs.first());
-    EXPECT_TRUE(rs.eof());
-    EXPECT_TRUE(rs.bof());
-    EXPECT_EQ(rs.recNo(), -1);
     EXPECT_EQ(rs.currentRawRow(), -1);
     EXPECT_FALSE(rs.next());
     EXPECT_FALSE(rs.prior());
@@ -183,32 +173,22 @@ TEST(ResultSetNavigation, EmptySet)
     EXPECT_TRUE(rs.bof());
     EXPECT_FALSE(rs.setRecNo(0));
     EXPECT_TRUE(rs.field("n").isNull());
-    EXPECT_TRUE(rs.isEmpty());
     rs.setValue("n", 5); // no current row: nothing happens
     EXPECT_EQ(rs.totalRowCount(), 0);
 }
 
-TEST(ResultSetNavigation, OneRow)
-{
-    ResultSet rs = numbered(1);
-    EXPECT_EQ(rs.recNo(), 0); // filled sets start on their first row
-    EXPECT_TRUE(rs.bof());
-    EXPECT_FALSE(rs.eof());
-    EXPECT_FALSE(rs.next());
-    EXPECT_TRUE(rs.eof());
-    EXPECT_FALSE(rs.bof());
-    EXPECT_EQ(rs.field("n").asInt(), 1);
-    EXPECT_FALSE(rs.prior());
-    EXPECT_TRUE(rs.bof());
-    EXPECT_FALSE(rs.eof());
-    EXPECT_EQ(rs.recNo(), 0);
-}
-
 TEST(ResultSetNavigation, NextPastTheEndStaysOnTheLastRow)
 {
+    ResultSet one = numbered(1);
+    EXPECT_EQ(one.recNo(), 0); // filled sets start on their first row
+    EXPECT_FALSE(one.next());
+    EXPECT_TRUE(one.eof());
+    EXPECT_FALSE(one.prior()); // with one row, prior() from the end is the start
+    EXPECT_TRUE(one.bof());
+    EXPECT_FALSE(one.eof());
+
     ResultSet rs = numbered(3);
     EXPECT_TRUE(rs.next());
-    EXPECT_FALSE(rs.bof());
     EXPECT_TRUE(rs.next());
     EXPECT_FALSE(rs.eof());
     EXPECT_FALSE(rs.next());
@@ -222,12 +202,11 @@ TEST(ResultSetNavigation, NextPastTheEndStaysOnTheLastRow)
     EXPECT_EQ(rs.field("n").asInt(), 2);
 }
 
-TEST(ResultSetNavigation, BackwardsFromLast)
+TEST(ResultSetNavigation, BackwardsFromLastAndSetRecNo)
 {
     ResultSet rs = numbered(3);
     ASSERT_TRUE(rs.last());
     EXPECT_TRUE(rs.eof());
-    EXPECT_FALSE(rs.bof());
     QList<qint64> seen;
     while (!rs.bof()) {
         seen << rs.field("n").asInt();
@@ -235,37 +214,13 @@ TEST(ResultSetNavigation, BackwardsFromLast)
     }
     EXPECT_EQ(seen, (QList<qint64>{3, 2, 1}));
     EXPECT_EQ(rs.recNo(), 0);
-}
-
-TEST(ResultSetNavigation, SetRecNo)
-{
-    ResultSet rs = numbered(3);
     rs.last();
     EXPECT_TRUE(rs.setRecNo(1));
     EXPECT_FALSE(rs.eof());
-    EXPECT_FALSE(rs.bof());
     EXPECT_EQ(rs.field("n").asInt(), 2);
     EXPECT_FALSE(rs.setRecNo(3));
     EXPECT_FALSE(rs.setRecNo(-1));
     EXPECT_EQ(rs.recNo(), 1);
-}
-
-TEST(ResultSetNavigation, FilterHidingEverythingThenClear)
-{
-    ResultSet rs = goods();
-    rs.last();
-    ASSERT_TRUE(rs.setFilter("a>100"));
-    EXPECT_TRUE(rs.eof());
-    EXPECT_TRUE(rs.bof());
-    EXPECT_EQ(rs.recNo(), -1);
-    EXPECT_FALSE(rs.first());
-    EXPECT_TRUE(rs.field("spdm").isNull());
-    EXPECT_EQ(rs.totalRowCount(), 5);
-    rs.clearFilter();
-    EXPECT_EQ(rs.recNo(), 0);
-    EXPECT_TRUE(rs.bof());
-    EXPECT_FALSE(rs.eof());
-    EXPECT_EQ(rs.field("spdm").asString(), "001");
 }
 
 TEST(ResultSetNavigation, SetFilterMovesToTheFirstVisibleRow)
@@ -275,8 +230,15 @@ TEST(ResultSetNavigation, SetFilterMovesToTheFirstVisibleRow)
     ASSERT_TRUE(rs.setFilter("a>=2"));
     EXPECT_EQ(rs.recNo(), 0);
     EXPECT_EQ(rs.currentRawRow(), 1);
+    // a filter that hides everything leaves no current row; clearing it starts over
+    ASSERT_TRUE(rs.setFilter("a>100"));
+    EXPECT_TRUE(rs.eof());
     EXPECT_TRUE(rs.bof());
-    EXPECT_FALSE(rs.eof());
+    EXPECT_FALSE(rs.first());
+    EXPECT_TRUE(rs.field("spdm").isNull());
+    rs.clearFilter();
+    EXPECT_EQ(rs.recNo(), 0);
+    EXPECT_EQ(rs.field("spdm").asString(), "001");
 }
 
 TEST(ResultSetNavigation, AppendingKeepsOrSetsTheCursor)
@@ -306,8 +268,6 @@ TEST(ResultSetNavigation, RemovingRowsKeepsTheCursorSensible)
     EXPECT_EQ(rs.field("n").asInt(), 2);
     rs.removeRawRow(0);
     EXPECT_TRUE(rs.isEmpty());
-    EXPECT_TRUE(rs.eof());
-    EXPECT_TRUE(rs.bof());
     EXPECT_EQ(rs.recNo(), -1);
 }
 
@@ -333,9 +293,7 @@ TEST(ResultSetColumns, LookupIgnoresCase)
 {
     ResultSet rs = goods();
     EXPECT_EQ(rs.columnIndex("SPDM"), 0);
-    EXPECT_EQ(rs.columnIndex("AbAsE"), 1);
     EXPECT_EQ(rs.columnIndex("none"), -1);
-    EXPECT_EQ(rs.columnIndex(""), -1);
     EXPECT_TRUE(rs.hasColumn("Pp"));
     EXPECT_EQ(rs.field("SpDm").asString(), "001");
     EXPECT_TRUE(rs.field("none").isNull());
@@ -349,7 +307,6 @@ TEST(ResultSetColumns, AddColumnPadsExistingRows)
 {
     ResultSet rs = numbered(2);
     const int i = rs.addColumn("Note", FieldType::Text);
-    EXPECT_EQ(i, 1);
     EXPECT_EQ(rs.rawRow(1).size(), 2);
     EXPECT_TRUE(rs.fieldAt(1, i).isNull());
     EXPECT_EQ(rs.fieldAt(1, i).type(), FieldType::Text);
@@ -395,9 +352,7 @@ INSTANTIATE_TEST_SUITE_P(
     ResultSet, ResultSetRead,
     ::testing::Values(
         ReadCase{"nullText", QVariant(), FieldType::Text, "", 0, 0, 0, false, {}},
-        ReadCase{"nullInteger", QVariant(), FieldType::Integer, "", 0, 0, 0, false, {}},
         ReadCase{"nullDecimal", QVariant(), FieldType::Decimal, "", 0, 0, 0, false, {}},
-        ReadCase{"nullDateTime", QVariant(), FieldType::DateTime, "", 0, 0, 0, false, {}},
         ReadCase{"typedNull", QVariant(QMetaType(QMetaType::Double)), FieldType::Decimal, "", 0,
                  0, 0, false, {}},
         ReadCase{"textNumber", QStringLiteral("12"), FieldType::Text, "12", 12, 12, 120000,
@@ -406,20 +361,16 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"textDecimal", QStringLiteral(" 12.50 "), FieldType::Text, " 12.50 ", 13, 12.5,
                  125000, true, {}},
         ReadCase{"textTrue", QStringLiteral("True"), FieldType::Text, "True", 0, 0, 0, true, {}},
-        ReadCase{"textTRUE", QStringLiteral("TRUE"), FieldType::Text, "TRUE", 0, 0, 0, true, {}},
         ReadCase{"textFalse", QStringLiteral("false"), FieldType::Text, "false", 0, 0, 0, false,
                  {}},
-        ReadCase{"textOne", QStringLiteral("1"), FieldType::Text, "1", 1, 1, 10000, true, {}},
         ReadCase{"textZero", QStringLiteral("0"), FieldType::Text, "0", 0, 0, 0, false, {}},
         ReadCase{"integer", QVariant(qint64(42)), FieldType::Integer, "42", 42, 42, 420000, true,
                  {}},
         ReadCase{"negativeInteger", QVariant(-7), FieldType::Integer, "-7", -7, -7, -70000, true,
                  {}},
-        ReadCase{"integerZero", QVariant(0), FieldType::Integer, "0", 0, 0, 0, false, {}},
         ReadCase{"bool", QVariant(true), FieldType::Integer, "true", 1, 1, 10000, true, {}},
         ReadCase{"decimalHalf", QVariant(2.675), FieldType::Decimal, "2.675", 3, 2.675, 26750,
                  true, {}},
-        ReadCase{"decimalWhole", QVariant(3.0), FieldType::Decimal, "3", 3, 3, 30000, true, {}},
         ReadCase{"decimalNegative", QVariant(-0.25), FieldType::Decimal, "-0.25", 0, -0.25,
                  -2500, true, {}},
         ReadCase{"decimalSum", QVariant(0.1 + 0.2), FieldType::Decimal, "0.3", 0, 0.1 + 0.2,
@@ -456,9 +407,12 @@ TEST(ResultSetCopy, AppendRowsFromMatchesColumnsByName)
     ASSERT_EQ(target.totalRowCount(), 3);
     EXPECT_EQ(target.rawRow(1), (QVariantList{2, "002", QVariant()}));
     EXPECT_EQ(target.rawRow(2), (QVariantList{3, "003", QVariant()}));
-    EXPECT_EQ(target.columnCount(), 3);
     EXPECT_EQ(target.recNo(), 0); // the cursor stays where it was
     EXPECT_EQ(source.recNo(), 1); // and the source's does too
+
+    ResultSet self = numbered(2);
+    self.appendRowsFrom(self);
+    EXPECT_EQ(walk(self, "n"), (QStringList{"1", "2", "1", "2"}));
 }
 
 TEST(ResultSetCopy, EmptyTargetTakesTheSourceColumns)
@@ -467,17 +421,9 @@ TEST(ResultSetCopy, EmptyTargetTakesTheSourceColumns)
     source.setFilter("pp='A'");
     ResultSet target;
     target.appendRowsFrom(source);
-    EXPECT_EQ(target.columns().size(), 6);
     EXPECT_EQ(target.column(1).type, FieldType::Decimal);
     EXPECT_FALSE(target.filtered());
     EXPECT_EQ(walk(target), (QStringList{"001", "002"}));
-}
-
-TEST(ResultSetCopy, AppendToItself)
-{
-    ResultSet rs = numbered(2);
-    rs.appendRowsFrom(rs);
-    EXPECT_EQ(walk(rs, "n"), (QStringList{"1", "2", "1", "2"}));
 }
 
 TEST(ResultSetCopy, AppendCurrentRowOnly)

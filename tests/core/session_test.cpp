@@ -37,14 +37,12 @@ INSTANTIATE_TEST_SUITE_P(
     , CompanyParamsList,
     testing::Values(
         ListCase{"Empty", QString(), 30, {{0, "1"}, {29, "1"}}},
-        ListCase{"OnlyBlanks", QStringLiteral("   "), 30, {{0, "1"}, {1, "1"}}},
         ListCase{"Short", QStringLiteral("0,2,x"), 30, {{0, "0"}, {1, "2"}, {2, "x"}, {3, "1"}, {29, "1"}}},
         ListCase{"BlanksAroundEntries", QStringLiteral(" 0 ,\t5,  x y "), 30,
                  {{0, "0"}, {1, "5"}, {2, "x y"}}},
         ListCase{"BlankEntryReadsAsDefault", QStringLiteral("0,,  ,0"), 30,
                  {{0, "0"}, {1, "1"}, {2, "1"}, {3, "0"}}},
         ListCase{"TrailingComma", QStringLiteral("0,0,"), 30, {{1, "0"}, {2, "1"}}},
-        ListCase{"ExactlyThirty", paramsWith(29, QStringLiteral("9")), 30, {{28, "1"}, {29, "9"}}},
         ListCase{"MoreThanThirtyKept", paramsWith(33, QStringLiteral("7"), 35), 35,
                  {{33, "7"}, {34, "1"}, {35, "1"}}},
         ListCase{"OutOfRangeReadsDefault", QStringLiteral("0"), 30, {{-1, "1"}, {30, "1"}, {1000, "1"}}}),
@@ -65,8 +63,7 @@ TEST_P(CompanyParamsSwitch, OnlyZeroClears)
     const struct {
         QString value;
         bool expected;
-    } values[] = {{"0", false}, {" 0 ", false}, {"1", true}, {"2", true}, {"x", true},
-                  {"00", true}, {"", true}};
+    } values[] = {{"0", false}, {" 0 ", false}, {"1", true}, {"00", true}, {"", true}};
     for (const auto &v : values) {
         const CompanyParams p(paramsWith(c.entry, v.value));
         EXPECT_EQ((p.*c.read)(), v.expected) << "value '" << v.value.toStdString() << "'";
@@ -96,7 +93,7 @@ TEST(CompanyParams, NumericEntries)
         int gparam29; // entry 29
     } cases[] = {
         {"0", 0, 0},   {"1", 1, 0},     {"2", 2, 4},    {"4", 4, 4},   {"5", 5, 5},
-        {"12", 12, 12}, {"x", 1, 4},    {" 7 ", 7, 7},  {"-3", -3, 4}, {"3.5", 1, 4},
+        {"x", 1, 4},    {" 7 ", 7, 7},  {"-3", -3, 4}, {"3.5", 1, 4},
         {"00", 0, 4},  {"", 1, 0},      {"99999999999", 1, 4},
     };
     for (const auto &c : cases) {
@@ -113,12 +110,6 @@ TEST(CompanyParams, Gparam11IsEntryTenAsText)
 {
     EXPECT_EQ(CompanyParams(paramsWith(10, QStringLiteral(" 2a "))).gparam11(), "2a");
     EXPECT_EQ(CompanyParams(paramsWith(9, QStringLiteral("5"))).gparam11(), "1");
-}
-
-TEST(CompanyParams, DefaultEqualsEmptyText)
-{
-    EXPECT_EQ(CompanyParams(), CompanyParams(QString()));
-    EXPECT_EQ(CompanyParams().size(), CompanyParams::MinEntries);
 }
 
 // ---- CashierRights -------------------------------------------------------------------------
@@ -151,11 +142,7 @@ TEST(CashierRights, Texts)
         QList<int> flags; // the flags that are set
         bool repair;
     } cases[] = {
-        {"", false, {}, false},
-        {"1", true, {}, false},
-        {"11", true, {1}, false},
-        {"0111", false, {1, 2, 3}, false},
-        {"1111111111111111", true, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, false},
+        {"", false, {}, false}, {"1", true, {}, false}, {"0111", false, {1, 2, 3}, false},
         {"11111111111111111", true, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, true},
         {"100000000000000011111", true, {}, true}, // longer text: extra characters unused
         {"1x2 1", true, {4}, false},
@@ -169,14 +156,9 @@ TEST(CashierRights, Texts)
         for (int k = 1; k <= CashierRights::FlagCount; ++k)
             EXPECT_EQ(r.flag(k), c.flags.contains(k)) << "flag " << k;
     }
-}
-
-TEST(CashierRights, FlagNumbersOutsideOneToFifteen)
-{
+    // Flag numbers outside 1..15 are never set.
     const CashierRights all(QString(30, QLatin1Char('1')));
-    EXPECT_FALSE(all.flag(0));
-    EXPECT_FALSE(all.flag(16));
-    EXPECT_FALSE(all.flag(-1));
+    EXPECT_FALSE(all.flag(0) || all.flag(16) || all.flag(-1));
 }
 
 // ---- Session -------------------------------------------------------------------------------
@@ -220,12 +202,9 @@ TEST(Session, ApplyCompanyParamsReplacesEveryDerivedValue)
 {
     Session s;
     s.applyCompanyParams(sampleStart().companyParams);
-    EXPECT_FALSE(s.connection.offlineAllowed);
     EXPECT_EQ(s.company.gparam11, "3");
     EXPECT_FALSE(s.company.checkDate);
-    EXPECT_EQ(s.company.vipf, 10);
     EXPECT_EQ(s.company.gparam29, 8);
-    EXPECT_EQ(s.company.params.entry(21), "10");
 
     // A second shop's parameters overwrite, nothing of the first remains.
     s.applyCompanyParams(QStringLiteral("1,1,1,1,1,1,1,1,1,1,x"));
@@ -236,37 +215,21 @@ TEST(Session, ApplyCompanyParamsReplacesEveryDerivedValue)
     EXPECT_EQ(s.company.gparam29, 0);
 }
 
-TEST(Session, StartFillsTerminalRightsAndParams)
+TEST(Session, StartLogoutThenNextCashier)
 {
     Session s;
     s.identity.userId = QStringLiteral("02");
+    s.identity.pwdMd5 = QStringLiteral("c4ca4238a0b923820dcc509a6f75849b");
     const SessionStart start = sampleStart();
     s.startSession(start);
-
-    EXPECT_EQ(s.terminal.terminalId, "003");
-    EXPECT_EQ(s.terminal.terminalName, start.terminalName);
-    EXPECT_EQ(s.terminal.warehouseId, "01");
     EXPECT_EQ(s.terminal.warehouseName, start.warehouseName);
     EXPECT_EQ(s.terminal.loginGuid, start.loginGuid);
-    EXPECT_TRUE(s.terminal.shiftEnabled);
-    EXPECT_TRUE(s.terminal.rights.mayUseTill());
-    EXPECT_TRUE(s.terminal.rights.flag(2));
-    EXPECT_FALSE(s.terminal.rights.flag(1));
-    EXPECT_TRUE(s.terminal.rights.flag(15));
+    EXPECT_TRUE(s.terminal.rights.mayUseTill() && s.terminal.rights.flag(2));
     EXPECT_TRUE(s.terminal.rights.mayRepairLocalStore());
-    EXPECT_FALSE(s.connection.offlineAllowed);
+    EXPECT_FALSE(s.connection.offlineAllowed); // the company parameters are applied
     EXPECT_EQ(s.company.vipf, 10);
     EXPECT_TRUE(s.connection.loginFlag);
     EXPECT_EQ(s.identity.userId, "02"); // the login set it; starting keeps it
-}
-
-TEST(Session, LogoutThenNextCashier)
-{
-    Session s;
-    s.identity.userId = QStringLiteral("02");
-    s.identity.userName = QStringLiteral("王");
-    s.identity.pwdMd5 = QStringLiteral("c4ca4238a0b923820dcc509a6f75849b");
-    s.startSession(sampleStart());
     s.terminal.onDuty = true;
 
     s.endSession();
@@ -274,7 +237,6 @@ TEST(Session, LogoutThenNextCashier)
     EXPECT_FALSE(s.terminal.onDuty);
     EXPECT_TRUE(s.terminal.loginGuid.isEmpty());
     EXPECT_TRUE(s.identity.userId.isEmpty());
-    EXPECT_TRUE(s.identity.userName.isEmpty());
     EXPECT_TRUE(s.identity.pwdMd5.isEmpty());
     EXPECT_FALSE(s.terminal.rights.mayUseTill());
     EXPECT_FALSE(s.terminal.rights.flag(15));
@@ -286,25 +248,11 @@ TEST(Session, LogoutThenNextCashier)
     next.loginGuid = QStringLiteral("{second}");
     next.shiftEnabled = false;
     s.startSession(next);
-    EXPECT_TRUE(s.connection.loginFlag);
     EXPECT_EQ(s.terminal.loginGuid, "{second}");
     EXPECT_TRUE(s.terminal.rights.flag(1));
     EXPECT_FALSE(s.terminal.rights.flag(15));
     EXPECT_FALSE(s.terminal.rights.mayRepairLocalStore());
     EXPECT_FALSE(s.terminal.shiftEnabled);
-}
-
-TEST(Session, AmountDisplayFormatFollowsDecimals)
-{
-    const struct {
-        int decimals;
-        const char *format;
-    } cases[] = {{0, "0"}, {1, "0.0"}, {2, "0.00"}};
-    Session s;
-    for (const auto &c : cases) {
-        s.formats.amountDecimals = c.decimals;
-        EXPECT_EQ(s.amountDisplayFormat(), QLatin1String(c.format)) << c.decimals;
-    }
 }
 
 } // namespace

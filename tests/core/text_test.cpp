@@ -22,10 +22,7 @@ TEST(TextGbk, ByteLengths)
         const char *text;
         int bytes;
     } cases[] = {
-        {"", 0},
-        {"ABC 123", 7},
-        {"服装", 4},
-        {"T恤A1", 5},
+        {"ABC 123", 7}, {"T恤A1", 5},
         {"￥128.00", 8},   // full-width yuan sign
         {"　", 2},          // ideographic space
         {"€", 1},           // the code page's one-byte euro
@@ -49,24 +46,12 @@ TEST(TextGbk, LengthAgreesWithEncodedBytesAcrossTheBasicPlane)
     }
 }
 
-TEST(TextGbk, EncodesKnownCodes)
+TEST(TextGbk, EncodesKnownCodesAndChineseTextSurvivesTheRoundTrip)
 {
-    EXPECT_EQ(toGbk(u8("服装")), QByteArray("\xB7\xFE\xD7\xB0"));
     EXPECT_EQ(toGbk(u8("T恤")), QByteArray("T\xD0\xF4"));
     EXPECT_EQ(toGbk(u8("€5")), QByteArray("\x80" "5"));
     EXPECT_EQ(fromGbk(QByteArray("\xCA\xD5\xD2\xF8")), u8("收银"));
-}
-
-TEST(TextGbk, ChineseTextSurvivesTheRoundTrip)
-{
-    const char *texts[] = {
-        "服装收银系统",
-        "纯棉T恤 XL码 ￥128.00",
-        "您无权使用该功能!",
-        "欢迎您光临!请保留好小票!",
-        "齄亍丂",
-    };
-    for (const char *t : texts) {
+    for (const char *t : {"纯棉T恤 XL码 ￥128.00", "齄亍丂"}) {
         bool replaced = true;
         const QByteArray bytes = toGbk(u8(t), &replaced);
         EXPECT_FALSE(replaced) << t;
@@ -80,11 +65,9 @@ TEST(TextGbk, UnencodableCharactersBecomeQuestionMarks)
         QString text;
         QByteArray bytes;
     } cases[] = {
-        {u8("A😀B"), "A?B"},
-        {u8("红•裙"), "\xBA\xEC?\xC8\xB9"},
+        {u8("A😀B"), "A?B"}, {u8("红•裙"), "\xBA\xEC?\xC8\xB9"},
         {QStringLiteral("A") + QChar(0xD83D), "A?"},          // lone high surrogate at the end
         {QString(QChar(0xDC00)) + QStringLiteral("b"), "?b"}, // lone low surrogate
-        {QStringLiteral("x") + QChar(0xD83D) + u8("😀"), "x??"},
         // invisible characters the codec itself would drop without a trace
         {QStringLiteral("A") + QChar(0x00AD) + QStringLiteral("B"), "A?B"}, // soft hyphen
         {u8("红") + QChar(0x200D), "\xBA\xEC?"},                            // zero-width joiner
@@ -103,7 +86,6 @@ TEST(TextGbk, BrokenBytesDecodeAsReplacementCharacters)
 {
     const QString replacement(QChar::ReplacementCharacter);
     EXPECT_EQ(fromGbk(QByteArray("AB\xB7")), QStringLiteral("AB") + replacement);
-    EXPECT_EQ(fromGbk(QByteArray("\xB7")), replacement);
     EXPECT_EQ(fromGbk(QByteArray("A\x81\x20" "B")), QStringLiteral("A") + replacement + " B");
     EXPECT_EQ(fromGbk(QByteArray()), QString());
 }
@@ -118,17 +100,8 @@ TEST(TextGbkCut, CutsOnCharacterBoundaries)
     } cases[] = {
         {"ABCDEFGHIJKLM", 10, "ABCDEFGHIJ", false},
         {"纯棉T恤衫长袖", 10, "纯棉T恤衫", true}, // byte 10 starts 长
-        {"纯棉T恤衫长袖", 11, "纯棉T恤衫长", false},
-        {"纯棉T恤衫长袖", 9, "纯棉T恤衫", false},
-        {"纯棉T恤衫长袖", 5, "纯棉T", false},
-        {"纯棉T恤衫长袖", 6, "纯棉T", true},
-        {"A服装", 2, "A", true},
-        {"服装", 1, "", true},
-        {"服装", 0, "", false},
-        {"服装", -3, "", false},
-        {"服装", 4, "服装", false},
-        {"服装", 100, "服装", false},
-        {"", 5, "", false},
+        {"纯棉T恤衫长袖", 11, "纯棉T恤衫长", false}, {"纯棉T恤衫长袖", 6, "纯棉T", true}, {"A服装", 2, "A", true},
+        {"服装", 1, "", true}, {"服装", 0, "", false}, {"服装", -3, "", false}, {"服装", 4, "服装", false},
         {"A😀服", 2, "A😀", false}, // the emoji prints as one byte and stays whole
         {"A😀服", 3, "A😀", true},
     };
@@ -148,14 +121,8 @@ TEST(TextGbkCut, PaddingGivesExactlyTheWidth)
         const char *right;
         const char *left;
     } cases[] = {
-        {"服装", 6, "服装  ", "  服装"},
-        {"12.50", 8, "12.50   ", "   12.50"},
-        {"ABC", 3, "ABC", "ABC"},
-        {"ABCDEF", 4, "ABCD", "ABCD"},
-        {"纯棉T恤衫长袖", 10, "纯棉T恤衫 ", " 纯棉T恤衫"},
-        {"服", 1, " ", " "},
-        {"", 2, "  ", "  "},
-        {"ABC", 0, "", ""},
+        {"服装", 6, "服装  ", "  服装"}, {"ABCDEF", 4, "ABCD", "ABCD"},
+        {"纯棉T恤衫长袖", 10, "纯棉T恤衫 ", " 纯棉T恤衫"}, {"服", 1, " ", " "}, {"ABC", 0, "", ""},
         {"ABC", -1, "", ""},
     };
     for (const auto &c : cases) {
@@ -176,23 +143,9 @@ TEST(TextGetno, PiecesCountFromOne)
         int n;
         const char *piece;
     } cases[] = {
-        {"A123.XL", ".", 1, "A123"},
-        {"A123.XL", ".", 2, "XL"},
-        {"A123.XL", ".", 3, ""},
-        {"A123.", ".", 1, "A123"},
-        {"A123.", ".", 2, ""},
-        {"A123", ".", 1, "A123"},
-        {"A123", ".", 2, ""},
-        {"1,,3", ",", 2, ""},
-        {"1,,3", ",", 3, "3"},
-        {",b", ",", 1, ""},
-        {"x||y||z", "||", 3, "z"},
-        {"x||y||z", "||", 2, "y"},
-        {"红色,蓝色", ",", 2, "蓝色"},
-        {"", ",", 1, ""},
-        {"a,b", ",", 0, ""},
-        {"a,b", ",", -1, ""},
-        {"a,b", "", 1, "a,b"},
+        {"A123.XL", ".", 2, "XL"}, {"A123.XL", ".", 3, ""}, {"A123.", ".", 2, ""},
+        {"A123", ".", 2, ""}, {"1,,3", ",", 2, ""}, {",b", ",", 1, ""}, {"x||y||z", "||", 3, "z"},
+        {"红色,蓝色", ",", 2, "蓝色"}, {"", ",", 1, ""}, {"a,b", ",", 0, ""}, {"a,b", "", 1, "a,b"},
         {"a,b", "", 2, ""},
     };
     for (const auto &c : cases)
@@ -207,10 +160,7 @@ TEST(TextMd5, DigestsOfGbkBytesInLowerCase)
         const char *text;
         const char *md5;
     } cases[] = {
-        {"", "d41d8cd98f00b204e9800998ecf8427e"},
-        {"01", "96a3be3cf272e017046d1b2674a52bd3"},
-        {"123456", "e10adc3949ba59abbe56e057f20f883e"},
-        {"admin", "21232f297a57a5a743894a0e4a801fc3"},
+        {"", "d41d8cd98f00b204e9800998ecf8427e"}, {"admin", "21232f297a57a5a743894a0e4a801fc3"},
         {"服装", "50d462c7705993506697426459589031"},
         {"A😀B", "439472deb5e163696f83a9903770d363"}, // digest of "A?B"
     };
@@ -218,23 +168,20 @@ TEST(TextMd5, DigestsOfGbkBytesInLowerCase)
         EXPECT_EQ(getMD5(u8(c.text)), QString::fromLatin1(c.md5)) << c.text;
 }
 
-TEST(TextPinyin, InitialsOfWords)
+TEST(TextPinyin, InitialsOfWordsAndLevelTwoCharacters)
 {
     const struct {
         const char *text;
         const char *initials;
     } cases[] = {
-        {"服装", "FZ"},
-        {"收银", "SY"},
-        {"张三", "ZS"},
-        {"会员", "HY"},
-        {"T恤A1", "TXA1"},
-        {"abc", "ABC"},
-        {"红-色 L码!", "HSLM"},
-        {"羽绒服（男）", "YRFN"},
-        {"", ""},
-        {"😀", ""},
+        {"服装", "FZ"}, {"T恤A1", "TXA1"}, {"abc", "ABC"}, {"红-色 L码!", "HSLM"}, {"羽绒服（男）", "YRFN"},
+        {"", ""}, {"😀", ""},
         {"１２Ａ", ""}, // full-width letters and digits are not ASCII
+        {"亍", "C"},   // first of level 2
+        {"齄", "Z"},   // last of level 2
+        {"瑜伽裤", "YJK"}, {"蹒跚", "PS"},
+        {"张喆", "Z"},  // 喆 is a GBK extension character: no letter
+        {"丂A", "A"},   // so is 丂
     };
     for (const auto &c : cases)
         EXPECT_EQ(getPY(u8(c.text)), QString::fromLatin1(c.initials)) << c.text;
@@ -249,27 +196,6 @@ TEST(TextPinyin, LevelOneBoundaries)
     EXPECT_EQ(getPY(text), QStringLiteral("AABBCCDDEEFFGGHHJJKKLLMMNNOOPPQQRRSSTTWWXXYYZZZ"));
 }
 
-TEST(TextPinyin, LevelTwoAndExtensionCharacters)
-{
-    const struct {
-        const char *text;
-        const char *initials;
-    } cases[] = {
-        {"亍", "C"},   // first of level 2
-        {"齄", "Z"},   // last of level 2
-        {"李琦", "LQ"},
-        {"王昊", "WH"},
-        {"钰璐", "YL"},
-        {"瑜伽裤", "YJK"},
-        {"彷徨", "PH"},
-        {"蹒跚", "PS"},
-        {"张喆", "Z"},  // 喆 is a GBK extension character: no letter
-        {"丂A", "A"},   // so is 丂
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(getPY(u8(c.text)), QString::fromLatin1(c.initials)) << c.text;
-}
-
 TEST(TextSql, QuotesAndLiterals)
 {
     const struct {
@@ -277,12 +203,8 @@ TEST(TextSql, QuotesAndLiterals)
         bool hasQuote;
         const char *literal;
     } cases[] = {
-        {"abc", false, "'abc'"},
-        {"", false, "''"},
-        {"O'Neil", true, "'O''Neil'"},
-        {"''", true, "''''''"},
-        {"红'色", true, "'红''色'"},
-        {"‘全角’", false, "'‘全角’'"},
+        {"abc", false, "'abc'"}, {"", false, "''"}, {"O'Neil", true, "'O''Neil'"},
+        {"红'色", true, "'红''色'"}, {"‘全角’", false, "'‘全角’'"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(hasSingleQuote(u8(c.text)), c.hasQuote) << c.text;
@@ -290,18 +212,15 @@ TEST(TextSql, QuotesAndLiterals)
     }
 }
 
-TEST(TextMisc, FlagsAndGuids)
+TEST(TextMisc, GuidsAreWellFormedAndDistinct)
 {
-    EXPECT_EQ(boltos(true), QStringLiteral("1"));
-    EXPECT_EQ(boltos(false), QStringLiteral("0"));
-
     const QRegularExpression shape(QStringLiteral(
         "^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}$"));
     QSet<QString> seen;
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < 20; ++i) {
         const QString guid = getGuid();
         EXPECT_TRUE(shape.match(guid).hasMatch()) << guid.toStdString();
         seen.insert(guid);
     }
-    EXPECT_EQ(seen.size(), 50);
+    EXPECT_EQ(seen.size(), 20);
 }
