@@ -1,5 +1,7 @@
 #include "core/session.h"
 
+#include "core/terminalsettings.h"
+
 #include <algorithm>
 
 #include "core/money.h"
@@ -103,6 +105,27 @@ void Session::endSession()
 QString Session::amountDisplayFormat() const
 {
     return displayFormatFor(formats.amountDecimals);
+}
+
+void Session::applyDevices(const DeviceSettings &d)
+{
+    Devices &s = devices;
+    s.printerEnabled = d.printerEnabled;
+    s.displayEnabled = d.displayEnabled;
+    s.drawerEnabled = d.drawerEnabled;
+    s.driverPrinting = d.driverPrinting;
+    s.printerPort = d.printerPort;
+    s.printerBaud = d.printerBaud;
+    s.displayPort = d.displayPort;
+    s.displayBaud = d.displayBaud;
+    s.paperCutCommand = d.paperCutCommand;
+    s.drawerConnection = d.drawerConnection;
+    s.drawerCommand = d.drawerCommand;
+    s.paperWidth = d.paperWidth;
+    s.titleFontSize = d.titleFontSize;
+    s.lineFontSize = d.lineFontSize;
+    // Seconds kept to four decimals, as every other amount.
+    s.pauseAfterReceipt = qRound64(d.receiptDelaySeconds * 10000.0) / 10000.0;
 }
 
 } // namespace vorel

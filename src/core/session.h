@@ -13,6 +13,8 @@
 
 namespace vorel {
 
+struct DeviceSettings;
+
 // The shop's company-wide switches: the comma-separated SYS_CO.param text. Entries count
 // from 0. Blanks around an entry are dropped; an entry that is missing or blank reads "1",
 // and the list always has at least 30 entries (a longer list keeps all of them).
@@ -201,6 +203,8 @@ public:
 
     // Display format of amount columns and labels: "0", "0.0", "0.00".
     QString amountDisplayFormat() const;
+    // The printer, display and drawer settings of the settings file take effect.
+    void applyDevices(const DeviceSettings &settings);
 };
 
 } // namespace vorel

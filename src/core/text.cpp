@@ -1,6 +1,7 @@
 #include "core/text.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QSysInfo>
 #include <QTextCodec>
 #include <QUuid>
@@ -343,6 +344,15 @@ QString sqlQuote(const QString &text)
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+bool readGbkFile(const QString &path, QString *out)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    *out = fromGbk(file.readAll());
+    return true;
 }
 
 } // namespace vorel

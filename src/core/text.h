@@ -22,6 +22,8 @@ QByteArray toGbk(const QString &text, bool *replaced);
 // Bytes that form no GBK character come back as U+FFFD, including a lead byte cut off at
 // the end of the data.
 QString fromGbk(const QByteArray &bytes);
+// The whole of a GBK text file; false (and *out untouched) when it cannot be read.
+bool readGbkFile(const QString &path, QString *out);
 
 // Length of the text in GBK bytes.
 int gbkLength(const QString &text);

@@ -12,12 +12,12 @@ namespace {
 
 QString orZero(const QString &text) { return text.trimmed().isEmpty() ? QStringLiteral("0") : text; }
 
+} // namespace
+
 ReceiptLine receiptLine(const SaleLine &l)
 {
     return {l.tm(), l.wlId(), l.wlName(), l.dwName(), l.wlGg(), l.sl(), l.sj(), l.smoney(), l.zk(), l.note()};
 }
-
-} // namespace
 
 const QString SessionReceiptPrinter::MessageCaption = QStringLiteral("提示");
 

@@ -21,6 +21,11 @@ class ReceiptPages;
 class Session;
 struct ReceiptPage;
 
+class SaleLine;
+
+// The fields of a sale line that receipts print.
+ReceiptLine receiptLine(const SaleLine &line);
+
 class SessionReceiptPrinter final : public ReceiptPrinter {
 public:
     static const QString MessageCaption; // "提示"

@@ -20,15 +20,6 @@ namespace {
 const QString kPos = QStringLiteral("POS");
 const QString kCrLf = QStringLiteral("\r\n");
 
-bool readTemplateFile(const QString &path, QString *out)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *out = fromGbk(file.readAll());
-    return true;
-}
-
 void writeTemplateFile(const QString &path, const QString &text)
 {
     QSaveFile file(path);
@@ -81,9 +72,9 @@ QString TerminalSettingsForm::settingsPath() const
 
 void TerminalSettingsForm::load()
 {
-    readTemplateFile(folder_.path(HeadingFile), &values.templates.heading);
-    readTemplateFile(folder_.path(FootingFile), &values.templates.footing);
-    readTemplateFile(folder_.path(LineFile), &values.templates.lineTemplate);
+    readGbkFile(folder_.path(HeadingFile), &values.templates.heading);
+    readGbkFile(folder_.path(FootingFile), &values.templates.footing);
+    readGbkFile(folder_.path(LineFile), &values.templates.lineTemplate);
     session_.templates.receiptTitle = values.templates.heading.section(kCrLf, 0, 0);
 
     const TerminalSettings settings(settingsPath());
@@ -192,20 +183,7 @@ void TerminalSettingsForm::writeKeys()
 void TerminalSettingsForm::applyToSession()
 {
     const DeviceSettings &d = values.devices;
-    Session::Devices &s = session_.devices;
-    s.printerEnabled = d.printerEnabled;
-    s.displayEnabled = d.displayEnabled;
-    s.drawerEnabled = d.drawerEnabled;
-    s.driverPrinting = d.driverPrinting;
-    s.paperWidth = d.paperWidth;
-    s.titleFontSize = d.titleFontSize;
-    s.lineFontSize = d.lineFontSize;
-    s.printerPort = d.printerPort;
-    s.printerBaud = d.printerBaud;
-    s.displayPort = d.displayPort;
-    s.displayBaud = d.displayBaud;
-    // Currency precision: four decimals.
-    s.pauseAfterReceipt = qRound64(d.receiptDelaySeconds * 10000.0) / 10000.0;
+    session_.applyDevices(d);
     session_.formats.amountDecimals = values.amountDecimals;
     session_.formats.amountRounding = values.amountRounding;
 }

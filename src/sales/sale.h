@@ -88,6 +88,8 @@ public:
     // Puts the voucher value into the sale's one redemption line (appended when missing,
     // made current) and remembers it so the saving label leaves it out.
     void setRedemption(double voucherValue);
+    // The redemption line was deleted: its voucher value no longer counts.
+    void forgetRedemption() { redeemAmount_ = 0.0; }
 
     // ---- amounts on screen
     // Display format of the price and amount columns and of the amount footer: "0.0" until

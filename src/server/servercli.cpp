@@ -44,7 +44,7 @@ const char *usageText =
     "usage:\n"
     "  vorel-server serve --db LOCATION [--host ADDR] [--port 8601] [--msg-port 8602]\n"
     "                     [--threads N] [--tls-cert FILE --tls-key FILE]\n"
-    "  vorel-server init  --db LOCATION [--demo] [--styles N] [--force]\n"
+    "  vorel-server init  --db LOCATION [--demo] [--today YYYY-MM-DD] [--styles N] [--force]\n"
     "  vorel-server exec  --db LOCATION (--file FILE | 'SQL')\n"
     "LOCATION is a SQLite file or a postgresql:// URI.\n";
 
@@ -136,8 +136,19 @@ int init(const QCommandLineParser &args)
             return usage(QStringLiteral("--styles needs a number of styles"));
     }
     const QString location = args.value(QStringLiteral("db"));
-    SystemClock clock;
-    ShopDatabase shop(location, clock);
+    // The demo's dates (its open stock period, its slips) follow "today"; a rehearsal may
+    // fix the day.
+    FakeClock fixedDay;
+    SystemClock systemClock;
+    const Clock *clock = &systemClock;
+    if (args.isSet(QStringLiteral("today"))) {
+        const QDate day = QDate::fromString(args.value(QStringLiteral("today")), Qt::ISODate);
+        if (!day.isValid())
+            return usage(QStringLiteral("--today needs a date YYYY-MM-DD"));
+        fixedDay.set(QDateTime(day, QTime(9, 0, 0)));
+        clock = &fixedDay;
+    }
+    ShopDatabase shop(location, *clock);
     QElapsedTimer timer;
     timer.start();
     try {
@@ -212,6 +223,7 @@ int runCommandLine(const QStringList &arguments)
         {QStringLiteral("tls-cert"), QStringLiteral("TLS certificate"), QStringLiteral("file")},
         {QStringLiteral("tls-key"), QStringLiteral("TLS private key"), QStringLiteral("file")},
         {QStringLiteral("demo"), QStringLiteral("load the demo shop")},
+        {QStringLiteral("today"), QStringLiteral("the demo shop's today"), QStringLiteral("date")},
         {QStringLiteral("styles"), QStringLiteral("generated styles to add"), QStringLiteral("n")},
         {QStringLiteral("force"), QStringLiteral("replace an existing shop")},
         {QStringLiteral("file"), QStringLiteral("batch file"), QStringLiteral("file")},
