@@ -1,0 +1,69 @@
+#pragma once
+// The till's hot key: one function key (F1 for MINKEY 1, F2 for 2, ...) with no modifier,
+// taken for the whole desktop, so the cashier can bring the sales screen back from the tray
+// or send it down from inside any other program. The X11 and Windows versions take the key
+// from the window system; a desktop without such a thing (Wayland, no screen) reports the
+// hot key as not available and nothing is taken.
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace vorel {
+
+class HotKey : public QObject {
+    Q_OBJECT
+
+public:
+    static const QString AtomName;               // "VorelHotKey", the name the key is held under
+    static constexpr int FirstVirtualKey = 0x6F; // key n is the virtual key 0x6F + n
+    static constexpr int MaxKey = 24;            // F24
+    static bool isValidKey(int minKey) { return minKey >= 1 && minKey <= MaxKey; }
+
+    using QObject::QObject;
+
+    // The window system lets the till take a key.
+    virtual bool isAvailable() const = 0;
+    // Takes F<minKey>, giving up any key taken before. False for a key number outside
+    // 1..MaxKey, when not available, or when another program holds that key.
+    virtual bool registerKey(int minKey) = 0;
+    virtual void unregisterKey() = 0;
+    // The key number held; 0 when none.
+    virtual int registeredKey() const = 0;
+
+signals:
+    // The key held was pressed, wherever the focus was.
+    void pressed(int minKey);
+};
+
+// The hot key of the window system the program runs on (X11 or Windows); null when this
+// build knows no such window system.
+std::unique_ptr<HotKey> createSystemHotKey();
+
+// Holds keys without a window system; press() plays the cashier.
+class FakeHotKey final : public HotKey {
+    Q_OBJECT
+
+public:
+    using HotKey::HotKey;
+
+    bool isAvailable() const override { return available_; }
+    bool registerKey(int minKey) override;
+    void unregisterKey() override { key_ = 0; }
+    int registeredKey() const override { return key_; }
+
+    void setAvailable(bool available) { available_ = available; }
+    // Keys another program holds: registering them fails.
+    void setTakenElsewhere(int minKey) { takenElsewhere_ = minKey; }
+    // F<minKey> pressed: reported only when it is the key held, as the window system does.
+    // True when reported.
+    bool press(int minKey);
+
+private:
+    bool available_ = true;
+    int key_ = 0;
+    int takenElsewhere_ = 0;
+};
+
+} // namespace vorel
