@@ -243,8 +243,10 @@ LoginFlow::Result LoginFlow::run(Mode mode, const QString &serverText, const QSt
             ResultSet warehouses;
             if (!connection.openServerSql(warehouses, warehouseQuery(userId)) || warehouses.rowCount() == 0)
                 return stop(NoWarehouseText);
-            if (!registration_.registerTerminal(userId, warehouses))
-                return {Status::Stopped, Focus::None};
+            // A registration that went through stores the new key; the cashier then logs in
+            // again and the login finds this PC's terminal.
+            const bool registered = registration_.registerTerminal(userId, warehouses);
+            return {Status::Stopped, registered ? Focus::PasswordSelected : Focus::None};
         }
     }
 
