@@ -97,6 +97,12 @@ LoginDialog::LoginDialog(LoginFlow &flow, QWidget *parent)
     refresh();
 }
 
+LoginDialog::~LoginDialog()
+{
+    server_->disconnect(this);
+    user_->disconnect(this);
+}
+
 void LoginDialog::refresh()
 {
     const LoginScreen screen = flow_.prepare();

@@ -18,6 +18,9 @@ class LoginDialog : public QDialog {
 
 public:
     explicit LoginDialog(LoginFlow &flow, QWidget *parent = nullptr);
+    // A dialog destroyed while showing hides itself first; its fields must not be remembered
+    // from a half-destroyed dialog then.
+    ~LoginDialog() override;
 
     // Shows the settings again (after the network settings were changed).
     void refresh();
