@@ -1,0 +1,200 @@
+// vorel-pos: the till. One full-screen sales window per till, a login first; the stand-alone
+// edition keeps its shop in "shop.db" in the program folder, the network edition talks to a
+// vorel-server. With --scenario FILE the real program runs offscreen and plays a script.
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/calculator.h"
+#include "app/hotkey.h"
+#include "app/loginflow.h"
+#include "app/scenarioscript.h"
+#include "app/singleinstance.h"
+#include "app/terminalconfig.h"
+#include "app/tillshoplink.h"
+#include "app/ui/boxmessages.h"
+#include "app/ui/logindialog.h"
+#include "app/ui/mainform.h"
+#include "app/ui/scenariorunner.h"
+#include "app/ui/splash.h"
+#include "app/ui/tregzd.h"
+#include "core/clock.h"
+#include "core/programfolder.h"
+#include "core/session.h"
+#include "core/terminalsettings.h"
+#include "offline/localstore.h"
+
+using namespace vorel;
+
+namespace {
+
+struct Options {
+    QString scenario;
+    QString now; // the till's clock in a scenario, "YYYY-MM-DD hh:mm:ss"
+};
+
+QString optionValue(const QStringList &args, const QString &name)
+{
+    QString value;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == name && i + 1 < args.size())
+            value = args.at(i + 1);
+        else if (args.at(i).startsWith(name + QLatin1Char('=')))
+            value = args.at(i).mid(name.size() + 1);
+    }
+    return value;
+}
+
+Options readOptions(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return {optionValue(args, QStringLiteral("--scenario")), optionValue(args, QStringLiteral("--now"))};
+}
+
+// The hooks of the shift and synchronisation screens; they do nothing until those screens exist.
+class QuietSessionHooks final : public SessionHooks {
+public:
+    void checkShiftState() override {}
+    std::pair<int, QString> synchroniseAutomatically() override { return {0, QString()}; }
+};
+
+// A fresh program folder offers the demo shop's first cashier at the first login.
+void prepareFreshFolder(UserPreferences &prefs)
+{
+    if (!QFileInfo::exists(prefs.path()))
+        prefs.setUser(QStringLiteral("01"));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Options options = readOptions(argc, argv);
+    const bool scenario = !options.scenario.isEmpty();
+    if (scenario && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vorel-pos"));
+    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION_TEXT));
+
+    const ProgramFolder folder = ProgramFolder::locate(QApplication::arguments());
+    std::unique_ptr<Clock> clock;
+    FakeClock *scriptClock = nullptr;
+    if (scenario) {
+        const QDateTime start = options.now.isEmpty() ? QDateTime(QDate(2026, 12, 5), QTime(9, 0, 0))
+                                                      : parseDateTime(options.now);
+        auto fake = std::make_unique<FakeClock>(start.isValid() ? start : QDateTime::currentDateTime());
+        scriptClock = fake.get();
+        clock = std::move(fake);
+    } else {
+        clock = std::make_unique<SystemClock>();
+    }
+
+    QTextStream out(stdout);
+    std::unique_ptr<ScenarioRunner> runner;
+    if (scenario) {
+        const ScenarioScript script = ScenarioScript::fromFile(options.scenario);
+        if (!script.isValid()) {
+            std::fprintf(stderr, "%s\n", qPrintable(script.error()));
+            return 1;
+        }
+        runner = std::make_unique<ScenarioRunner>(script, out);
+    }
+    // The script starts playing once the first window a cashier would see is about to show.
+    const auto play = [&runner] {
+        if (runner && !runner->isFinished())
+            runner->start();
+    };
+    const auto finish = [&runner](int code) {
+        if (!runner)
+            return code;
+        // The boxes and dialogs are gone; a script that goes on dumps what is left.
+        if (!runner->isFinished())
+            QApplication::exec();
+        return runner->exitCode();
+    };
+
+    BoxMessages messages;
+    // A scenario keeps the mark in its own program folder, so rehearsals of several folders
+    // run side by side.
+    SingleInstance instance(scenario ? folder.path(QStringLiteral("VOREL_CLIENT.lock"))
+                                     : SingleInstance::defaultLockPath());
+    if (!instance.tryAcquire()) {
+        play();
+        messages.notice(SingleInstance::RefusalText);
+        return finish(0);
+    }
+
+    auto splash = std::make_unique<SplashWindow>(folder);
+    splash->show();
+    QApplication::processEvents();
+
+    Session session;
+    TerminalSettings settings(folder.path(QStringLiteral("VOREL.DLL")));
+    UserPreferences prefs(folder.path(settings.userPrefsFileName()));
+    prepareFreshFolder(prefs);
+
+    std::unique_ptr<LocalStore> store;
+    try {
+        LocalStore::provideCleanCopy(folder, LocalStore::shippedCleanCopy());
+        store = std::make_unique<LocalStore>(LocalStore::prepareFile(folder));
+        store->open();
+    } catch (const LocalStoreError &e) {
+        splash.reset();
+        play();
+        messages.failure(e.message());
+        return finish(1);
+    }
+
+    TillShopLink link(session, *store, *clock, folder.path(QString::fromLatin1(TillShopLink::ShopFileName)));
+    DesktopCalculator calculator;
+    std::unique_ptr<HotKey> hotKey = createSystemHotKey();
+    QuietSessionHooks hooks;
+
+    TMainForm form(MainFormParts{session, settings, folder, link, *clock, messages, calculator});
+    form.setSessionHooks(&hooks);
+    form.setHotKey(hotKey.get());
+    if (scriptClock)
+        form.setClockAdvancer([scriptClock](int seconds) { scriptClock->advanceSeconds(seconds); });
+    if (runner)
+        runner->setHost(&form);
+
+    const TerminalConfig config = loadTerminalConfig(folder, session, form.devices(), [&](int step, const QString &text) {
+        splash->showLoadStep(step, text);
+        if (step == 7)
+            link.startStandAlone();
+        QApplication::processEvents();
+    });
+    form.applyConfig(config);
+    QApplication::setApplicationDisplayName(config.title);
+    splash->hide();
+    splash.reset();
+
+    DialogTerminalRegistration registration(link, settings, messages, &form);
+    LoginFlow flow(session, settings, prefs, *clock, messages, link, registration);
+    form.setLoginDialog([&flow, &form] {
+        LoginDialog dialog(flow, form.isVisible() ? &form : nullptr);
+        return dialog.exec() == QDialog::Accepted;
+    });
+
+    play();
+    {
+        LoginDialog dialog(flow);
+        if (dialog.exec() != QDialog::Accepted) {
+            QApplication::processEvents();
+            return finish(0);
+        }
+    }
+    form.startSession();
+    form.firstActivation();
+    const int code = QApplication::exec();
+    return runner ? finish(code) : code;
+}

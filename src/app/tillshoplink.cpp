@@ -1,0 +1,113 @@
+#include "app/tillshoplink.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QTcpSocket>
+
+#include "core/session.h"
+#include "server/localshopservice.h"
+#include "server/remoteshopservice.h"
+
+namespace vorel {
+
+QString ShopSwitch::posExecSql(const QString &code, const QString &key, const QString &operation, const QString &sql,
+                               int timeoutSeconds)
+{
+    if (!target_)
+        return RemoteShopService::UnreachableReply;
+    return target_->posExecSql(code, key, operation, sql, timeoutSeconds);
+}
+
+bool ShopSwitch::posOpenSql(ResultSet &out, const QString &sql)
+{
+    if (!target_) {
+        out = ResultSet();
+        return false;
+    }
+    return target_->posOpenSql(out, sql);
+}
+
+LoginReply ShopSwitch::thrGetLogin(const LoginRequest &request)
+{
+    if (!target_)
+        return LoginReply{};
+    return target_->thrGetLogin(request);
+}
+
+QString ShopSwitch::getNoId(const QString &code, const QString &key, int length)
+{
+    return target_ ? target_->getNoId(code, key, length) : QString();
+}
+
+bool ShopSwitch::tcpSend(const QString &kind, const QStringList &fields)
+{
+    return target_ && target_->tcpSend(kind, fields);
+}
+
+bool ShopSwitch::lastCallReachedServer() const
+{
+    return target_ && target_->lastCallReachedServer();
+}
+
+TillShopLink::TillShopLink(Session &session, LocalStore &store, const Clock &clock, QString shopFile)
+    : session_(session), clock_(clock), shopFile_(std::move(shopFile)), connection_(session, switch_, store)
+{
+}
+
+TillShopLink::~TillShopLink() = default;
+
+QString TillShopLink::resolveHost(const QString &name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || !QHostAddress(trimmed).isNull())
+        return trimmed;
+    const QHostInfo info = QHostInfo::fromName(trimmed);
+    for (const QHostAddress &address : info.addresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return address.toString();
+    }
+    return info.addresses().isEmpty() ? trimmed : info.addresses().first().toString();
+}
+
+bool TillShopLink::connect(const QString &host, int port, int timeoutMs)
+{
+    QTcpSocket probe;
+    probe.connectToHost(host, quint16(port));
+    if (!probe.waitForConnected(timeoutMs))
+        return false;
+    probe.disconnectFromHost();
+
+    const RemoteServer &current = remote_ ? remote_->server() : RemoteServer{};
+    if (!remote_ || current.host != host || current.port != port
+        || current.messagePort != session_.connection.indyTcpPort) {
+        RemoteServer server;
+        server.host = host;
+        server.port = port;
+        server.messagePort = session_.connection.indyTcpPort;
+        remote_ = std::make_unique<RemoteShopService>(server, session_.connection.serverTimeoutSeconds);
+    } else {
+        remote_->setTimeoutSeconds(session_.connection.serverTimeoutSeconds);
+    }
+    switch_.use(remote_.get());
+    return true;
+}
+
+void TillShopLink::startStandAlone()
+{
+    if (!local_)
+        local_ = std::make_unique<LocalShopService>(shopFile_, clock_);
+    switch_.use(local_.get());
+}
+
+NetworkWatch::ClientFactory TillShopLink::watchClientFactory() const
+{
+    if (!remote_ || switch_.target() != remote_.get())
+        return {};
+    const RemoteServer server = remote_->server();
+    const int timeout = remote_->timeoutSeconds();
+    return [server, timeout]() -> std::unique_ptr<ShopService> {
+        return std::make_unique<RemoteShopService>(server, timeout);
+    };
+}
+
+} // namespace vorel

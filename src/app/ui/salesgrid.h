@@ -1,0 +1,40 @@
+#pragma once
+// The sales grid: a read-only table over the sale model that selects whole rows and never
+// takes the keyboard focus, a footer row of sums under it, and the cell colours of the model
+// (selected rows in the theme's highlight, special prices and system lines in blue).
+
+#include <QWidget>
+
+class QTableView;
+
+namespace vorel {
+
+class SaleTableModel;
+class Sale;
+
+class SalesGrid : public QWidget {
+    Q_OBJECT
+
+public:
+    SalesGrid(SaleTableModel &model, Sale &sale, QWidget *parent = nullptr);
+
+    QTableView *table() const { return table_; }
+    // The grid's font size and its title's (FONT, TITFONT), 0 keeps the current one.
+    void setFontSizes(int body, int title);
+    // Widths of the columns as the layout stores them.
+    int columnWidth(int column) const;
+    void setColumnWidth(int column, int width);
+    // The footer texts by column, as drawn.
+    QString footerText(int column) const;
+
+private:
+    void applyVisibility();
+    void followCurrent(int row);
+
+    SaleTableModel &model_;
+    Sale &sale_;
+    QTableView *table_;
+    QWidget *footer_;
+};
+
+} // namespace vorel
