@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench screenshots clean
 
 all: build
 
@@ -29,6 +29,10 @@ test: build
 
 bench: build
 	@scripts/run-bench $(BUILD_DIR)
+
+# Pictures of the till under Xvfb at 1024x768 and 1366x768, to look at.
+screenshots: build
+	@scripts/make-screenshots $(BUILD_DIR) $(BUILD_DIR)/screenshots
 
 clean:
 	rm -rf $(BUILD_DIR)

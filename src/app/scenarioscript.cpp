@@ -80,6 +80,13 @@ QString parseDump(const QString &argument, ScenarioStep &)
     return argument.trimmed().isEmpty() ? QString() : QStringLiteral("dump takes nothing after it");
 }
 
+// "shot FILE": a PNG of the whole screen, as the cashier sees it.
+QString parseShot(const QString &argument, ScenarioStep &step)
+{
+    step.text = argument.trimmed();
+    return step.text.isEmpty() ? QStringLiteral("shot needs the name of a PNG file") : QString();
+}
+
 QString parseFocus(const QString &argument, ScenarioStep &step)
 {
     const QString name = argument.trimmed();
@@ -162,6 +169,7 @@ constexpr std::array StepWords{
     StepWord{"wait", ScenarioStep::Kind::Wait, parseWait},
     StepWord{"sleep", ScenarioStep::Kind::Sleep, parseSleep},
     StepWord{"dump", ScenarioStep::Kind::Dump, parseDump},
+    StepWord{"shot", ScenarioStep::Kind::Shot, parseShot},
 };
 
 } // namespace

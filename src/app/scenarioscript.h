@@ -29,7 +29,7 @@ struct KeyChord {
 };
 
 struct ScenarioStep {
-    enum class Kind { Focus, Type, Key, Answer, Wait, Sleep, Dump };
+    enum class Kind { Focus, Type, Key, Answer, Wait, Sleep, Dump, Shot };
     enum class Answer { Yes, No, Ok };
 
     Kind kind = Kind::Dump;

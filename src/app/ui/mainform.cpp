@@ -201,21 +201,29 @@ QLabel *TMainForm::valueLabel(const QString &name, QWidget *parent)
 {
     auto *l = new QLabel(parent);
     l->setObjectName(name);
-    l->setMinimumWidth(60);
     return l;
 }
 
 void TMainForm::buildScreen()
 {
+    // The key help runs down the right side beside everything but the top panel, so its
+    // lines fit a 768-pixel screen.
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(buildTopPanels());
-    layout->addWidget(buildInfoStrip());
-    layout->addWidget(buildMemberStrip());
-    layout->addWidget(buildCentre(), 1);
-    layout->addWidget(buildTotals());
-    layout->addWidget(buildBottomPanels());
+    auto *body = new QHBoxLayout;
+    body->setSpacing(0);
+    auto *sale = new QVBoxLayout;
+    sale->setSpacing(0);
+    sale->addWidget(buildInfoStrip());
+    sale->addWidget(buildMemberStrip());
+    sale->addWidget(buildCentre(), 1);
+    sale->addWidget(buildTotals());
+    sale->addWidget(buildBottomPanels());
+    body->addLayout(sale, 1);
+    body->addWidget(keyHelp_);
+    layout->addLayout(body, 1);
     setColourScreen(true);
 }
 
@@ -267,12 +275,17 @@ QWidget *TMainForm::buildInfoStrip()
 {
     auto *strip = new QWidget(this);
     strip->setObjectName(QStringLiteral("Panel1"));
-    auto *g = new QHBoxLayout(strip);
-    g->setContentsMargins(8, 4, 8, 4);
-    const auto pair = [&](const QString &text, QLabel *value) {
-        g->addWidget(caption(text, strip));
-        g->addWidget(value);
-        g->addSpacing(10);
+    auto *g = new QGridLayout(strip);
+    g->setContentsMargins(8, 2, 8, 2);
+    g->setHorizontalSpacing(6);
+    g->setVerticalSpacing(0);
+    int cell = 0;
+    const auto pair = [&](const QString &text, QWidget *value) {
+        const int row = cell / 4;
+        const int column = (cell % 4) * 2;
+        g->addWidget(caption(text, strip), row, column);
+        g->addWidget(value, row, column + 1);
+        ++cell;
     };
     terminal_ = valueLabel(QStringLiteral("bsLabZ01"), strip);
     warehouse_ = valueLabel(QStringLiteral("bsLabZ02"), strip);
@@ -281,26 +294,31 @@ QWidget *TMainForm::buildInfoStrip()
     slipNumber_ = valueLabel(QStringLiteral("bsLabZ03"), strip);
     date_ = valueLabel(QStringLiteral("bdate"), strip);
     shift_ = valueLabel(QStringLiteral("bsLabZ06"), strip);
+    online_ = valueLabel(QStringLiteral("LAB_ONLINE"), strip);
+    online_->setText(Connection::OnlineCaption);
+    online_->setStyleSheet(QStringLiteral("color: #7CFC00; font-weight: bold;"));
+    offline_ = valueLabel(QStringLiteral("LAB_OFFLINE"), strip);
+    offline_->setText(Connection::OfflineCaption);
+    offline_->setStyleSheet(QStringLiteral("color: #FF4040; font-weight: bold;"));
+    offline_->hide();
+    print_ = valueLabel(QStringLiteral("LAB_PRINT"), strip);
+    auto *status = new QWidget(strip);
+    auto *statusRow = new QHBoxLayout(status);
+    statusRow->setContentsMargins(0, 0, 0, 0);
+    statusRow->addWidget(online_);
+    statusRow->addWidget(offline_);
+    statusRow->addWidget(shift_);
+    statusRow->addStretch(1);
     pair(QStringLiteral("机  号："), terminal_);
     pair(QStringLiteral("仓  库："), warehouse_);
     pair(QStringLiteral("收  银："), cashier_);
     pair(QStringLiteral("营业员："), salesperson_);
     pair(QStringLiteral("单  号："), slipNumber_);
     pair(QStringLiteral("日  期："), date_);
-    g->addWidget(shift_);
-    g->addStretch(1);
-    online_ = valueLabel(QStringLiteral("LAB_ONLINE"), strip);
-    online_->setText(Connection::OnlineCaption);
-    online_->setStyleSheet(QStringLiteral("color: #0a0; font-weight: bold;"));
-    offline_ = valueLabel(QStringLiteral("LAB_OFFLINE"), strip);
-    offline_->setText(Connection::OfflineCaption);
-    offline_->setStyleSheet(QStringLiteral("color: #d00; font-weight: bold;"));
-    offline_->hide();
-    g->addWidget(online_);
-    g->addWidget(offline_);
-    g->addSpacing(10);
-    print_ = valueLabel(QStringLiteral("LAB_PRINT"), strip);
     pair(QStringLiteral("打印："), print_);
+    pair(QStringLiteral("状态："), status);
+    for (int c = 1; c < 8; c += 2)
+        g->setColumnStretch(c, 1);
     themed_ << strip;
     return strip;
 }
@@ -367,7 +385,7 @@ QWidget *TMainForm::buildCentre()
     practiceBadge_->adjustSize();
     practiceBadge_->hide();
 
-    keyHelp_ = new QFrame(centre);
+    keyHelp_ = new QFrame(this);
     keyHelp_->setObjectName(QStringLiteral("Pnl_cli_3_B"));
     keyHelp_->setFrameShape(QFrame::StyledPanel);
     auto *lines = new QVBoxLayout(keyHelp_);
@@ -381,7 +399,6 @@ QWidget *TMainForm::buildCentre()
     lines->addWidget(version_);
     lines->addStretch(1);
     keyHelp_->hide();
-    row->addWidget(keyHelp_);
     themed_ << keyHelp_;
     return centre;
 }

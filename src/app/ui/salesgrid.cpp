@@ -1,5 +1,6 @@
 #include "app/ui/salesgrid.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -28,13 +29,17 @@ public:
         if (option.state & QStyle::State_Selected)
             state = index.row() == view_->currentIndex().row() ? CellState::Current : CellState::AlsoSelected;
         const CellStyle style = model_.cellStyle(index, state);
+        // The model's own colour roles are replaced here, so the item is drawn from an
+        // option filled once and not filled again by the base class.
         QStyleOptionViewItem o(option);
+        initStyleOption(&o, index);
         o.state &= ~QStyle::State_Selected;
         o.backgroundBrush = style.background;
         o.palette.setColor(QPalette::Text, style.text);
         o.font.setBold(style.bold);
-        painter->fillRect(option.rect, style.background);
-        QStyledItemDelegate::paint(painter, o, index);
+        const QWidget *widget = option.widget;
+        QStyle *drawer = widget ? widget->style() : QApplication::style();
+        drawer->drawControl(QStyle::CE_ItemViewItem, &o, painter, widget);
     }
 
 private:
@@ -61,7 +66,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
-        p.fillRect(rect(), palette().color(QPalette::Window).darker(110));
+        p.fillRect(rect(), QColor(0x2B, 0x2B, 0x3A));
         const QHeaderView *header = table_->horizontalHeader();
         const int offset = table_->verticalHeader()->isVisible() ? table_->verticalHeader()->width() : 0;
         for (int c = 0; c < SaleTableModel::ColumnCount; ++c) {
@@ -76,7 +81,7 @@ protected:
             if (style.large)
                 f.setPointSizeF(f.pointSizeF() * 1.4);
             p.setFont(f);
-            p.setPen(style.color.isValid() ? style.color : palette().color(QPalette::WindowText));
+            p.setPen(style.color.isValid() ? style.color : QColor(Qt::white));
             const QRect cell(header->sectionViewportPosition(c) + offset + 2, 0, header->sectionSize(c) - 4, height());
             p.drawText(cell, Qt::AlignRight | Qt::AlignVCenter, text);
         }
@@ -101,12 +106,16 @@ SalesGrid::SalesGrid(SaleTableModel &model, Sale &sale, QWidget *parent) : QWidg
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
     table_->setItemDelegate(new CellDelegate(model_, table_));
-    table_->horizontalHeader()->setStretchLastSection(true);
+    // The name column takes what the others leave, so the grid never scrolls sideways.
+    table_->horizontalHeader()->setSectionResizeMode(SaleTableModel::NameColumn, QHeaderView::Stretch);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    static_assert(SaleTableModel::ColumnCount == std::tuple_size_v<decltype(wanted_)>);
     for (int c = 0; c < SaleTableModel::ColumnCount; ++c) {
         const int w = SaleTableModel::designWidth(c);
-        if (w > 0)
-            table_->setColumnWidth(c, w);
+        wanted_[std::size_t(c)] = w > 0 ? w : table_->horizontalHeader()->defaultSectionSize();
+        table_->setColumnWidth(c, wanted_[std::size_t(c)]);
     }
+    table_->viewport()->installEventFilter(this);
     footer_ = new Footer(model_, table_, this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -117,6 +126,39 @@ SalesGrid::SalesGrid(SaleTableModel &model, Sale &sale, QWidget *parent) : QWidg
     applyVisibility();
     connect(&model_, &SaleTableModel::columnVisibilityChanged, this, &SalesGrid::applyVisibility);
     connect(&sale_, &Sale::currentChanged, this, &SalesGrid::followCurrent);
+}
+
+bool SalesGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == table_->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
+}
+
+void SalesGrid::fitColumns()
+{
+    int used = 0;
+    for (int c = 0; c < SaleTableModel::ColumnCount; ++c) {
+        if (!table_->isColumnHidden(c) && c != SaleTableModel::NameColumn)
+            used += wanted_[std::size_t(c)];
+    }
+    const int nameMinimum = 120;
+    int excess = used + nameMinimum - table_->viewport()->width();
+    const std::pair<int, int> givers[] = {{SaleTableModel::NoteColumn, 80},
+                                          {SaleTableModel::ColourColumn, 48},
+                                          {SaleTableModel::BarcodeColumn, 96}};
+    for (const auto &[column, minimum] : givers)
+        table_->setColumnWidth(column, wanted_[std::size_t(column)]);
+    for (const auto &[column, minimum] : givers) {
+        if (excess <= 0)
+            break;
+        if (table_->isColumnHidden(column))
+            continue;
+        const int width = wanted_[std::size_t(column)];
+        const int give = std::min(excess, std::max(0, width - minimum));
+        table_->setColumnWidth(column, width - give);
+        excess -= give;
+    }
 }
 
 void SalesGrid::applyVisibility()
@@ -156,13 +198,16 @@ void SalesGrid::setFontSizes(int body, int title)
 
 int SalesGrid::columnWidth(int column) const
 {
-    return table_->columnWidth(column);
+    return column >= 0 && column < SaleTableModel::ColumnCount ? wanted_[std::size_t(column)] : 0;
 }
 
 void SalesGrid::setColumnWidth(int column, int width)
 {
-    if (width > 0)
-        table_->setColumnWidth(column, width);
+    if (width <= 0 || column < 0 || column >= SaleTableModel::ColumnCount)
+        return;
+    wanted_[std::size_t(column)] = width;
+    table_->setColumnWidth(column, width);
+    fitColumns();
 }
 
 QString SalesGrid::footerText(int column) const

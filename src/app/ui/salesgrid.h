@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <array>
+
 class QTableView;
 
 namespace vorel {
@@ -27,12 +29,20 @@ public:
     // The footer texts by column, as drawn.
     QString footerText(int column) const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // On a narrow screen the remark, colour and barcode columns give up width, in that
+    // order, so every column stays on view.
+    void fitColumns();
     void applyVisibility();
     void followCurrent(int row);
 
     SaleTableModel &model_;
     Sale &sale_;
+    // Widths asked for (design or saved layout), before fitting to the screen.
+    std::array<int, 15> wanted_{};
     QTableView *table_;
     QWidget *footer_;
 };

@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScreen>
 #include <QTextEdit>
 #include <QTextStream>
 #include <QtTest/qtestkeyboard.h>
@@ -241,10 +243,23 @@ QString ScenarioRunner::execute(const ScenarioStep &step)
     case ScenarioStep::Kind::Dump:
         dump();
         return {};
+    case ScenarioStep::Kind::Shot:
+        return shot(step.text);
     case ScenarioStep::Kind::Sleep: // the next step is simply scheduled later
     case ScenarioStep::Kind::Answer:
         break;
     }
+    return {};
+}
+
+QString ScenarioRunner::shot(const QString &file)
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return QStringLiteral("no screen to take a picture of");
+    const QPixmap picture = screen->grabWindow(0);
+    if (picture.isNull() || !picture.save(file, "PNG"))
+        return QStringLiteral("could not write the picture %1").arg(file);
     return {};
 }
 

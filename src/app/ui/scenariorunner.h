@@ -67,6 +67,7 @@ private:
     // Runs one step; returns what went wrong, or nothing.
     QString execute(const ScenarioStep &step);
     QString focus(const QString &name);
+    QString shot(const QString &file);
     QString typeText(const QString &text);
     QString pressKey(const KeyChord &chord);
     void dump();
