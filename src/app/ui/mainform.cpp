@@ -1071,6 +1071,18 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+void TMainForm::keyPressEvent(QKeyEvent *event)
+{
+    // A key that reached the window itself (the command line had lost the focus to a dialog
+    // that has closed) goes to the command line, through the same filter as typed keys.
+    QLineEdit *edit = commandEdit();
+    focusCommandLine();
+    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
+                   ushort(event->count()));
+    QCoreApplication::sendEvent(edit, &copy);
+    event->setAccepted(copy.isAccepted());
+}
+
 void TMainForm::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
