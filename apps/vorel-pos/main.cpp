@@ -174,7 +174,6 @@ int main(int argc, char **argv)
         QApplication::processEvents();
     });
     form.applyConfig(config);
-    QApplication::setApplicationDisplayName(config.title);
     splash->hide();
     splash.reset();
 

@@ -492,7 +492,6 @@ void TMainForm::applyConfig(const TerminalConfig &config)
     welcome_->setText(config.welcome);
     welcomeBlack_->setText(config.welcome);
     keys_->setKeyHelpVisible(config.keyHelpVisible);
-    topColour_->setProperty("compact", !config.fullLayout);
     if (config.grid) {
         for (int c = 0; c < GridLayout::ColumnCount; ++c) {
             if (GridLayout::hasStoredWidth(c))
@@ -563,9 +562,7 @@ void TMainForm::startSession()
     memberName_->clear();
     shift_->setText(session_.terminal.shiftEnabled ? QStringLiteral("当班") : QString());
     showOnline(connection.isOffline());
-    grid_->table()->horizontalHeader()->reset();
-    for (int c = 0; c < SaleTableModel::ColumnCount; ++c)
-        grid_->table()->setColumnHidden(c, !model_->isColumnVisible(c));
+    grid_->applyVisibility();
     sale_->applyAmountDecimals(session_.formats.amountDecimals);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -908,9 +905,9 @@ void TMainForm::setColourScreen(bool colour)
 {
     const QString text = commandEdit() ? commandEdit()->text() : QString();
     colour_ = colour;
-    topColour_->setVisible(colour && !topColour_->property("compact").toBool());
+    topColour_->setVisible(colour && config_.fullLayout);
     bottomColour_->setVisible(colour);
-    topBlack_->setVisible(!colour && !topColour_->property("compact").toBool());
+    topBlack_->setVisible(!colour && config_.fullLayout);
     bottomBlack_->setVisible(!colour);
     {
         const QSignalBlocker blocker(commandEdit());
@@ -1092,7 +1089,7 @@ void TMainForm::showEvent(QShowEvent *event)
 void TMainForm::saveScreenSettings()
 {
     settings_.setWarehouseName(warehouse_->text());
-    settings_.setFullLayout(!topColour_->property("compact").toBool());
+    settings_.setFullLayout(config_.fullLayout);
     settings_.setKeyHelpVisible(keys_->keyHelpVisible());
     settings_.setThemeColor(config_.themeColor);
     settings_.setThemeFontColor(config_.themeFontColor);

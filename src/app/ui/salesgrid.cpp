@@ -210,9 +210,4 @@ void SalesGrid::setColumnWidth(int column, int width)
     fitColumns();
 }
 
-QString SalesGrid::footerText(int column) const
-{
-    return model_.footerText(column);
-}
-
 } // namespace vorel

@@ -26,8 +26,8 @@ public:
     // Widths of the columns as the layout stores them.
     int columnWidth(int column) const;
     void setColumnWidth(int column, int width);
-    // The footer texts by column, as drawn.
-    QString footerText(int column) const;
+    // Shows the columns the model (company switches, saved layout) wants shown.
+    void applyVisibility();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -36,7 +36,6 @@ private:
     // On a narrow screen the remark, colour and barcode columns give up width, in that
     // order, so every column stays on view.
     void fitColumns();
-    void applyVisibility();
     void followCurrent(int row);
 
     SaleTableModel &model_;
