@@ -164,6 +164,15 @@ int main(int argc, char **argv)
     form.setHotKey(hotKey.get());
     if (scriptClock)
         form.setClockAdvancer([scriptClock](int seconds) { scriptClock->advanceSeconds(seconds); });
+    // The script stops looking at the window before the window goes.
+    struct HostRelease {
+        ScenarioRunner *runner;
+        ~HostRelease()
+        {
+            if (runner)
+                runner->setHost(nullptr);
+        }
+    } hostRelease{runner.get()};
     if (runner)
         runner->setHost(&form);
 
