@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTextStream>
 
 #include <cstdio>
@@ -159,7 +160,10 @@ int main(int argc, char **argv)
     std::unique_ptr<HotKey> hotKey = createSystemHotKey();
     QuietSessionHooks hooks;
 
+    // The sales screen is made first, hidden, and takes the whole screen.
     TMainForm form(MainFormParts{session, settings, folder, link, *clock, messages, calculator});
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        form.setGeometry(screen->geometry());
     form.setSessionHooks(&hooks);
     form.setHotKey(hotKey.get());
     if (scriptClock)

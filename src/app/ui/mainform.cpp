@@ -516,6 +516,9 @@ void TMainForm::applyConfig(const TerminalConfig &config)
     if (!config.skins.isEmpty())
         applySkin(config.skinIndex);
     setColourScreen(true);
+    // The minimise key belongs to the till from start-up to the end.
+    if (hotKey_ && config.minimiseHotKey > 0)
+        hotKey_->registerKey(config.minimiseHotKey);
 }
 
 void TMainForm::applyColours()
@@ -591,9 +594,6 @@ void TMainForm::startSession()
             watch_->start();
         }
     }
-    if (hotKey_ && config_.minimiseHotKey > 0)
-        hotKey_->registerKey(config_.minimiseHotKey);
-
     committer_->StartNewSlip(false, false);
     lock_->setLockMinutes(config_.lockSeconds / 60);
     if (config_.lockSeconds > 0)
@@ -658,8 +658,6 @@ void TMainForm::logoutAndLogin()
     session_.connection.loginFlag = false;
     closeLoginRecord();
     session_.terminal.loginGuid.clear();
-    if (hotKey_)
-        hotKey_->unregisterKey();
 
     if (runLogin_ && runLogin_()) {
         startSession();
