@@ -14,12 +14,25 @@ namespace {
 
 using test::StoreFolder;
 
-TEST(LocalStoreFiles, MissingStoreIsCopiedFromTheCleanCopyAndOpens)
+TEST(LocalStoreFiles, AMissingStoreComesFromTheCleanCopyOrNotAtAll)
 {
     StoreFolder dir(false);
+    // Without a clean copy nothing is made up, and opening never creates the file.
+    try {
+        LocalStore::prepareFile(dir.folder());
+        FAIL() << "a store appeared from nowhere";
+    } catch (const LocalStoreError &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("VORELZBACK"))) << e.message().toStdString();
+    }
+    EXPECT_FALSE(LocalStore::provideCleanCopy(dir.folder(), dir.file(QStringLiteral("nothing-here"))));
+    {
+        LocalStore store(dir.storePath());
+        EXPECT_THROW(store.open(), LocalStoreError);
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.storePath()));
+
     ASSERT_TRUE(LocalStore::provideCleanCopy(dir.folder(), LocalStore::shippedCleanCopy()));
     ASSERT_TRUE(QFileInfo::exists(dir.file(QStringLiteral("VORELZBACK"))));
-
     const QString path = LocalStore::prepareFile(dir.folder());
     EXPECT_EQ(path, dir.storePath());
     LocalStore store(path);
@@ -48,29 +61,18 @@ TEST(LocalStoreFiles, ExistingStoreIsKeptAndNamesMatchWithoutCase)
     EXPECT_EQ(test::scalar(store, QStringLiteral("select count(*) from D712")), 1);
 }
 
-TEST(LocalStoreFiles, NoStoreAndNoCleanCopyIsReportedNotMadeUp)
-{
-    StoreFolder dir(false);
-    try {
-        LocalStore::prepareFile(dir.folder());
-        FAIL() << "a store appeared from nowhere";
-    } catch (const LocalStoreError &e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("VORELZBACK"))) << e.message().toStdString();
-    }
-    EXPECT_FALSE(QFileInfo::exists(dir.storePath()));
-    EXPECT_FALSE(LocalStore::provideCleanCopy(dir.folder(), dir.file(QStringLiteral("nothing-here"))));
-
-    LocalStore store(dir.storePath());
-    EXPECT_THROW(store.open(), LocalStoreError);
-    EXPECT_FALSE(QFileInfo::exists(dir.storePath())) << "opening must never create the file";
-}
-
 struct BadFile {
     const char *name;
-    QByteArray bytes;   // written over the store; empty with `foreign` or `sizeZero`
+    QByteArray bytes;   // written over the store; unused with `foreign`
     bool foreign;       // a SQLite database of somebody else
     const char *expect; // part of the message
 };
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 class LocalStoreDamage : public ::testing::TestWithParam<BadFile> {};
 
@@ -88,10 +90,7 @@ TEST_P(LocalStoreDamage, IsReportedClearlyAndLeftAsItWas)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bad.bytes);
     }
-    QFile before(dir.storePath());
-    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
-    const QByteArray original = before.readAll();
-    before.close();
+    const QByteArray original = contents(dir.storePath());
 
     LocalStore store(dir.storePath());
     try {
@@ -102,9 +101,7 @@ TEST_P(LocalStoreDamage, IsReportedClearlyAndLeftAsItWas)
         EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(dir.storePath()))) << e.message().toStdString();
     }
     EXPECT_FALSE(store.isOpen());
-    QFile after(dir.storePath());
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_EQ(after.readAll(), original) << "a bad store must never be recreated";
+    EXPECT_EQ(contents(dir.storePath()), original) << "a bad store must never be recreated";
 }
 
 QByteArray garbage()
@@ -118,9 +115,7 @@ QByteArray garbage()
 // The clean copy with its first b-tree pages overwritten: the header still says SQLite.
 QByteArray brokenPages()
 {
-    QFile f(LocalStore::shippedCleanCopy());
-    f.open(QIODevice::ReadOnly);
-    QByteArray bytes = f.readAll();
+    QByteArray bytes = contents(LocalStore::shippedCleanCopy());
     for (qsizetype i = 100; i < std::min<qsizetype>(bytes.size(), 9000); ++i)
         bytes[i] = static_cast<char>(0xA5);
     return bytes;
@@ -134,15 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"Foreign", QByteArray(), true, "不是本系统的离线数据库"}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(LocalStoreDurability, CommitsAreFullySyncedIntoTheOneFile)
-{
-    StoreFolder dir;
-    LocalStore store(dir.storePath());
-    store.open();
-    EXPECT_EQ(test::scalar(store, QStringLiteral("PRAGMA synchronous")), 2); // FULL
-    EXPECT_EQ(store.query(QStringLiteral("PRAGMA journal_mode")).fieldAt(0, 0).asString(), QStringLiteral("delete"));
-}
-
 // The process dies between two statements of a batch, inside the transaction (the forked
 // child shares the parent's folder). Nothing of the batch may be there when the store is
 // opened again.
@@ -152,6 +138,9 @@ TEST(LocalStoreDurability, CrashInTheMiddleOfABatchLeavesNothingBehind)
     {
         LocalStore store(dir.storePath());
         store.open();
+        // Commits are fully synced into the one file.
+        EXPECT_EQ(test::scalar(store, QStringLiteral("PRAGMA synchronous")), 2); // FULL
+        EXPECT_EQ(store.query(QStringLiteral("PRAGMA journal_mode")).fieldAt(0, 0).asString(), QStringLiteral("delete"));
         store.begin();
         store.execute(test::slipHeader(QStringLiteral("00110000001")));
         store.commit();
@@ -179,11 +168,17 @@ TEST(LocalStoreDurability, CrashInTheMiddleOfABatchLeavesNothingBehind)
     EXPECT_FALSE(QFileInfo::exists(dir.storePath() + QStringLiteral("-journal")));
 }
 
-TEST(LocalStoreStatements, EveryStatementOfATextRunsInOrder)
-{
+class OpenLocalStore : public ::testing::Test {
+protected:
+    OpenLocalStore() { store.open(); }
+    qint64 count(const char *table) { return test::scalar(store, QStringLiteral("select count(*) from ") + QLatin1String(table)); }
+
     StoreFolder dir;
-    LocalStore store(dir.storePath());
-    store.open();
+    LocalStore store{dir.storePath()};
+};
+
+TEST_F(OpenLocalStore, EveryStatementOfATextRunsInOrderAndAFailureStopsThere)
+{
     // Semicolons inside literals and comments, empty statements, a text without a final ";".
     store.execute(QStringLiteral("insert into db_pao(t) values ('a;b');;  -- c;d\n"
                                  "/* e; */ insert into db_pao(t) values ('x''y;')  ;\n"
@@ -193,13 +188,9 @@ TEST(LocalStoreStatements, EveryStatementOfATextRunsInOrder)
     EXPECT_EQ(rows.fieldAt(0, 0).asString(), QStringLiteral("a;b"));
     EXPECT_EQ(rows.fieldAt(1, 0).asString(), QStringLiteral("x'y;!"));
     EXPECT_NO_THROW(store.execute(QStringLiteral("  ; -- nothing at all\n")));
-}
 
-TEST(LocalStoreStatements, AFailureNamesTheStatementAndKeepsEarlierOnesForTheCaller)
-{
-    StoreFolder dir;
-    LocalStore store(dir.storePath());
-    store.open();
+    // The failure names the statement; the earlier ones stay for the caller to roll back.
+    store.execute(QStringLiteral("delete from db_pao"));
     store.begin();
     try {
         store.execute(QStringLiteral("insert into db_pao(t) values ('1'); insert into no_such_table values (1);"
@@ -209,17 +200,14 @@ TEST(LocalStoreStatements, AFailureNamesTheStatementAndKeepsEarlierOnesForTheCal
         EXPECT_TRUE(e.message().contains(QStringLiteral("no_such_table"))) << e.message().toStdString();
     }
     EXPECT_TRUE(store.inTransaction());
-    EXPECT_EQ(test::scalar(store, QStringLiteral("select count(*) from db_pao")), 1);
+    EXPECT_EQ(count("db_pao"), 1);
     store.rollback();
     EXPECT_FALSE(store.inTransaction());
-    EXPECT_EQ(test::scalar(store, QStringLiteral("select count(*) from db_pao")), 0);
+    EXPECT_EQ(count("db_pao"), 0);
 }
 
-TEST(LocalStoreStatements, ReadsAreTypedByColumnOrByValue)
+TEST_F(OpenLocalStore, ReadsAreTypedByColumnOrByValue)
 {
-    StoreFolder dir;
-    LocalStore store(dir.storePath());
-    store.open();
     store.execute(test::slipHeader(QStringLiteral("00110000001")));
     // The rows of the last statement that has columns.
     const ResultSet rows = store.query(QStringLiteral(
@@ -245,18 +233,14 @@ TEST(LocalStoreStatements, ReadsAreTypedByColumnOrByValue)
         EXPECT_EQ(rows.column(i).type, e.type) << e.column;
         EXPECT_EQ(rows.fieldAt(0, i).asString(), QString::fromUtf8(e.text)) << e.column;
     }
-    EXPECT_EQ(rows.field(QStringLiteral("S1")).asMoney().toPlainString(), QStringLiteral("199"));
 }
 
 // The mirror tables that the synchronisation fills by position take the shop's columns in
 // the shop's order.
-TEST(LocalStoreSchema, PositionalMirrorsFollowTheShopSchema)
+TEST_F(OpenLocalStore, PositionalMirrorsFollowTheShopSchema)
 {
     test::TestShop shop(sql::BackendKind::SQLite, test::TestShop::Content::Schema);
     const sql::Catalog catalog = shop.open()->loadCatalog();
-    StoreFolder dir;
-    LocalStore store(dir.storePath());
-    store.open();
     const struct {
         const char *table;
         int count;

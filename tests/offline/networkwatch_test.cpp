@@ -7,9 +7,6 @@
 #include <thread>
 
 #include "core/clock.h"
-#include "core/fakeshopservice.h"
-#include "core/session.h"
-#include "offline/connection.h"
 #include "offline/networkwatch.h"
 #include "offlinetestutil.h"
 
@@ -80,13 +77,10 @@ private:
 
 constexpr int FastIntervalMs = 10;
 
-class NetworkWatchTest : public ::testing::Test {
+class NetworkWatchTest : public test::ConnectionFixture {
 protected:
-    NetworkWatchTest() : store(dir.storePath()), connection(session, shop, store)
+    NetworkWatchTest()
     {
-        session.connection.net = 0;
-        session.connection.loginFlag = true;
-        session.connection.loginOnline = true;
         session.connection.guid = QStringLiteral("till-guid");
         session.terminal.terminalId = QStringLiteral("001");
         session.identity.userId = QStringLiteral("01");
@@ -95,7 +89,7 @@ protected:
             connection, [this, mainThread] { return std::make_unique<KeepAliveClient>(line, mainThread); }, clock,
             FastIntervalMs);
         QObject::connect(watch.get(), &NetworkWatch::probed, [this](bool reached) { answers.append(reached); });
-        QObject::connect(&connection, &Connection::offlineChanged, [this, mainThread](bool) {
+        QObject::connect(&connection, &Connection::offlineChanged, &connection, [this, mainThread](bool) {
             if (QThread::currentThread() != mainThread)
                 switchedOffMainThread = true;
         });
@@ -108,12 +102,7 @@ protected:
 
     bool waitForAnswers(int n) { return test::waitUntil([&] { return answers.size() >= n; }); }
 
-    test::StoreFolder dir;
-    LocalStore store;
-    Session session;
-    FakeShopService shop;
     FakeClock clock;
-    Connection connection;
     MessageLine line;
     std::unique_ptr<NetworkWatch> watch;
     QList<bool> answers;
@@ -158,28 +147,43 @@ TEST_F(NetworkWatchTest, StaysQuietForThirtySecondsAfterAnExchange)
     EXPECT_EQ(session.connection.lastMessageExchange, clock.now());
 }
 
-struct Gate {
+// Sessions the watch must not switch: opened offline, not (or no longer) logged in, and the
+// stand-alone edition, which asks but never goes offline.
+struct Untouched {
     const char *name;
+    int net;
     bool loginFlag;
     bool loginOnline;
+    bool offline; // before and after
+    bool asks;
 };
 
-class NetworkWatchGate : public NetworkWatchTest, public ::testing::WithParamInterface<Gate> {};
+class NetworkWatchLeaves : public NetworkWatchTest, public ::testing::WithParamInterface<Untouched> {};
 
-TEST_P(NetworkWatchGate, LeavesOtherSessionsAlone)
+TEST_P(NetworkWatchLeaves, TheStateAsItIs)
 {
-    session.connection.loginFlag = GetParam().loginFlag;
-    session.connection.loginOnline = GetParam().loginOnline;
-    connection.setOffline(true);
+    const Untouched &c = GetParam();
+    session.connection.net = static_cast<quint8>(c.net);
+    session.connection.loginFlag = c.loginFlag;
+    session.connection.loginOnline = c.loginOnline;
+    line.reachable = false;
+    connection.setOffline(c.offline);
     watch->start();
-    test::spin(30 * FastIntervalMs);
-    EXPECT_EQ(line.sends.load(), 0);
-    EXPECT_TRUE(session.connection.offline);
+    if (c.asks) {
+        ASSERT_TRUE(waitForAnswers(2));
+    } else {
+        test::spin(30 * FastIntervalMs);
+        EXPECT_EQ(line.sends.load(), 0);
+    }
+    EXPECT_EQ(session.connection.offline, c.offline);
+    EXPECT_EQ(connection.showsOffline(), c.offline);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sessions, NetworkWatchGate,
-                         ::testing::Values(Gate{"OpenedOffline", true, false}, Gate{"NotStarted", false, true},
-                                           Gate{"LoggedOut", false, false}),
+INSTANTIATE_TEST_SUITE_P(Sessions, NetworkWatchLeaves,
+                         ::testing::Values(Untouched{"OpenedOffline", 0, true, false, true, false},
+                                           Untouched{"NotStarted", 0, false, true, true, false},
+                                           Untouched{"LoggedOut", 0, false, false, true, false},
+                                           Untouched{"StandAlone", 1, true, true, false, true}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(NetworkWatchTest, AFailedKeepAliveSwitchesOfflineUntilTheServerAnswers)
@@ -197,16 +201,6 @@ TEST_F(NetworkWatchTest, AFailedKeepAliveSwitchesOfflineUntilTheServerAnswers)
     ASSERT_TRUE(waitForAnswers(3));
     line.reachable = true;
     ASSERT_TRUE(test::waitUntil([&] { return !session.connection.offline; }));
-    EXPECT_FALSE(connection.showsOffline());
-}
-
-TEST_F(NetworkWatchTest, TheStandAloneEditionNeverGoesOffline)
-{
-    session.connection.net = 1;
-    line.reachable = false;
-    watch->start();
-    ASSERT_TRUE(waitForAnswers(2));
-    EXPECT_FALSE(session.connection.offline);
     EXPECT_FALSE(connection.showsOffline());
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the offline tests: a program folder with a fresh local store, waiting on the
-// event loop, and counting rows.
+// Helpers of the offline tests: a program folder with a fresh local store, a connection over
+// it and a scripted shop service, waiting on the event loop, and slips as the till writes them.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,7 +12,10 @@
 
 #include <ostream>
 
+#include "core/fakeshopservice.h"
 #include "core/programfolder.h"
+#include "core/session.h"
+#include "offline/connection.h"
 #include "offline/localstore.h"
 
 // Readable QStrings in test failures.
@@ -92,5 +95,33 @@ inline QString slipLine(const QString &noid, const QString &unit = QStringLitera
                           "'1','0','0','0','0','',1);")
         .arg(noid, unit);
 }
+
+// A whole slip: header, one line and the points update.
+inline QString slipBatch(const QString &noid, const QString &bdate = QStringLiteral("2026-03-02 10:15:00"))
+{
+    return slipHeader(noid, bdate) + slipLine(noid) + QStringLiteral("update d712 set vipf=19 where noid='%1';").arg(noid);
+}
+
+// An open store in its own folder, a connection over it and a scripted shop service; the
+// session is an online login of the networked edition.
+class ConnectionFixture : public ::testing::Test {
+protected:
+    ConnectionFixture() : store(dir.storePath()), connection(session, shop, store)
+    {
+        store.open();
+        session.connection.net = 0;
+        session.connection.loginFlag = true;
+        session.connection.loginOnline = true;
+    }
+
+    // count(*) of "table [where ...]".
+    qint64 count(const QString &from) { return scalar(store, QStringLiteral("select count(*) from ") + from); }
+
+    StoreFolder dir;
+    LocalStore store;
+    Session session;
+    FakeShopService shop;
+    Connection connection;
+};
 
 } // namespace vorel::test

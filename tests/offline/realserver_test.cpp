@@ -9,8 +9,6 @@
 #include <unistd.h>
 
 #include "core/clock.h"
-#include "core/session.h"
-#include "offline/connection.h"
 #include "offline/networkwatch.h"
 #include "offlinetestutil.h"
 #include "server/remoteshopservice.h"
@@ -30,17 +28,6 @@ int freePort()
     ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
     ::close(fd);
     return ntohs(addr.sin_port);
-}
-
-QString md5(const QString &text)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
-}
-
-QString slipBatch(const QString &noid)
-{
-    return test::slipHeader(noid) + test::slipLine(noid) +
-           QStringLiteral("update d712 set vipf=19 where noid='%1';").arg(noid);
 }
 
 class RealServer : public ::testing::Test {
@@ -93,7 +80,9 @@ protected:
     void loginOnline()
     {
         const LoginReply reply = shop->thrGetLogin(
-            LoginRequest{QStringLiteral("01"), md5(QStringLiteral("01")), QStringLiteral("vorel"), QStringLiteral("CL")});
+            LoginRequest{QStringLiteral("01"),
+                         QString::fromLatin1(QCryptographicHash::hash("01", QCryptographicHash::Md5).toHex()),
+                         QStringLiteral("vorel"), QStringLiteral("CL")});
         ASSERT_TRUE(reply.reachable);
         ASSERT_EQ(reply.rows.rowCount(), 1);
         session.applyCompanyParams(reply.rows.field(QStringLiteral("param")).asString());
@@ -137,13 +126,13 @@ TEST_F(RealServer, AServerThatDiesMidSessionSendsTheSlipToTheLocalStore)
     connect();
     loginOnline();
     const QString first = QStringLiteral("00110000001");
-    EXPECT_EQ(connection->execServerSql(opcode::Slip, first, QStringLiteral("Add"), slipBatch(first), route::Server),
+    EXPECT_EQ(connection->execServerSql(opcode::Slip, first, QStringLiteral("Add"), test::slipBatch(first), route::Server),
               ReplyOk);
     EXPECT_EQ(serverCount(QStringLiteral("select count(*) as c from d712 where noid='00110000001' and vipf=19")), 1);
 
     // Business refusals come back unchanged and leave the till online.
     const QString duplicate =
-        connection->execServerSql(opcode::Slip, first, QStringLiteral("Add"), slipBatch(first), route::Server);
+        connection->execServerSql(opcode::Slip, first, QStringLiteral("Add"), test::slipBatch(first), route::Server);
     EXPECT_TRUE(duplicate.contains(QStringLiteral("PK_D712"))) << duplicate.toStdString();
     const QString locked = connection->execServerSql(
         opcode::Plain, QString(), QString(),
@@ -154,7 +143,7 @@ TEST_F(RealServer, AServerThatDiesMidSessionSendsTheSlipToTheLocalStore)
 
     stopServer();
     const QString second = QStringLiteral("00110000002");
-    EXPECT_EQ(connection->execServerSql(opcode::Slip, second, QStringLiteral("Add"), slipBatch(second), route::Server),
+    EXPECT_EQ(connection->execServerSql(opcode::Slip, second, QStringLiteral("Add"), test::slipBatch(second), route::Server),
               ReplyOk);
     EXPECT_TRUE(connection->isOffline());
     EXPECT_TRUE(connection->showsOffline());
@@ -168,57 +157,58 @@ TEST_F(RealServer, AServerThatDiesMidSessionSendsTheSlipToTheLocalStore)
     EXPECT_EQ(pending.field(QStringLiteral("c")).asInt(), 1);
 }
 
-TEST_F(RealServer, StoredValuePaymentsAndForbiddenOfflineWorkAreRefused)
+// No server was ever started: the port refuses. What the wrappers make of that depends on
+// the edition, the setting and the route.
+struct NoServerCase {
+    const char *name;
+    int net;
+    bool offlineAllowed;
+    const char *route;
+    // expected
+    const char *reply; // nullptr: NetworkDownText; "UNREACHABLE": the service's own failure
+    bool offlineAfter;
+    bool slipStoredLocally;
+};
+
+class RealServerAbsent : public RealServer, public ::testing::WithParamInterface<NoServerCase> {};
+
+TEST_P(RealServerAbsent, ReadsAndWritesFollowTheEditionAndTheSetting)
 {
-    connect(); // a port that refuses: no server was ever started
-    session.connection.net = 0;
+    const NoServerCase &c = GetParam();
+    connect();
+    session.connection.net = static_cast<quint8>(c.net);
     session.connection.loginFlag = true;
     session.connection.loginOnline = true;
+    session.connection.offlineAllowed = c.offlineAllowed;
     const QString noid = QStringLiteral("00110000003");
 
-    EXPECT_EQ(connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), slipBatch(noid), route::ServerOnly),
-              Connection::NetworkDownText);
-    EXPECT_TRUE(connection->isOffline());
-    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712")), 0);
-
-    connection->setOffline(false);
-    session.connection.offlineAllowed = false;
-    EXPECT_EQ(connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), slipBatch(noid), route::Server),
-              Connection::NetworkDownText);
-    EXPECT_TRUE(connection->isOffline());
-    EXPECT_EQ(connection->execServerSql(opcode::Plain, QString(), QString(), slipBatch(noid), route::Local),
-              Connection::NetworkDownText);
-    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712")), 0);
-
-    // A failed read switches even so.
-    connection->setOffline(false);
+    // A failed read switches the networked edition whatever the setting; the stand-alone
+    // one just fails.
     ResultSet rows;
-    EXPECT_TRUE(connection->openServerSql(rows, QStringLiteral("SELECT * FROM sys_co")));
-    EXPECT_TRUE(connection->isOffline());
+    EXPECT_EQ(connection->openServerSql(rows, QStringLiteral("SELECT * FROM sys_co")), c.net == 0);
+    EXPECT_EQ(connection->isOffline(), c.net == 0);
     EXPECT_EQ(rows.rowCount(), 0);
 
-    // Allowed again: the refused port makes the same slip a local one.
     connection->setOffline(false);
-    session.connection.offlineAllowed = true;
-    EXPECT_EQ(connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), slipBatch(noid), route::Server),
-              ReplyOk);
-    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712 where T=0")), 1);
+    offlineSignals.clear();
+    const QString reply = connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), test::slipBatch(noid),
+                                                    QString::fromLatin1(c.route));
+    EXPECT_EQ(reply, !c.reply                                   ? Connection::NetworkDownText
+                     : QByteArray(c.reply) == "UNREACHABLE"     ? RemoteShopService::UnreachableReply
+                                                                : QString::fromUtf8(c.reply));
+    EXPECT_EQ(connection->isOffline(), c.offlineAfter);
+    EXPECT_EQ(connection->showsOffline(), c.offlineAfter);
+    EXPECT_EQ(offlineSignals, c.offlineAfter ? QList<bool>{true} : QList<bool>{});
+    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712 where T=0")), c.slipStoredLocally ? 1 : 0);
 }
 
-TEST_F(RealServer, TheStandAloneEditionReturnsTheFailureUnchanged)
-{
-    connect();
-    session.connection.net = 1;
-    const QString reply = connection->execServerSql(opcode::Slip, QStringLiteral("00110000004"), QStringLiteral("Add"),
-                                                    slipBatch(QStringLiteral("00110000004")), route::Server);
-    EXPECT_EQ(reply, RemoteShopService::UnreachableReply);
-    ResultSet rows;
-    EXPECT_FALSE(connection->openServerSql(rows, QStringLiteral("SELECT * FROM sys_co")));
-    EXPECT_FALSE(connection->isOffline());
-    EXPECT_FALSE(connection->showsOffline());
-    EXPECT_TRUE(offlineSignals.isEmpty());
-    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712")), 0);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RealServerAbsent,
+    ::testing::Values(NoServerCase{"FallsBackToTheStore", 0, true, "0", "Y", true, true},
+                      NoServerCase{"StoredValuePaymentIsRefused", 0, true, "3", nullptr, true, false},
+                      NoServerCase{"ForbiddenOfflineWorkIsRefused", 0, false, "0", nullptr, true, false},
+                      NoServerCase{"StandAloneReturnsTheFailure", 1, true, "0", "UNREACHABLE", false, false}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(RealServer, TheWatchBringsAnOnlineSessionBackWhenTheServerReturns)
 {
@@ -238,7 +228,7 @@ TEST_F(RealServer, TheWatchBringsAnOnlineSessionBackWhenTheServerReturns)
 
     stopServer();
     const QString noid = QStringLiteral("00110000005");
-    EXPECT_EQ(connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), slipBatch(noid), route::Server),
+    EXPECT_EQ(connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), test::slipBatch(noid), route::Server),
               ReplyOk);
     EXPECT_TRUE(connection->isOffline());
     // The link looked fine half a minute ago: the watch waits before it asks.

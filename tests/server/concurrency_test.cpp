@@ -16,8 +16,6 @@
 #include <thread>
 
 #include "core/money.h"
-#include "server/remoteshopservice.h"
-#include "server/shopserver.h"
 #include "servertestutil.h"
 #include "testshop.h"
 
@@ -225,15 +223,8 @@ protected:
         for (const QString &unit : Units)
             ASSERT_TRUE(prices_.contains(unit)) << unit.toStdString();
 
-        ServerOptions options;
-        options.location = shop_->location();
-        options.host = QStringLiteral("127.0.0.1");
-        options.port = 0;
-        options.messagePort = 0;
-        options.workers = 4; // fewer connections than tills: requests queue for a worker
-        options.log = [](const QString &) {};
-        server_ = std::make_unique<ShopServer>(options, clock_);
-        server_->start();
+        // Fewer connections than tills: requests queue for a worker.
+        server_ = test::startServer(shop_->location(), clock_, nullptr, 4);
     }
 
     FakeClock clock_{QDateTime(SaleDay, QTime(10, 30, 15))};
@@ -242,11 +233,6 @@ protected:
     QMap<QString, Money> prices_;
     std::unique_ptr<ShopServer> server_;
 };
-
-std::string backendName(const ::testing::TestParamInfo<BackendKind> &info)
-{
-    return info.param == BackendKind::SQLite ? "SQLite" : "PostgreSQL";
-}
 
 } // namespace
 
@@ -265,8 +251,8 @@ TEST_P(ConcurrencyTest, EightTillsCommittingAtOnceLoseAndDuplicateNothing)
         std::vector<std::thread> threads;
         for (int till = 0; till < Tills; ++till) {
             threads.emplace_back([&, till] {
-                RemoteShopService service(RemoteServer{"127.0.0.1", server_->port(), server_->messagePort(), false, {}}, 10);
-                const LoginReply login = service.thrGetLogin(LoginRequest{"01", test::md5("01"), "vorel", "CL"});
+                RemoteShopService service(test::addressOf(*server_), 10);
+                const LoginReply login = service.thrGetLogin(test::loginOf("01"));
                 if (login.rows.totalRowCount() != 1)
                     loginFailures[till] = service.lastMessage() + QStringLiteral(" (no login row)");
                 ready.arrive_and_wait();
@@ -360,4 +346,4 @@ TEST_P(ConcurrencyTest, EightTillsCommittingAtOnceLoseAndDuplicateNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ConcurrencyTest, ::testing::Values(BackendKind::SQLite, BackendKind::PostgreSQL),
-                         backendName);
+                         ::testing::PrintToStringParamName());

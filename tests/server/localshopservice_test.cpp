@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
-#include "server/login.h"
 #include "servertestutil.h"
 
 using namespace vorel;
@@ -21,16 +19,12 @@ protected:
         ASSERT_TRUE(service_->isOpen()) << service_->openError().toStdString();
     }
 
-    LoginRequest login(const QString &user, const QString &password, const QString &key = "vorel")
+    static LoginRequest login(const QString &user, const QString &password, const QString &key = "vorel")
     {
         return LoginRequest{user, test::md5(password), key, "CL"};
     }
 
     QString exec(const QString &sql) { return service_->posExecSql(opcode::Plain, {}, {}, sql, 3); }
-    std::pair<qint64, qint64> lastBytes() const
-    {
-        return {service_->lastBytesSent(), service_->lastBytesReceived()};
-    }
 
     QTemporaryDir dir_;
     FakeClock clock_{QDateTime(QDate(2026, 5, 20), QTime(14, 30, 0))};
@@ -39,6 +33,7 @@ protected:
 
 } // namespace
 
+// Wrong passwords, unknown users and terminals are the login flow's cases; these are the rest.
 TEST_F(LocalShopServiceTest, LoginAnswersForEachKindOfUserAndTerminal)
 {
     ASSERT_EQ(exec("INSERT INTO D701 (ZD_ID, ZD_NAME, CK_ID, ZD_KEY, DB, T) VALUES ('002', '2号机', '001', 'pc-2', 1, 1)"),
@@ -52,12 +47,9 @@ TEST_F(LocalShopServiceTest, LoginAnswersForEachKindOfUserAndTerminal)
     } cases[] = {
         {"good user", login("01", "01"), true, "001", 0},
         {"password digest in capitals", LoginRequest{"01", test::md5("01").toUpper(), "vorel", "CL"}, true, "001", 0},
-        {"wrong password", login("01", "02"), false, "", 0},
-        {"unknown user", login("77", "77"), false, "", 0},
         {"inactive user", login("05", "05"), false, "", 0},
         {"quote in the user number", login("01' OR '1'='1", "x"), false, "", 0},
         {"disabled terminal", login("01", "01", "pc-2"), true, "002", 1},
-        {"unknown terminal key", login("02", "02", "new-pc"), true, "", 0},
         {"no terminal key", login("02", "02", ""), true, "", 0},
     };
     for (const auto &c : cases) {
@@ -65,8 +57,6 @@ TEST_F(LocalShopServiceTest, LoginAnswersForEachKindOfUserAndTerminal)
         const LoginReply reply = service_->thrGetLogin(c.request);
         EXPECT_TRUE(reply.reachable);
         ASSERT_EQ(reply.rows.columnCount(), 12);
-        for (int i = 0; i < 12; ++i)
-            EXPECT_EQ(reply.rows.column(i).name, server::loginColumns().at(i));
         ASSERT_EQ(reply.rows.totalRowCount(), c.row ? 1 : 0);
         if (!c.row)
             continue;
@@ -84,14 +74,14 @@ TEST_F(LocalShopServiceTest, LoginAnswersForEachKindOfUserAndTerminal)
             EXPECT_EQ(r.field("CK_NAME").asString(), "南京路旗舰店");
         }
     }
-    EXPECT_EQ(service_->thrGetLogin(login("01", "01")).rows.field("user_name").asString(), "张丽");
 }
 
 TEST_F(LocalShopServiceTest, ExecOpenAndByteCounters)
 {
     const QString insert = "INSERT INTO D1005 (COL_ID, COL_NAME, S) VALUES ('88', '象牙白', 'W')";
     EXPECT_EQ(exec(insert), ReplyOk);
-    EXPECT_EQ(lastBytes(), std::make_pair(qint64(insert.toUtf8().size()), qint64(1)));
+    EXPECT_EQ(service_->lastBytesSent(), insert.toUtf8().size());
+    EXPECT_EQ(service_->lastBytesReceived(), 1);
     EXPECT_TRUE(exec(insert).contains("PK_D1005"));
     EXPECT_TRUE(service_->lastCallReachedServer());
 
@@ -120,11 +110,7 @@ TEST_F(LocalShopServiceTest, MemberNumbersAndTheMessageService)
     EXPECT_TRUE(service_->tcpSend("0", {}));
     EXPECT_FALSE(service_->tcpSend("Hello", {}));
     const QList<wire::OnlineTill> tills = service_->tillsOnline();
-    ASSERT_EQ(tills.size(), 1);
-    EXPECT_EQ(tills[0].terminalKey, "vorel");
-    EXPECT_EQ(tills[0].terminalId, "001");
-    EXPECT_EQ(tills[0].userId, "01");
-    EXPECT_EQ(tills[0].version, "CL 1.0");
+    ASSERT_EQ(test::tillTexts(tills), QStringList{"vorel|001|01|张丽|CL 1.0"});
     EXPECT_EQ(tills[0].lastSeen, clock_.now());
 }
 
@@ -140,8 +126,7 @@ TEST(LocalShopServiceStart, MakesTheDemoShopOnceAndKeepsItsData)
                   ReplyOk);
     }
     LocalShopService second(file, clock);
-    const LoginReply reply = second.thrGetLogin(LoginRequest{"01", test::md5("01"), "vorel", "CL"});
-    EXPECT_EQ(reply.rows.field("user_name").asString(), "张丽丽");
+    EXPECT_EQ(second.thrGetLogin(test::loginOf("01")).rows.field("user_name").asString(), "张丽丽");
 }
 
 TEST(LocalShopServiceStart, ADatabaseThatCannotStartAnswersTheLoginWithErrId)
@@ -154,7 +139,7 @@ TEST(LocalShopServiceStart, ADatabaseThatCannotStartAnswersTheLoginWithErrId)
     EXPECT_FALSE(service.isOpen());
     EXPECT_FALSE(service.openError().isEmpty());
 
-    const LoginReply reply = service.thrGetLogin(LoginRequest{"01", test::md5("01"), "vorel", "CL"});
+    const LoginReply reply = service.thrGetLogin(test::loginOf("01"));
     EXPECT_TRUE(reply.reachable);
     ASSERT_EQ(reply.rows.columnCount(), 2);
     EXPECT_EQ(reply.rows.column(0).name, "ERRID");

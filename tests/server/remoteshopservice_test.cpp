@@ -10,10 +10,8 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <mutex>
 #include <thread>
 
-#include "server/shopserver.h"
 #include "servertestutil.h"
 #include "testshop.h"
 
@@ -31,70 +29,36 @@ protected:
     {
         VOREL_REQUIRE_BACKEND(GetParam());
         shop_ = std::make_unique<test::TestShop>(GetParam(), test::TestShop::Content::Demo);
-        startServer(0, 0);
-    }
-
-    void startServer(int port, int messagePort)
-    {
-        ServerOptions options;
-        options.location = shop_->location();
-        options.host = QStringLiteral("127.0.0.1");
-        options.port = port;
-        options.messagePort = messagePort;
-        options.workers = 3;
-        options.keepAliveSeconds = 1;
-        options.log = [this](const QString &line) {
-            const std::lock_guard lock(logMutex_);
-            log_ << line;
-        };
-        server_ = std::make_unique<ShopServer>(options, clock_);
-        server_->start();
-    }
-
-    RemoteServer address() const
-    {
-        return RemoteServer{"127.0.0.1", server_->port(), server_->messagePort(), false, {}};
+        server_ = test::startServer(shop_->location(), clock_, &log_, 3, 1);
     }
 
     std::unique_ptr<RemoteShopService> loggedIn(const QString &user, const QString &key = "vorel")
     {
-        auto s = std::make_unique<RemoteShopService>(address(), 5);
-        const LoginReply reply = s->thrGetLogin(LoginRequest{user, test::md5(user), key, "CL"});
+        auto s = std::make_unique<RemoteShopService>(test::addressOf(*server_), 5);
+        const LoginReply reply = s->thrGetLogin(test::loginOf(user, key));
         EXPECT_TRUE(reply.reachable);
         EXPECT_EQ(reply.rows.totalRowCount(), 1);
         return s;
     }
 
-    QStringList log() const
-    {
-        const std::lock_guard lock(logMutex_);
-        return log_;
-    }
-
     SystemClock clock_;
+    test::ServerLog log_;
     std::unique_ptr<test::TestShop> shop_;
     std::unique_ptr<ShopServer> server_;
-    mutable std::mutex logMutex_;
-    QStringList log_;
 };
-
-std::string backendName(const ::testing::TestParamInfo<BackendKind> &info)
-{
-    return info.param == BackendKind::SQLite ? "SQLite" : "PostgreSQL";
-}
 
 } // namespace
 
 TEST_P(RemoteShopServiceTest, LoginIssuesASessionOnlyForAGoodPassword)
 {
-    RemoteShopService till(address(), 5);
+    RemoteShopService till(test::addressOf(*server_), 5);
     LoginReply reply = till.thrGetLogin(LoginRequest{"01", test::md5("wrong"), "vorel", "CL"});
     EXPECT_TRUE(reply.reachable);
     EXPECT_EQ(reply.rows.totalRowCount(), 0);
     EXPECT_EQ(reply.rows.columnCount(), 12);
     EXPECT_FALSE(till.hasSession());
 
-    reply = till.thrGetLogin(LoginRequest{"01", test::md5("01"), "new-pc", "CL"});
+    reply = till.thrGetLogin(test::loginOf("01", "new-pc"));
     ASSERT_EQ(reply.rows.totalRowCount(), 1);
     EXPECT_TRUE(till.hasSession());
     EXPECT_EQ(reply.rows.field("user_name").asString(), "张丽");
@@ -104,7 +68,7 @@ TEST_P(RemoteShopServiceTest, LoginIssuesASessionOnlyForAGoodPassword)
     EXPECT_GT(till.lastBytesReceived(), till.lastBytesSent());
 
     ASSERT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE D701 SET T = 1 WHERE ZD_ID = '001'", 3), ReplyOk);
-    reply = till.thrGetLogin(LoginRequest{"02", test::md5("02"), "vorel", "CL"});
+    reply = till.thrGetLogin(test::loginOf("02"));
     EXPECT_EQ(reply.rows.field("ZD_T").asInt(), 1);
 }
 
@@ -141,15 +105,12 @@ TEST_P(RemoteShopServiceTest, ExecAndOpenCarryChineseTextAndExactValues)
                                "IF EXISTS (SELECT 1 FROM D702 WHERE VIPID='66000001') RAISERROR('会员卡号已存在!', 16, 1)", 3),
               "会员卡号已存在!");
 
-    const QStringList lines = log();
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString &l) {
-        return l.contains("till=001/vorel user=01 op=701") && l.endsWith("-> Y");
-    })) << lines.join('\n').toStdString();
+    EXPECT_TRUE(log_.has("till=001/vorel user=01 op=701", "-> Y")) << log_.lines().join('\n').toStdString();
 }
 
 TEST_P(RemoteShopServiceTest, NobodyReachesTheDatabaseWithoutASession)
 {
-    RemoteShopService stranger(address(), 5);
+    RemoteShopService stranger(test::addressOf(*server_), 5);
     const QString reply = stranger.posExecSql(opcode::Plain, {}, {}, "DELETE FROM SYS_USER", 3);
     EXPECT_NE(reply, ReplyOk);
     EXPECT_TRUE(reply.contains("登录")) << reply.toStdString();
@@ -182,33 +143,6 @@ TEST_P(RemoteShopServiceTest, NobodyReachesTheDatabaseWithoutASession)
     // A malformed body is refused as such.
     const QByteArray garbage = test::rawPost(server_->port(), "/login", "{not json");
     EXPECT_TRUE(garbage.startsWith("HTTP/1.1 400")) << garbage.toStdString();
-}
-
-TEST_P(RemoteShopServiceTest, TillsAreListedOnceTheyConnect)
-{
-    auto first = loggedIn("01");
-    auto second = loggedIn("02", "pc-2");
-    ASSERT_TRUE(first->tillsOnline().has_value());
-    EXPECT_TRUE(first->tillsOnline()->isEmpty());
-
-    EXPECT_TRUE(first->tcpSend("Connect", connectFields));
-    QList<wire::OnlineTill> tills = second->tillsOnline().value();
-    ASSERT_EQ(tills.size(), 1);
-    EXPECT_EQ(tills[0].terminalKey, "vorel");
-    EXPECT_EQ(tills[0].terminalId, "001");
-    EXPECT_EQ(tills[0].userId, "01");
-    EXPECT_EQ(tills[0].userName, "张丽");
-    EXPECT_EQ(tills[0].version, "CL 1.0");
-    EXPECT_LE(std::abs(tills[0].lastSeen.secsTo(QDateTime::currentDateTime())), 5);
-
-    EXPECT_TRUE(second->tcpSend("Connect", {"02 王芳", "CL 1.0", "0", "x", "*", "guid-2", "", "", ""}));
-    EXPECT_TRUE(second->tcpSend("0", {}));
-    EXPECT_FALSE(second->tcpSend("Shout", {}));
-    tills = first->tillsOnline().value();
-    ASSERT_EQ(tills.size(), 2); // ordered by terminal key
-    EXPECT_EQ(tills[0].terminalKey, "pc-2");
-    EXPECT_EQ(tills[0].terminalId, ""); // not registered yet
-    EXPECT_EQ(tills[1].terminalKey, "vorel");
 }
 
 TEST_P(RemoteShopServiceTest, MemberNumbersStayUniqueAcrossTills)
@@ -264,8 +198,8 @@ TEST_P(RemoteShopServiceTest, ARestartedServerStillKnowsTheSessionAndTheTills)
     EXPECT_FALSE(till->lastCallReachedServer());
     EXPECT_FALSE(till->tcpSend("0", {}));
 
-    startServer(port, messagePort);
-    const qsizetype before = log().size();
+    server_ = test::startServer(shop_->location(), clock_, &log_, 3, 1, port, messagePort);
+    const qsizetype before = log_.lines().size();
     EXPECT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷3'", 3), ReplyOk);
     ResultSet rows;
     ASSERT_TRUE(till->posOpenSql(rows, "SELECT CO_NAME FROM SYS_CO"));
@@ -274,14 +208,14 @@ TEST_P(RemoteShopServiceTest, ARestartedServerStillKnowsTheSessionAndTheTills)
     ASSERT_TRUE(tills.has_value());
     ASSERT_EQ(tills->size(), 1);
     EXPECT_EQ(tills->at(0).terminalKey, "vorel");
-    const QStringList lines = log().mid(before);
+    const QStringList lines = log_.lines().mid(before);
     EXPECT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
     for (const QString &line : lines)
         EXPECT_FALSE(line.contains("op=login") || line.contains("-> 401")) << line.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RemoteShopServiceTest, ::testing::Values(BackendKind::SQLite, BackendKind::PostgreSQL),
-                         backendName);
+                         ::testing::PrintToStringParamName());
 
 // ---- a server that cannot be used
 
@@ -297,7 +231,7 @@ TEST(RemoteShopServiceUnusable, RefusedConnectionFailsAtOnce)
     rows.appendRow({"stale"});
     EXPECT_FALSE(till.posOpenSql(rows, "SELECT 1"));
     EXPECT_EQ(rows.columnCount(), 0);
-    EXPECT_FALSE(till.thrGetLogin(LoginRequest{"01", test::md5("01"), "vorel", "CL"}).reachable);
+    EXPECT_FALSE(till.thrGetLogin(test::loginOf("01")).reachable);
     EXPECT_EQ(till.getNoId("701", {}, 8), "");
     EXPECT_FALSE(till.tcpSend("0", {}));
     EXPECT_LT(timer.elapsed(), 2000);
@@ -356,13 +290,13 @@ TEST(RemoteShopServiceTls, TalksToAServerWithItsOwnCertificate)
     server.start();
 
     RemoteShopService trusting(RemoteServer{"127.0.0.1", server.port(), server.messagePort(), true, cert}, 5);
-    ASSERT_EQ(trusting.thrGetLogin(LoginRequest{"01", test::md5("01"), "vorel", "CL"}).rows.totalRowCount(), 1);
+    ASSERT_EQ(trusting.thrGetLogin(test::loginOf("01")).rows.totalRowCount(), 1);
     EXPECT_EQ(trusting.posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '加密'", 3), ReplyOk);
     EXPECT_TRUE(trusting.tcpSend("Connect", connectFields));
 
     // Plain HTTP to the TLS port gets no usable answer.
     RemoteShopService plain(RemoteServer{"127.0.0.1", server.port(), server.messagePort(), false, {}}, 2);
-    EXPECT_FALSE(plain.thrGetLogin(LoginRequest{"01", test::md5("01"), "vorel", "CL"}).reachable);
+    EXPECT_FALSE(plain.thrGetLogin(test::loginOf("01")).reachable);
 
     options.tlsKey = dir.filePath("missing.key");
     EXPECT_THROW(ShopServer(options, clock).start(), ServerError);

@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "server/remoteshopservice.h"
 #include "servertestutil.h"
 
 using namespace vorel;
@@ -107,7 +105,6 @@ TEST_F(ServerCliTest, WrongUseAndMissingDatabasesAreReported)
     } cases[] = {
         {{"init", "--db", "SHOP"}, 1, "--force"},
         {{"exec", "--db", "MISSING", "SELECT 1"}, 1, "no such file"},
-        {{"serve", "--db", "MISSING", "--port", "0", "--msg-port", "0"}, 1, "no such file"},
         {{"serve", "--db", "EMPTYDIR", "--port", "0", "--msg-port", "0"}, 1, "folder"},
         {{"launch", "--db", "SHOP"}, 2, "unknown command"},
         {{"exec", "SELECT 1"}, 2, "--db"},
@@ -131,21 +128,6 @@ TEST_F(ServerCliTest, WrongUseAndMissingDatabasesAreReported)
     EXPECT_EQ(count.out, "Y\nN\n5\n"); // no demo this time
 }
 
-TEST_F(ServerCliTest, EveryInitDrawsANewShopKey)
-{
-    const QString keyQuery = "SELECT SECRET FROM SYS_SERVER";
-    const ProgramRun first = runServer({"exec", "--db", shop_, keyQuery});
-    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
-    const QStringList lines = first.out.split('\n');
-    ASSERT_EQ(lines.size(), 4) << first.out.toStdString(); // Y, header, key, ""
-    EXPECT_TRUE(QRegularExpression("^[0-9a-f]{64}$").match(lines[2]).hasMatch()) << lines[2].toStdString();
-
-    ASSERT_EQ(runServer({"init", "--db", shop_, "--force"}).exitCode, 0);
-    const ProgramRun second = runServer({"exec", "--db", shop_, keyQuery});
-    EXPECT_EQ(second.out.split('\n').size(), 4);
-    EXPECT_NE(second.out, first.out);
-}
-
 TEST_F(ServerCliTest, ServeAnswersTillsAndStopsCleanlyOnSigterm)
 {
     test::ensureCoreApplication();
@@ -165,7 +147,7 @@ TEST_F(ServerCliTest, ServeAnswersTillsAndStopsCleanlyOnSigterm)
 
     {
         RemoteShopService till(RemoteServer{"127.0.0.1", m.captured(1).toInt(), m.captured(2).toInt(), false, {}}, 5);
-        ASSERT_EQ(till.thrGetLogin(LoginRequest{"01", test::md5("01"), "vorel", "CL"}).rows.totalRowCount(), 1);
+        ASSERT_EQ(till.thrGetLogin(test::loginOf("01")).rows.totalRowCount(), 1);
         EXPECT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷服饰'", 3), ReplyOk);
         EXPECT_TRUE(till.tcpSend("Connect", {"01 张丽", "CL 1.0", "0", "x", "*", "g", "", "", ""}));
     }

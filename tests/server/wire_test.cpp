@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/clock.h"
 #include "servertestutil.h"
 
 using namespace vorel;
@@ -82,21 +81,4 @@ TEST(Wire, MalformedBodiesAreRefused)
     EXPECT_THROW(wire::parseObject("[1,2]"), wire::WireError);
     EXPECT_THROW(wire::parseObject("{not json"), wire::WireError);
     EXPECT_THROW(wire::requiredText(Json{{"sql", 5}}, "sql"), wire::WireError);
-}
-
-TEST(Wire, OnlineTillsRoundTrip)
-{
-    const QList<wire::OnlineTill> tills{
-        {"vorel", "001", "01", "张丽", "CL 1.0", QDateTime(QDate(2026, 1, 2), QTime(9, 30, 0))},
-        {"pc-2", "", "02", "王芳", "", QDateTime(QDate(2026, 1, 2), QTime(9, 31, 0))},
-    };
-    const QList<wire::OnlineTill> back = wire::onlineTillsFromJson(Json::parse(wire::serialize(wire::onlineTillsToJson(tills))));
-    ASSERT_EQ(back.size(), 2);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(back[i].terminalKey, tills[i].terminalKey);
-        EXPECT_EQ(back[i].terminalId, tills[i].terminalId);
-        EXPECT_EQ(back[i].userName, tills[i].userName);
-        EXPECT_EQ(back[i].version, tills[i].version);
-        EXPECT_EQ(back[i].lastSeen, tills[i].lastSeen);
-    }
 }

@@ -535,6 +535,9 @@ void TMainForm::applyColours()
     theme.gridColor = colour_ ? QColor(Qt::white) : QColor(Qt::black);
     theme.fontColor = colour_ ? QColor(Qt::black) : QColor(Qt::white);
     model_->setTheme(theme);
+    QPalette base = grid_->table()->palette();
+    base.setColor(QPalette::Base, theme.gridColor);
+    grid_->table()->setPalette(base);
     QPalette header = grid_->table()->horizontalHeader()->palette();
     header.setColor(QPalette::Button, colour_ ? panel : QColor(Qt::black));
     header.setColor(QPalette::ButtonText, Qt::white);
