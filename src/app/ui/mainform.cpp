@@ -1072,12 +1072,19 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 void TMainForm::keyPressEvent(QKeyEvent *event)
 {
     // A key that reached the window itself (the command line had lost the focus to a dialog
-    // that has closed) goes to the command line, through the same filter as typed keys.
+    // that has closed) goes to the command line, through the same filter as typed keys. A
+    // key the command line leaves comes back up here and stops.
+    if (forwardingKey_) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    forwardingKey_ = true;
     QLineEdit *edit = commandEdit();
     focusCommandLine();
     QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
                    ushort(event->count()));
     QCoreApplication::sendEvent(edit, &copy);
+    forwardingKey_ = false;
     event->setAccepted(copy.isAccepted());
 }
 

@@ -228,6 +228,7 @@ private:
     bool colour_ = true;
     bool activated_ = false;
     bool closing_ = false;
+    bool forwardingKey_ = false;
 
     // Panels and labels, named as the screen's layout names them.
     QWidget *topColour_ = nullptr;    // Pnl_top
