@@ -96,6 +96,7 @@ public:
     Sale &sale() { return *sale_; }
     SalesKeys &keys() { return *keys_; }
     SlipCommitter &committer() { return *committer_; }
+    CommandLine &commandLine() { return *commandLine_; }
     ScreenLock &screenLock() { return *lock_; }
     QLineEdit *commandEdit() const;
     QLabel *helpLabel() const;
