@@ -8,23 +8,12 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
-#include "app/calculator.h"
-#include "app/loginflow.h"
-#include "app/terminalconfig.h"
-#include "app/tillshoplink.h"
-#include "app/ui/mainform.h"
-#include "core/clock.h"
-#include "core/messages.h"
-#include "core/programfolder.h"
-#include "core/session.h"
-#include "core/terminalsettings.h"
-#include "offline/localstore.h"
 #include "sales/commandline.h"
 #include "sales/sale.h"
+#include "screenrig.h"
 #include "settlement/slipcommitter.h"
 
 using namespace vorel;
@@ -33,44 +22,11 @@ namespace {
 
 const QString Barcode = QStringLiteral("6920880010118");
 
-class NoRegistration final : public TerminalRegistration {
-public:
-    bool registerTerminal(const QString &, const ResultSet &) override { return false; }
-};
-
 // One till, logged in, for the whole run.
-struct Till {
-    Till()
-        : folder(home.path()), settings(home.filePath(QStringLiteral("VOREL.DLL"))),
-          prefs(home.filePath(QStringLiteral("vorel")))
-    {
-        LocalStore::provideCleanCopy(folder, LocalStore::shippedCleanCopy());
-        store = std::make_unique<LocalStore>(LocalStore::prepareFile(folder));
-        store->open();
-        link = std::make_unique<TillShopLink>(session, *store, clock, home.filePath(QStringLiteral("shop.db")));
-        form = std::make_unique<TMainForm>(
-            MainFormParts{session, settings, folder, *link, clock, messages, calculator});
-        form->applyConfig(TerminalConfig{});
-        LoginFlow flow(session, settings, prefs, clock, messages, *link, registration);
-        flow.login(LoginFlow::Mode::Online, QStringLiteral("单机版,1"), QStringLiteral("01"), QStringLiteral("01"));
-        form->startSession();
-        QCoreApplication::processEvents();
-    }
+struct Till : test::ScreenRig {
+    Till() { QCoreApplication::processEvents(); }
     // The sale starts again (not timed).
     void clear() { form->committer().StartNewSlip(false, false); }
-
-    QTemporaryDir home;
-    FakeClock clock{QDateTime(QDate(2026, 12, 5), QTime(10, 0, 0))};
-    ProgramFolder folder;
-    TerminalSettings settings;
-    UserPreferences prefs;
-    Session session;
-    RecordingMessages messages;
-    FakeCalculator calculator;
-    NoRegistration registration;
-    std::unique_ptr<LocalStore> store;
-    std::unique_ptr<TillShopLink> link;
-    std::unique_ptr<TMainForm> form;
 };
 
 // Made on first use, gone before the application object.
