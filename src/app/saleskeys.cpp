@@ -12,7 +12,6 @@
 namespace vorel {
 
 const QString SalesKeys::LogoutRefusedText = QStringLiteral("当前还有未处理的销售业务!请处理后再登出");
-const QString SalesKeys::NoRightText = QStringLiteral("您无权使用该功能!");
 const QString SalesKeys::CashOffLineText = QStringLiteral("【满额折现】项由系统维护,不可自行删除!");
 const QString SalesKeys::SkinNeedsColourText = QStringLiteral("黑白风格不能进行主题切换!请先切换成彩色方式");
 const QString SalesKeys::QuitQuestion = QStringLiteral("是否退出收银系统?");
@@ -137,7 +136,7 @@ bool SalesKeys::dispatch(int key)
         return true;
     case Qt::Key_F7:
         if (!right(PracticeRight)) {
-            refuse(NoRightText);
+            refuse(CommandLine::NoRightText);
             return true;
         }
         practice_ = !practice_;
@@ -145,7 +144,7 @@ bool SalesKeys::dispatch(int key)
         return true;
     case Qt::Key_F10:
         if (!right(SettingsRight))
-            refuse(NoRightText);
+            refuse(CommandLine::NoRightText);
         else
             view_.openTerminalSettings();
         return true;
@@ -163,7 +162,7 @@ bool SalesKeys::dispatch(int key)
         return true;
     case Qt::Key_End:
         if (!right(DrawerAndLinesRight))
-            refuse(NoRightText);
+            refuse(CommandLine::NoRightText);
         else
             devices_.openDrawer(true);
         return true;
@@ -178,13 +177,13 @@ bool SalesKeys::dispatch(int key)
         return true;
     case Qt::Key_Insert:
         if (!right(DrawerAndLinesRight))
-            refuse(NoRightText);
+            refuse(CommandLine::NoRightText);
         else
             clearSale();
         return true;
     case Qt::Key_Delete:
         if (!right(DrawerAndLinesRight))
-            refuse(NoRightText);
+            refuse(CommandLine::NoRightText);
         else
             deleteLine();
         return true;

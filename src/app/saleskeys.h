@@ -56,7 +56,6 @@ struct SalesKeysParts {
 class SalesKeys {
 public:
     static const QString LogoutRefusedText;   // lines still in the sale
-    static const QString NoRightText;         // "您无权使用该功能!"
     static const QString CashOffLineText;     // the system's cash-off line cannot be deleted
     static const QString SkinNeedsColourText; // F12 on the black-and-white screen
     static const QString QuitQuestion;        // Ctrl+Q

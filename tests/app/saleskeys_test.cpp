@@ -109,7 +109,7 @@ TEST(SalesKeys, RestrictedKeysNeedTheirRight)
             KeyRig refused(rightsWithout({c.right}));
             refused.ring(c.lines);
             EXPECT_TRUE(refused.press(c.key));
-            EXPECT_EQ(refused.view.help, SalesKeys::NoRightText);
+            EXPECT_EQ(refused.view.help, CommandLine::NoRightText);
             EXPECT_TRUE(refused.view.calls.isEmpty());
             EXPECT_EQ(refused.till.sale.lineCount(), c.lines);
             EXPECT_TRUE(refused.till.drawerBytes().isEmpty());

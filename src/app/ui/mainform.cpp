@@ -641,12 +641,9 @@ void TMainForm::closeLoginRecord()
     s.terminal.loginGuid.clear();
 }
 
-void TMainForm::logoutAndLogin()
+void TMainForm::logout()
 {
-    if (!sale_->isEmpty()) {
-        showHelpText(SalesKeys::LogoutRefusedText);
-        return;
-    }
+    // The logout key has refused a sale with lines already.
     session_.terminal.onDuty = false;
     const QList<QDialog *> dialogs = findChildren<QDialog *>();
     for (auto it = dialogs.crbegin(); it != dialogs.crend(); ++it) {

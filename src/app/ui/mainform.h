@@ -117,8 +117,6 @@ public:
     void startSession();
     // First activation: the shift check, the automatic synchronisation, the command line.
     void firstActivation();
-    // bsBtn05Click: logout and another login.
-    void logoutAndLogin();
     // Closes the open login record (logout and close).
     void closeLoginRecord();
 
@@ -150,7 +148,7 @@ public:
     void hideSummary() override;
     void clearCommandLine() override;
     void executeCommandLine() override;
-    void logout() override { logoutAndLogin(); }
+    void logout() override; // bsBtn05Click: logout and another login
     void openTerminalSettings() override;
     void nextSkin() override;
     void lockScreen() override;
