@@ -15,10 +15,7 @@
 #include "core/session.h"
 #include "core/terminalsettings.h"
 #include "core/text.h"
-#include "offline/connection.h"
-#include "offline/localstore.h"
-#include "server/localshopservice.h"
-#include "testshop.h"
+#include "lockrig.h"
 
 inline void PrintTo(const QString &s, std::ostream *os)
 {
@@ -84,11 +81,7 @@ public:
             gone->setReachable(false);
             service = std::move(gone);
         }
-        const QString storePath = home.filePath(QString::fromLatin1(LocalStoreFileName));
-        EXPECT_TRUE(QFile::copy(LocalStore::shippedCleanCopy(), storePath));
-        QFile::setPermissions(storePath, QFile::ReadOwner | QFile::WriteOwner);
-        store = std::make_unique<LocalStore>(storePath);
-        store->open();
+        store = freshLocalStore(home);
         session.connection.net = 0;
         link = std::make_unique<RigLink>(session, *service, *store);
         flow = std::make_unique<LoginFlow>(session, settings, prefs, tillClock, messages, *link, registration);
@@ -99,6 +92,15 @@ public:
     void shopExec(const QString &sql)
     {
         ASSERT_EQ(service->posExecSql(opcode::Plain, QString(), QString(), sql, 3), ReplyOk) << sql.toStdString();
+    }
+    // An unregistered PC, and a second warehouse beside the demo shop's.
+    ResultSet newPcWithTwoWarehouses()
+    {
+        settings.setMacAddress(QStringLiteral("PC-NEW-7"));
+        shopExec(QStringLiteral("insert into D1007 (CK_ID, CK_NAME) values ('002', '徐家汇店')"));
+        ResultSet rows;
+        EXPECT_TRUE(service->posOpenSql(rows, QStringLiteral("select ck_id,ck_name from d1007 order by ck_id")));
+        return rows;
     }
     qint64 shopCount(const QString &sql)
     {

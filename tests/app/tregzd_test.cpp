@@ -30,20 +30,11 @@ void retype(QLineEdit *edit, const QString &text)
         QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(ch), Qt::NoModifier);
 }
 
-ResultSet twoWarehouses(test::LoginRig &rig)
-{
-    rig.settings.setMacAddress(QStringLiteral("PC-NEW-7"));
-    rig.shopExec(QStringLiteral("insert into D1007 (CK_ID, CK_NAME) values ('002', '徐家汇店')"));
-    ResultSet rows;
-    EXPECT_TRUE(rig.service->posOpenSql(rows, QStringLiteral("select ck_id,ck_name from d1007 order by ck_id")));
-    return rows;
-}
-
 TEST(TregZdDialog, KeyboardRegistersANewTerminal)
 {
     test::LoginRig rig;
     TerminalRegistrar registrar(*rig.service, rig.link->connection(), rig.settings, rig.messages, [] { return 58; });
-    ASSERT_TRUE(registrar.prepare(twoWarehouses(rig)));
+    ASSERT_TRUE(registrar.prepare(rig.newPcWithTwoWarehouses()));
     TREG_ZD dialog(registrar);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
@@ -100,7 +91,7 @@ TEST(TregZdDialog, LoginOpensItModallyToTakeOverOrEscape)
 {
     for (bool takeOver : {true, false}) {
         test::LoginRig rig;
-        const ResultSet warehouses = twoWarehouses(rig);
+        const ResultSet warehouses = rig.newPcWithTwoWarehouses();
         DialogTerminalRegistration registration(*rig.link, rig.settings, rig.messages);
         QString shownName;
         QTimer::singleShot(0, [&] {

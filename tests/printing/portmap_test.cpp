@@ -58,6 +58,7 @@ TEST(PortMapTest, FileNamesLandInTheProgramFolder)
     const PortMap map(dir.path());
     EXPECT_EQ(map.filePath(QStringLiteral("C:\\receipts\\a.txt")), root + QStringLiteral("/Receipts/a.txt"));
     EXPECT_EQ(map.filePath(QStringLiteral("C:\\NEW\\a.txt")), root + QStringLiteral("/NEW/a.txt"));
+    EXPECT_EQ(map.filePath(QStringLiteral("C:/receipt.txt")), root + QStringLiteral("/receipt.txt"));
     EXPECT_EQ(map.filePath(QStringLiteral("L\\a.txt")), root + QStringLiteral("/L/a.txt"));
     EXPECT_EQ(map.filePath(QStringLiteral("lpt1.txt")), root + QStringLiteral("/lpt1.txt"));
     EXPECT_EQ(map.filePath(QStringLiteral("lpt1")), QStringLiteral("/dev/lp0"));

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/text.h"
 #include "printing/receipt.h"
 
 namespace vorel {
@@ -82,15 +81,6 @@ TEST(ReceiptLineTest, TokensTakeTheirWidthInBytes)
     };
     for (const LineCase &c : cases)
         EXPECT_EQ(renderReceiptLine(c.lineTemplate, c.line, 1, c.places), c.expected) << c.what;
-}
-
-TEST(ReceiptLineTest, CutValuesKeepTheWidth)
-{
-    for (const QString &name : {QStringLiteral("A中文字体测试"), QStringLiteral("中文字体测试"),
-                                QStringLiteral("ABCDEFGHIJKLM"), QStringLiteral("短")}) {
-        EXPECT_EQ(gbkLength(renderReceiptLine(QStringLiteral("[品名      ]"), item(name), 1, 2)), 10)
-            << name.toStdString();
-    }
 }
 
 TEST(ReceiptRenderTest, HeadingLinesAndFooting)

@@ -111,12 +111,8 @@ TEST_F(SerialPortsTest, MessagesArriveByteForByteOnTheirPort)
         {"price, indicator 1",
          [](Devices &d) { d.showOnDisplay(u'1', QStringLiteral("111111.11"), QStringLiteral("COM2")); },
          {}, Prefix + hex("1B73311B5141") + "111111.11" + "\r"},
-        {"total, indicator 2, display of the settings",
-         [](Devices &d) { d.showOnDisplay(u'2', QStringLiteral("256.00")); },
-         {}, Prefix + hex("1B73321B5141") + "256.00" + "\r"},
-        {"received, indicator 3", [](Devices &d) { d.showOnDisplay(u'3', QStringLiteral("300")); },
-         {}, Prefix + hex("1B73331B5141333030") + "\r"},
-        {"change 12.50, indicator 4", [](Devices &d) { d.showOnDisplay(u'4', QStringLiteral("12.50")); },
+        {"change 12.50, indicator 4, display of the settings",
+         [](Devices &d) { d.showOnDisplay(u'4', QStringLiteral("12.50")); },
          {}, hex("1B401C261B5CCF001B73341B514131322E35300D")},
         {"display on the printer's port when asked",
          [](Devices &d) { d.showOnDisplay(u'4', QStringLiteral("0"), QStringLiteral("COM1")); },
@@ -155,50 +151,47 @@ TEST_F(SerialPortsTest, DrawerCommandsOnPrinterAndOnDisplay)
     }
 }
 
-TEST_F(SerialPortsTest, DrawerSwitchForceAndSettings)
+TEST_F(SerialPortsTest, SwitchesForceAndTheSettingsPorts)
 {
     struct Case {
         const char *name;
-        bool enabled;
-        std::function<void(Devices &)> open;
+        std::function<void(Session::Devices &)> set;
+        std::function<void(Devices &)> send;
         QByteArray printer;
         QByteArray display;
     };
+    const auto drawerOff = [](Session::Devices &d) { d.drawerEnabled = false; };
+    const auto displayOff = [](Session::Devices &d) { d.displayEnabled = false; };
     const Case cases[] = {
-        {"switched off, not forced", false,
+        {"drawer off, not forced", drawerOff,
          [](Devices &d) { d.openDrawer(QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("7"), false, 1); },
          {}, {}},
-        {"switched off, settings, not forced", false, [](Devices &d) { d.openDrawer(false); }, {}, {}},
-        {"switched off, forced by the drawer key", false, [](Devices &d) { d.openDrawer(true); },
+        {"drawer off, settings, not forced", drawerOff, [](Devices &d) { d.openDrawer(false); }, {}, {}},
+        {"drawer off, forced by the drawer key", drawerOff, [](Devices &d) { d.openDrawer(true); },
          Prefix + hex("1B70003CFF"), {}},
-        {"empty command takes the one of the settings", true,
+        {"empty drawer command takes the one of the settings", {},
          [](Devices &d) { d.openDrawer(QStringLiteral("COM1"), QStringLiteral("COM2"), QString(), false, 0); },
          {}, Prefix + hex("1B70003CFF")},
-        {"connection other than 1 is the display", true,
+        {"drawer connection other than 1 is the display", {},
          [](Devices &d) { d.openDrawer(QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("221"), false, 7); },
          {}, Prefix + hex("DD")},
+        {"display off", displayOff, [](Devices &d) { d.showOnDisplay(u'2', QStringLiteral("9.90")); }, {}, {}},
+        // The settings dialog's display test names its port.
+        {"display off, explicit port", displayOff,
+         [](Devices &d) { d.showOnDisplay(u'2', QStringLiteral("9.90"), QStringLiteral("COM2")); },
+         {}, Prefix + hex("1B73321B5141") + "9.90\r"},
+        {"display without a port in the settings", [](Session::Devices &d) { d.displayPort.clear(); },
+         [](Devices &d) { d.showOnDisplay(u'2', QStringLiteral("9.90")); }, {}, {}},
     };
+    const Session::Devices saved = session.devices;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        session.devices.drawerEnabled = c.enabled;
-        c.open(*devices);
+        session.devices = saved;
+        if (c.set)
+            c.set(session.devices);
+        c.send(*devices);
         expectReceived(c.printer, c.display);
     }
-}
-
-TEST_F(SerialPortsTest, DisplaySwitchedOffShowsOnlyOnAnExplicitPort)
-{
-    session.devices.displayEnabled = false;
-    devices->showOnDisplay(u'2', QStringLiteral("9.90"));
-    expectReceived({}, {});
-    // The settings dialog's display test names its port.
-    devices->showOnDisplay(u'2', QStringLiteral("9.90"), QStringLiteral("COM2"));
-    expectReceived({}, Prefix + hex("1B73321B5141") + "9.90\r");
-
-    session.devices.displayEnabled = true;
-    session.devices.displayPort.clear();
-    devices->showOnDisplay(u'2', QStringLiteral("9.90"));
-    expectReceived({}, {});
 }
 
 TEST_F(SerialPortsTest, PrinterAndDisplayOnOnePortShareIt)

@@ -1,6 +1,6 @@
 #pragma once
-// The command line's test bench: scripted member commands, settlement and item picker, a
-// network-edition session with every right, a sale, and a connection over a given shop
+// The command line's test bench: a sale rig with a network-edition session and every right,
+// scripted member commands, settlement and item picker, and a connection over a given shop
 // service and a fresh local store.
 
 #include <QFile>
@@ -82,15 +82,6 @@ public:
     QList<QStringList> shown;
 };
 
-// Every right of the rights text ("1" at positions 1 to 17), less the one named.
-inline QString rightsWithout(int position = 0)
-{
-    QString text(17, QLatin1Char('1'));
-    if (position > 0)
-        text[position - 1] = QLatin1Char('0');
-    return text;
-}
-
 // A copy of the clean local store in a folder of its own.
 class TempStore {
 public:
@@ -109,24 +100,14 @@ public:
     LocalStore store{path()};
 };
 
-struct CommandRig {
+struct CommandRig : SaleRig {
     explicit CommandRig(ShopService &shopService) : shop(shopService)
     {
         session.connection.net = 0;
         session.terminal.warehouseId = QStringLiteral("001");
         session.terminal.rights = CashierRights(rightsWithout());
-        sale.applyAmountDecimals(2);
-        sale.setCustomerDisplay(&display);
     }
 
-    Session session = [] {
-        Session s;
-        s.formats.amountDecimals = 2;
-        return s;
-    }();
-    Sale sale{session.formats};
-    Pricing pricing{sale, session.formats};
-    RecordingCustomerDisplay display;
     ShopService &shop;
     TempStore local;
     Connection connection{session, shop, local.store};

@@ -71,18 +71,10 @@ private:
     const Sale &sale_;
 };
 
-// Every right but the character numbered `missing` (1-based over the rights text).
-QString rightsWithout(int missing)
-{
-    QString rights(17, QLatin1Char('1'));
-    rights[missing - 1] = QLatin1Char('0');
-    return rights;
-}
-
 struct DeskRig : SaleRig {
     DeskRig()
     {
-        session.applyRights(QString(17, QLatin1Char('1')));
+        session.applyRights(rightsWithout());
         session.applyCompanyParams(QStringLiteral("1,1,1,1,1,1,1,1,0"));
     }
     FakeShopService shop;
@@ -167,10 +159,10 @@ TEST(MemberDeskChoose, RightAndCompanySwitchGuardTheChange)
         {"right 14 missing", rightsWithout(14), "1,1,1,1,1,1,1,1,0", false,
          "您没有权限使用该功能或是离线状态也不可使用!"},
         {"right 14 alone is enough", QStringLiteral("10000000000001"), "1,1,1,1,1,1,1,1,0", false, ""},
-        {"switch 8 set, items in the sale", QString(17, QLatin1Char('1')), "1,1,1,1,1,1,1,1,1", true,
+        {"switch 8 set, items in the sale", rightsWithout(), "1,1,1,1,1,1,1,1,1", true,
          "如存在销售商品项，【VIP】将不可增加或清除!请在录入商品前确认VIP资料!"},
-        {"switch 8 set, empty sale", QString(17, QLatin1Char('1')), "1,1,1,1,1,1,1,1,1", false, ""},
-        {"switch 8 off, items in the sale", QString(17, QLatin1Char('1')), "1,1,1,1,1,1,1,1,0", true, ""},
+        {"switch 8 set, empty sale", rightsWithout(), "1,1,1,1,1,1,1,1,1", false, ""},
+        {"switch 8 off, items in the sale", rightsWithout(), "1,1,1,1,1,1,1,1,0", true, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -190,30 +182,24 @@ TEST(MemberDeskChoose, RightAndCompanySwitchGuardTheChange)
     }
 }
 
-TEST(MemberDeskChoose, EmptySearchClearsAndRepricesOrdinaryLinesOnly)
+// Which lines a member change reprices is Pricing's (see PricingMemberChange); here the desk
+// drops the card, tells the screen and hands the change on without a search.
+TEST(MemberDeskChoose, EmptySearchClearsTheCardAndReprices)
 {
     DeskRig rig;
     rig.found(cards({Zhang}));
     rig.sale.appendLine(itemLine(100));
-    SaleLine special = itemLine(59, 1, -1);
-    rig.sale.appendLine(special);
-    rig.sale.setCurrent(0);
     ASSERT_TRUE(rig.desk.choose(QStringLiteral("88000001")).reachedAction);
     EXPECT_EQ(rig.sale.line(0).sj(), 90.0);
-    EXPECT_EQ(rig.sale.line(1), special);
 
     int changed = 0;
     QObject::connect(&rig.desk, &MemberDesk::cardChanged, [&changed] { ++changed; });
-    const CommandResult r = rig.desk.choose(QString());
-    EXPECT_TRUE(r.reachedAction);
+    EXPECT_TRUE(rig.desk.choose(QString()).reachedAction);
     EXPECT_EQ(changed, 1);
     EXPECT_FALSE(rig.desk.card().selected());
     EXPECT_EQ(rig.desk.card().balance, Money());
     EXPECT_FALSE(rig.sale.memberSelected());
-    EXPECT_EQ(rig.sale.memberRate(), Money::fromUnits(1));
-    expectPriced(rig.sale.line(0), {1, "1", "100", "100", "100"});
-    EXPECT_EQ(rig.sale.line(1), special);
-    EXPECT_EQ(rig.sale.current(), 0);
+    EXPECT_EQ(rig.sale.line(0).sj(), 100.0);
     EXPECT_EQ(rig.shop.calls(FakeShopService::CallKind::Open).size(), 1) << "clearing searches nothing";
 }
 
@@ -276,12 +262,12 @@ TEST(MemberDeskTopUp, RefusalsInOrder)
         const char *help;
     } cases[] = {
         {"not on duty", true, false, true, QString(), false, true, "不是当班用户不可进行收银功能"},
-        {"offline", false, false, true, QString(17, QLatin1Char('1')), true, false,
+        {"offline", false, false, true, rightsWithout(), true, false,
          "您没有权限使用该功能或是离线状态也不可使用!"},
         {"right 14 missing", true, true, false, rightsWithout(14), true, false,
          "您没有权限使用该功能或是离线状态也不可使用!"},
-        {"no card", false, false, false, QString(17, QLatin1Char('1')), false, true, "请先输入会员卡"},
-        {"sale in progress", false, false, false, QString(17, QLatin1Char('1')), true, true,
+        {"no card", false, false, false, rightsWithout(), false, true, "请先输入会员卡"},
+        {"sale in progress", false, false, false, rightsWithout(), true, true,
          "当前有未处理的销售业务!充值必须单独在一单处理."},
     };
     for (const auto &c : cases) {

@@ -214,7 +214,6 @@ const QuantityCase kQuantityCases[] = {
     {"0.5", true, QuantityChange::OutOfRange, 1},
     {"-0.9999", false, QuantityChange::OutOfRange, 1},
     {"-1", false, QuantityChange::ReturnRefused, 1},
-    {"-3", false, QuantityChange::ReturnRefused, 1},
 };
 
 TEST(PricingQuantity, ChecksRangeAndRightThenRounds)

@@ -108,6 +108,15 @@ inline SaleLine groupLine(int g, double amount, int clazk, int f1, double f2, in
     return l;
 }
 
+// Every right of the rights text ("1" at positions 1 to 17), less the one named.
+inline QString rightsWithout(int position = 0)
+{
+    QString text(17, QLatin1Char('1'));
+    if (position > 0)
+        text[position - 1] = QLatin1Char('0');
+    return text;
+}
+
 struct SaleRig {
     explicit SaleRig(int decimals = 2, int rounding = 1)
     {
