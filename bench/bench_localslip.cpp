@@ -64,7 +64,7 @@ public:
     bool write(int n)
     {
         const QString noid = QStringLiteral("001%1").arg(10000000 + n);
-        return connection_.execServerSql(opcode::Slip, noid, QStringLiteral("Add"), slipText(n), route::Local) ==
+        return connection_.execServerSql({opcode::Slip, noid, QStringLiteral("Add")}, slipText(n), Route::Local) ==
                ReplyOk;
     }
 

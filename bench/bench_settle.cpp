@@ -74,14 +74,11 @@ public:
 
 class Screen final : public SlipScreen {
 public:
-    QString salesperson() const override { return {}; }
     bool practiceMode() const override { return false; }
     bool printToggle() const override { return true; }
     bool darkPanel() const override { return false; }
     void setInputLocked(bool) override {}
     void showStatus(const QString &) override {}
-    void showSlipNumber(const QString &) override {}
-    void showSlipDate(const QString &) override {}
     void showSummary(const SettlementSummary &summary) override { rows += int(summary.rows.size()); }
     void resetForNewSlip() override {}
     int rows = 0;

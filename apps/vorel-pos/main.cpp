@@ -20,7 +20,7 @@
 #include "app/tillshoplink.h"
 #include "app/ui/boxmessages.h"
 #include "app/ui/logindialog.h"
-#include "app/ui/mainform.h"
+#include "app/ui/till.h"
 #include "app/ui/scenariorunner.h"
 #include "app/ui/splash.h"
 #include "app/ui/tregzd.h"
@@ -58,13 +58,6 @@ Options readOptions(int argc, char **argv)
         args << QString::fromLocal8Bit(argv[i]);
     return {optionValue(args, QStringLiteral("--scenario")), optionValue(args, QStringLiteral("--now"))};
 }
-
-// The hooks of the shift and synchronisation screens; they do nothing until those screens exist.
-class QuietSessionHooks final : public SessionHooks {
-public:
-    void checkShiftState() override {}
-    std::pair<int, QString> synchroniseAutomatically() override { return {0, QString()}; }
-};
 
 // A fresh program folder offers the demo shop's first cashier at the first login.
 void prepareFreshFolder(UserPreferences &prefs)
@@ -158,16 +151,15 @@ int main(int argc, char **argv)
     TillShopLink link(session, *store, *clock, folder.path(QString::fromLatin1(TillShopLink::ShopFileName)));
     DesktopCalculator calculator;
     std::unique_ptr<HotKey> hotKey = createSystemHotKey();
-    QuietSessionHooks hooks;
 
     // The sales screen is made first, hidden, and takes the whole screen.
-    TMainForm form(MainFormParts{session, settings, folder, link, *clock, messages, calculator});
+    Till till(TillParts{session, settings, folder, link, *clock, messages, calculator});
+    TMainForm &form = till.window();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form.setGeometry(screen->geometry());
-    form.setSessionHooks(&hooks);
     form.setHotKey(hotKey.get());
     if (scriptClock)
-        form.setClockAdvancer([scriptClock](int seconds) { scriptClock->advanceSeconds(seconds); });
+        till.controller().setClockAdvancer([scriptClock](int seconds) { scriptClock->advanceSeconds(seconds); });
     // The script stops looking at the window before the window goes.
     struct HostRelease {
         ScenarioRunner *runner;
@@ -180,7 +172,7 @@ int main(int argc, char **argv)
     if (runner)
         runner->setHost(&form);
 
-    const TerminalConfig config = loadTerminalConfig(folder, session, form.devices(), [&](int step, const QString &text) {
+    const TerminalConfig config = loadTerminalConfig(folder, session, till.controller().devices(), [&](int step, const QString &text) {
         splash->showLoadStep(step, text);
         if (step == 7)
             link.startStandAlone();

@@ -2,6 +2,7 @@
 
 #include <QScopeGuard>
 
+#include "app/loginrecord.h"
 #include "core/clock.h"
 #include "core/messages.h"
 #include "core/session.h"
@@ -186,7 +187,7 @@ LoginFlow::Result LoginFlow::run(Mode mode, const QString &serverText, const QSt
     if (offline) {
         Connection &connection = link_.connection();
         connection.setOffline(true);
-        loginTime = QLatin1Char('\'') + formatDateTime(clock_.now()) + QLatin1Char('\'');
+        loginTime = sqlQuote(formatDateTime(clock_.now()));
         if (!connection.openServerSql(row, offlineQuery(userId, passwordMd5), true) || !row.first()) {
             ResultSet company;
             const bool hasData =
@@ -272,13 +273,8 @@ LoginFlow::Result LoginFlow::run(Mode mode, const QString &serverText, const QSt
     session_.startSession(start);
 
     if (state.net == 1 || offline) {
-        Connection &connection = link_.connection();
-        const QString computer = (QStringLiteral("POS:") + computerName_).left(20);
-        const QString sql = QStringLiteral("insert into sys_log_login (user_id, begindate, computer, guid) values ('")
-                            + userId + QStringLiteral("',") + loginTime + QStringLiteral(",'") + computer
-                            + QStringLiteral("','") + start.loginGuid + QStringLiteral("')");
-        connection.execServerSql(opcode::Plain, QString(), QString(), sql,
-                                 connection.isOffline() ? route::Offline : route::Server);
+        LoginRecord(link_.connection(), clock_)
+            .open(userId, loginTime, (QStringLiteral("POS:") + computerName_).left(20), start.loginGuid);
     }
     return {Status::Started, Focus::None};
 }

@@ -1,7 +1,7 @@
 #include "app/saleskeys.h"
 
+#include "app/actionregistry.h"
 #include "app/calculator.h"
-#include "core/messages.h"
 #include "core/session.h"
 #include "printing/devices.h"
 #include "sales/commandline.h"
@@ -11,32 +11,74 @@
 
 namespace vorel {
 
-const QString SalesKeys::LogoutRefusedText = QStringLiteral("当前还有未处理的销售业务!请处理后再登出");
 const QString SalesKeys::CashOffLineText = QStringLiteral("【满额折现】项由系统维护,不可自行删除!");
-const QString SalesKeys::SkinNeedsColourText = QStringLiteral("黑白风格不能进行主题切换!请先切换成彩色方式");
-const QString SalesKeys::QuitQuestion = QStringLiteral("是否退出收银系统?");
 const QString SalesKeys::PrintSwitchText = QStringLiteral("打印开关已");
 
 namespace {
 
-// Rights the keys check, by their number in the cashier's rights text.
-constexpr int DrawerAndLinesRight = 2;
-constexpr int PracticeRight = 10;
-constexpr int SettingsRight = 13;
-
-// Keys handled even while a modifier is held.
 bool isCtrl(Qt::KeyboardModifiers m)
 {
     return (m & Qt::ControlModifier) && !(m & (Qt::AltModifier | Qt::ShiftModifier));
 }
 
+// The key help of the typed commands and of the keys whose screens are not part of the till
+// yet (those keys do nothing until their screens register them).
+const KeyHelpCell OtherHelp[] = {
+    {2, 0, QStringLiteral(" F3  查单   ")},      {2, 1, QStringLiteral("F9  重打")},
+    {3, 0, QStringLiteral(" F4  交班   ")},      {1, 1, QStringLiteral("F8  明细")},
+    {4, 0, QStringLiteral(" F5  同步   ")},      {4, 1, QStringLiteral("F11 改密")},
+    {9, 0, QStringLiteral(" [+ ] +数量：改数量")}, {10, 0, QStringLiteral(" [+-] +数量：退货")},
+    {11, 0, QStringLiteral(" [++] +金额：改金额")}, {12, 0, QStringLiteral(" [--] +回车：积分换购")},
+    {13, 0, QStringLiteral(" [. ] +折扣：当前打折")}, {14, 0, QStringLiteral(" [..] +折扣：整单打折")},
+    {15, 0, QStringLiteral(" [* ] +号码：会员卡号")}, {16, 0, QStringLiteral(" [*+] +回车：增加会员")},
+    {17, 0, QStringLiteral(" [**] +金额：会员充值")}, {18, 0, QStringLiteral(" [/ ] +号码：营 业 员")},
+    {19, 0, QStringLiteral(" [//] +备注：备注信息")}, {23, 0, QStringLiteral(" [PgUp  ] 上一单")},
+    {24, 0, QStringLiteral(" [PgDn  ] 挂单/取单")}, {26, 0, QStringLiteral(" [Pause ] 字体大小")},
+};
+
 } // namespace
 
 SalesKeys::SalesKeys(const SalesKeysParts &parts)
     : session_(parts.session), sale_(parts.sale), pricing_(parts.pricing), commandLine_(parts.commandLine),
-      committer_(parts.committer), devices_(parts.devices), messages_(parts.messages), calculator_(parts.calculator),
-      view_(parts.view), resetIdle_(parts.resetIdle)
+      committer_(parts.committer), devices_(parts.devices), calculator_(parts.calculator), registry_(parts.registry),
+      view_(parts.view), resetIdle_(parts.resetIdle), executeCommandLine_(parts.executeCommandLine)
 {
+    registerKeys();
+}
+
+void SalesKeys::registerKeys()
+{
+    ActionRegistry &r = registry_;
+    const auto simple = [&r](Qt::Key key, std::function<void()> run, std::optional<KeyHelpCell> help = {}) {
+        r.add({key, Qt::NoModifier, std::nullopt, {}, std::move(run)}, std::move(help));
+    };
+    const auto guarded = [&r](Qt::Key key, std::function<void()> run, KeyHelpCell help) {
+        r.add({key, Qt::NoModifier, CashierRight::DrawerAndLines, {}, std::move(run)}, std::move(help));
+    };
+    simple(Qt::Key_F1, [this] { setKeyHelpVisible(!keyHelp_); }, KeyHelpCell{0, 0, QStringLiteral(" F1  帮助   ")});
+    simple(Qt::Key_F6, [this] {
+        setPrintSwitch(!printSwitch_);
+        view_.showHelpText(PrintSwitchText + switchWord(printSwitch_) + QLatin1Char('!'));
+    }, KeyHelpCell{5, 0, QStringLiteral(" F6 打印开关")});
+    r.add({Qt::Key_F7, Qt::NoModifier, CashierRight::Practice, {}, [this] {
+               practice_ = !practice_;
+               view_.setPracticeBadgeVisible(practice_);
+           }},
+          KeyHelpCell{0, 1, QStringLiteral("F7  练习")});
+    simple(Qt::Key_ScrollLock, [this] { setColourScreen(!colour_); },
+           KeyHelpCell{25, 0, QStringLiteral(" [SCR LK] 彩色/黑白")});
+    guarded(Qt::Key_End, [this] { devices_.openDrawer(true); }, {22, 0, QStringLiteral(" [END   ] 开钱箱")});
+    simple(Qt::Key_Space, [this] { view_.clearCommandLine(); }, KeyHelpCell{6, 0, QStringLiteral(" [空格]    ：清空条码")});
+    simple(Qt::Key_Up, [this] { moveLine(-1); });
+    simple(Qt::Key_Down, [this] { moveLine(1); });
+    guarded(Qt::Key_Insert, [this] { clearSale(); }, {8, 0, QStringLiteral(" [INS ]    ：清空")});
+    guarded(Qt::Key_Delete, [this] { deleteLine(); }, {7, 0, QStringLiteral(" [DEL ]    ：删除一行")});
+    simple(Qt::Key_Return, [this] { executeCommandLine_(); });
+    simple(Qt::Key_Enter, [this] { executeCommandLine_(); });
+    // The calculator opens and the key goes on like any other Ctrl key.
+    r.add({Qt::Key_H, Qt::ControlModifier, std::nullopt, {}, [this] { calculator_.open(); }, true});
+    for (const KeyHelpCell &cell : OtherHelp)
+        r.addHelp(cell);
 }
 
 QString SalesKeys::switchWord(bool on)
@@ -62,14 +104,19 @@ void SalesKeys::setKeyHelpVisible(bool visible)
     view_.setKeyHelpVisible(visible);
 }
 
-bool SalesKeys::right(int n) const
+bool SalesKeys::runAction(int key, Qt::KeyboardModifiers modifiers, bool &passOn)
 {
-    return session_.terminal.rights.flag(n);
-}
-
-void SalesKeys::refuse(const QString &text)
-{
-    view_.showHelpText(text);
+    const KeyAction *action = registry_.find(key, modifiers);
+    passOn = false;
+    if (!action || !action->run)
+        return false;
+    if (action->right && !session_.terminal.rights.has(*action->right)) {
+        view_.showHelpText(action->refusal.isEmpty() ? CommandLine::NoRightText : action->refusal);
+        return true;
+    }
+    passOn = action->passOn;
+    action->run();
+    return true;
 }
 
 bool SalesKeys::keyDown(int key, Qt::KeyboardModifiers modifiers)
@@ -99,102 +146,14 @@ bool SalesKeys::keyDown(int key, Qt::KeyboardModifiers modifiers)
 
     // Only the keypad's own flag may come with a key that the map handles.
     const Qt::KeyboardModifiers held = modifiers & ~Qt::KeypadModifier;
-    if (isCtrl(held) && key == Qt::Key_H)
-        calculator_.open();
-    if (isCtrl(held) && key == Qt::Key_D) {
-        view_.chooseBusinessDate();
+    bool passOn = false;
+    if (isCtrl(held) && runAction(key, Qt::ControlModifier, passOn) && !passOn)
         return true;
-    }
-    if (isCtrl(held) && key == Qt::Key_Q) {
-        if (messages_.ask(QuitQuestion))
-            view_.closeScreen();
-        return true;
-    }
     if (held & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))
         return false;
 
-    // Reprinting and the stored-slip view come with the slip recall; until then the screen
-    // never shows a stored slip.
-    return dispatch(key);
-}
-
-bool SalesKeys::dispatch(int key)
-{
-    switch (key) {
-    case Qt::Key_F1:
-        setKeyHelpVisible(!keyHelp_);
-        return true;
-    case Qt::Key_F2:
-        if (!sale_.isEmpty())
-            refuse(LogoutRefusedText);
-        else
-            view_.logout();
-        return true;
-    case Qt::Key_F6:
-        setPrintSwitch(!printSwitch_);
-        view_.showHelpText(PrintSwitchText + switchWord(printSwitch_) + QLatin1Char('!'));
-        return true;
-    case Qt::Key_F7:
-        if (!right(PracticeRight)) {
-            refuse(CommandLine::NoRightText);
-            return true;
-        }
-        practice_ = !practice_;
-        view_.setPracticeBadgeVisible(practice_);
-        return true;
-    case Qt::Key_F10:
-        if (!right(SettingsRight))
-            refuse(CommandLine::NoRightText);
-        else
-            view_.openTerminalSettings();
-        return true;
-    case Qt::Key_F12:
-        if (!colour_)
-            refuse(SkinNeedsColourText);
-        else
-            view_.nextSkin();
-        return true;
-    case Qt::Key_ScrollLock:
-        setColourScreen(!colour_);
-        return true;
-    case Qt::Key_Home:
-        view_.lockScreen();
-        return true;
-    case Qt::Key_End:
-        if (!right(DrawerAndLinesRight))
-            refuse(CommandLine::NoRightText);
-        else
-            devices_.openDrawer(true);
-        return true;
-    case Qt::Key_Space:
-        view_.clearCommandLine();
-        return true;
-    case Qt::Key_Up:
-        moveLine(-1);
-        return true;
-    case Qt::Key_Down:
-        moveLine(1);
-        return true;
-    case Qt::Key_Insert:
-        if (!right(DrawerAndLinesRight))
-            refuse(CommandLine::NoRightText);
-        else
-            clearSale();
-        return true;
-    case Qt::Key_Delete:
-        if (!right(DrawerAndLinesRight))
-            refuse(CommandLine::NoRightText);
-        else
-            deleteLine();
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        view_.executeCommandLine();
-        return true;
-    default:
-        // F3, F4, F5, F8, F9, F11, PgUp, PgDn and Pause belong to screens that come later.
-        return false;
-    }
+    // The stored-slip view comes with the slip recall; until then no stored slip is shown.
+    return runAction(key, Qt::NoModifier, passOn) && !passOn;
 }
 
 void SalesKeys::moveLine(int step)
@@ -212,7 +171,7 @@ void SalesKeys::deleteLine()
     if (!line)
         return;
     if (line->kind() == LineKind::CashOff) {
-        refuse(CashOffLineText);
+        view_.showHelpText(CashOffLineText);
         return;
     }
     if (line->kind() == LineKind::Redemption)

@@ -1,9 +1,9 @@
 #pragma once
 // The keys of the sales screen. The screen sees every key before its command line and hands
-// it here first: this class decides, in a fixed order, whether the key is dropped, what it
-// does, which right it needs and what the help label says when it is refused. What needs a
-// window (dialogs, panels, the close) goes back to the screen through SalesScreenView, so the
-// whole key map is tested without a widget.
+// it here first: this class keeps the fixed order in which a key is dropped, ends the summary
+// of the last sale or goes to its action, and registers the keys that belong to the sale
+// itself (lines, drawer, print switch, practice mode, colours, the key help). Keys of other
+// parts of the till come into the same ActionRegistry from those parts.
 
 #include <QString>
 #include <Qt>
@@ -11,16 +11,16 @@
 
 namespace vorel {
 
+class ActionRegistry;
 class Calculator;
 class CommandLine;
 class Devices;
-class Messages;
 class Pricing;
 class Sale;
 class Session;
 class SlipCommitter;
 
-// What the keys ask of the screen.
+// What the keys change on the screen.
 class SalesScreenView {
 public:
     virtual ~SalesScreenView() = default;
@@ -31,13 +31,6 @@ public:
     virtual void setColourScreen(bool colour) = 0;          // and the command line takes the focus
     virtual void hideSummary() = 0;                         // the grid comes back to the front
     virtual void clearCommandLine() = 0;
-    virtual void executeCommandLine() = 0;
-    virtual void logout() = 0;
-    virtual void openTerminalSettings() = 0;
-    virtual void nextSkin() = 0;
-    virtual void lockScreen() = 0;
-    virtual void chooseBusinessDate() = 0;
-    virtual void closeScreen() = 0;
 };
 
 struct SalesKeysParts {
@@ -47,18 +40,16 @@ struct SalesKeysParts {
     CommandLine &commandLine;
     SlipCommitter &committer;
     Devices &devices;
-    Messages &messages;
     Calculator &calculator;
+    ActionRegistry &registry;
     SalesScreenView &view;
-    std::function<void()> resetIdle; // the screen-lock idle counter back to 0
+    std::function<void()> resetIdle;          // the screen-lock idle counter back to 0
+    std::function<void()> executeCommandLine; // Enter
 };
 
 class SalesKeys {
 public:
-    static const QString LogoutRefusedText;   // lines still in the sale
     static const QString CashOffLineText;     // the system's cash-off line cannot be deleted
-    static const QString SkinNeedsColourText; // F12 on the black-and-white screen
-    static const QString QuitQuestion;        // Ctrl+Q
     static const QString PrintSwitchText;     // "打印开关已" + 开/关 + "!"
 
     explicit SalesKeys(const SalesKeysParts &parts);
@@ -73,15 +64,13 @@ public:
     void setColourScreen(bool colour);
     bool keyHelpVisible() const { return keyHelp_; }
     void setKeyHelpVisible(bool visible);
-    // A stored slip is on screen (set by the slip recall once it exists).
-    bool queryState() const { return queryState_; }
 
     static QString switchWord(bool on);
 
 private:
-    bool dispatch(int key);
-    bool right(int n) const;
-    void refuse(const QString &text);
+    void registerKeys();
+    // Runs a registered key; false when the key is not the till's or does nothing yet.
+    bool runAction(int key, Qt::KeyboardModifiers modifiers, bool &passOn);
     void moveLine(int step);
     void deleteLine();
     void clearSale();
@@ -92,17 +81,17 @@ private:
     CommandLine &commandLine_;
     SlipCommitter &committer_;
     Devices &devices_;
-    Messages &messages_;
     Calculator &calculator_;
+    ActionRegistry &registry_;
     SalesScreenView &view_;
     std::function<void()> resetIdle_;
+    std::function<void()> executeCommandLine_;
 
     bool handling_ = false;
     bool printSwitch_ = false;
     bool practice_ = false;
     bool colour_ = true;
     bool keyHelp_ = false;
-    bool queryState_ = false;
 };
 
 } // namespace vorel

@@ -161,7 +161,7 @@ TerminalRegistrar::Outcome TerminalRegistrar::confirm(const Entry &entry)
     outcome.status = Status::Registered;
 
     if (messages_.ask(ClearQuestionText))
-        connection_.execServerSql(opcode::Plain, QStringLiteral("E"), QString(), ClearLocalSql, route::Local);
+        connection_.execServerSql({opcode::Plain, QStringLiteral("E")}, ClearLocalSql, Route::Local);
     return outcome;
 }
 

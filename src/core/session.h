@@ -56,31 +56,42 @@ private:
     QStringList entries_;
 };
 
-// The till rights of a cashier, one character per right in SYS_USER.pos_qs ("1" = granted).
-// Character 1 lets the user work the till at all, characters 2 to 16 are the numbered
-// rights 1 to 15 the sales screen checks before its restricted keys, character 17 allows
-// replacing the local database. A text too short for a position grants nothing there.
+// A till right, numbered by its character in SYS_USER.pos_qs (counted from 1, "1" = granted).
+// The sales screen, the command line, the member commands and the commit all ask by name, so
+// a number means one character everywhere.
+enum class CashierRight : int {
+    UseTill = 1,          // may log in at the till at all
+    DrawerAndLines = 2,   // open the drawer, delete a line, clear the sale
+    HoldSale = 5,         // hold and retrieve a sale
+    Discount = 6,         // line and whole-sale discounts
+    QuerySlips = 7,       // slip list and the day's sales
+    ChangePassword = 9,
+    Practice = 10,        // practice mode
+    Redeem = 11,          // points redemption
+    ChangePrice = 12,     // amount and quantity changes
+    TerminalSettings = 13,
+    Members = 14,         // member cards at the till
+    Synchronise = 15,
+    Returns = 16,         // returns, and settling a total of zero or less
+    RepairLocalStore = 17,
+};
+
+// The rights of the logged-in cashier. A text too short for a position grants nothing there.
 class CashierRights {
 public:
-    static constexpr int FlagCount = 15;
-
     CashierRights() = default;
     explicit CashierRights(QString posQs) : text_(std::move(posQs)) {}
 
     const QString &text() const { return text_; }
-    bool mayUseTill() const { return granted(1); }
-    // k = 1 .. 15; any other k is false.
-    bool flag(int k) const { return k >= 1 && k <= FlagCount && granted(k + 1); }
-    bool mayRepairLocalStore() const { return granted(17); }
+    bool has(CashierRight right) const
+    {
+        const int position = static_cast<int>(right);
+        return position <= text_.size() && text_.at(position - 1) == QLatin1Char('1');
+    }
 
     bool operator==(const CashierRights &) const = default;
 
 private:
-    // `position` counts from 1, as the back office documents the text.
-    bool granted(int position) const
-    {
-        return position <= text_.size() && text_.at(position - 1) == QLatin1Char('1');
-    }
     QString text_;
 };
 

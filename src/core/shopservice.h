@@ -22,6 +22,14 @@ inline const QString LoginLog = QStringLiteral("211"); // login record ("E")
 inline const QString Member = QStringLiteral("701");   // member card ("Add", card number)
 } // namespace opcode
 
+// What the server is told about a batch besides its SQL: the operation code, the key of the
+// record the batch is about (a slip number, a card number) and the operation ("Add").
+struct ServerCall {
+    QString code = opcode::Plain;
+    QString key;
+    QString operation;
+};
+
 // The reply of a batch that went through: anything else is a message for the user.
 inline const QString ReplyOk = QStringLiteral("Y");
 

@@ -66,23 +66,22 @@ void Connection::showStatus(bool offline)
     emit statusChanged(offline);
 }
 
-QString Connection::execServerSql(const QString &code, const QString &key, const QString &operation,
-                                  const QString &sql, const QString &routeCode)
+QString Connection::execServerSql(const ServerCall &call, const QString &sql, Route route)
 {
     const Session::Connection &state = session_.connection;
     if (!state.offlineAllowed && state.offline)
         return NetworkDownText;
-    if (routeCode == route::Offline || routeCode == route::Local)
+    if (route == Route::Offline || route == Route::Local)
         return runLocal(sql);
 
-    const QString reply = shop_.posExecSql(code, key, operation, sql, state.serverTimeoutSeconds);
+    const QString reply = shop_.posExecSql(call.code, call.key, call.operation, sql, state.serverTimeoutSeconds);
     if (reply == ReplyOk || isBusinessRefusal(reply))
         return reply;
     // Anything else means the server could not take the batch.
     if (state.net == 1)
         return reply;
     setOffline(true);
-    if (!state.offlineAllowed || routeCode == route::ServerOnly)
+    if (!state.offlineAllowed || route == Route::ServerOnly)
         return NetworkDownText;
     return runLocal(sql);
 }
@@ -98,7 +97,7 @@ bool Connection::openServerSql(ResultSet &out, const QString &sql, bool local, c
         return false;
     setOffline(true);
     if (!switchSql.isEmpty())
-        execServerSql(opcode::Plain, QString(), QString(), switchSql, route::Local);
+        execServerSql({opcode::Plain}, switchSql, Route::Local);
     return readLocal(out, localSql.isEmpty() ? sql : localSql);
 }
 

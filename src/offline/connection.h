@@ -12,6 +12,7 @@
 #include <QString>
 
 #include "core/resultset.h"
+#include "core/shopservice.h"
 
 namespace vorel {
 
@@ -20,12 +21,12 @@ class Session;
 class ShopService;
 
 // Where a statement goes.
-namespace route {
-inline const QString Server = QStringLiteral("0");     // server, falling back to the local store
-inline const QString Offline = QStringLiteral("1");    // local store (the caller is offline)
-inline const QString Local = QStringLiteral("2");      // local store always
-inline const QString ServerOnly = QStringLiteral("3"); // server only (stored-value payments)
-} // namespace route
+enum class Route {
+    Server,     // the server, falling back to the local store
+    Offline,    // the local store (the caller is offline)
+    Local,      // the local store always
+    ServerOnly, // the server only (stored-value payments)
+};
 
 // The reply of a failed local execution.
 inline const QString ReplyError = QStringLiteral("ERROR");
@@ -49,8 +50,9 @@ public:
     // Runs one SQL text (several statements separated by ";" allowed). Returns "Y", the
     // server's reply (a business refusal, or any reply in the stand-alone edition), "ERROR"
     // when the local store failed, or NetworkDownText.
-    QString execServerSql(const QString &code, const QString &key, const QString &operation, const QString &sql,
-                          const QString &routeCode);
+    QString execServerSql(const ServerCall &call, const QString &sql, Route route);
+    // The server when online, the local store when offline.
+    Route currentRoute() const { return isOffline() ? Route::Offline : Route::Server; }
 
     // Fills `out` from the server, or from the local store when `local` is set or the
     // terminal is offline. A server read that fails switches the terminal to offline, runs

@@ -246,7 +246,7 @@ bool TerminalSettingsForm::saveTemplatesToServer()
                                  QString::number(values.devices.paperWidth),
                                  QString::number(values.devices.titleFontSize),
                                  QString::number(values.devices.lineFontSize), session_.terminal.terminalId);
-    connection_.execServerSql(QString(), QString(), QString(), sql, route::ServerOnly);
+    connection_.execServerSql({QString()}, sql, Route::ServerOnly);
     messages_.notice(TemplatesSavedText);
     return true;
 }

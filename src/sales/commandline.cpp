@@ -12,6 +12,7 @@
 #include "sales/pricing.h"
 #include "sales/sale.h"
 #include "sales/settlementlauncher.h"
+#include "shift/shiftrule.h"
 
 namespace vorel {
 
@@ -23,15 +24,9 @@ const QString CommandLine::OfflineNewCardText = QStringLiteral("您没有权限�
 const QString CommandLine::QuantityRangeText = QStringLiteral("数量必须 小于-1 且大于 1");
 const QString CommandLine::NoReturnRightText = QStringLiteral("您无权使用【退货】功能!");
 const QString CommandLine::UnknownSalespersonText = QStringLiteral("该营业员号无效");
-const QString CommandLine::NotOnDutyText = QStringLiteral("不是当班用户不可进行收银功能");
 const QString CommandLine::ItemNotFoundText = QStringLiteral("未检索到相关的商品信息!");
 
 namespace {
-
-// The cashier's rights the command line checks (positions of the rights text).
-constexpr int DiscountRight = 6;
-constexpr int PriceRight = 12;
-constexpr int ReturnRight = 16;
 
 // What the help label says while exactly this is typed; the first equal one counts.
 struct HelpText {
@@ -59,9 +54,9 @@ CommandLine::CommandLine(const CommandLineParts &parts, QObject *parent)
 {
 }
 
-bool CommandLine::right(int n) const
+bool CommandLine::right(CashierRight r) const
 {
-    return session_.terminal.rights.flag(n - 1);
+    return session_.terminal.rights.has(r);
 }
 
 void CommandLine::setHelp(const QString &text)
@@ -165,7 +160,7 @@ std::optional<QString> CommandLine::ExecuteCommand(const QString &text)
     if (isP2("..") || isC1(".")) {
         if (!session_.company.params.showDiscountColumn())
             return refuse(NoDiscountText);
-        if (!right(DiscountRight))
+        if (!right(CashierRight::Discount))
             return refuse(NoRightText);
         if (!isP2(".."))
             return finish(pricing_.discountLine(*value));
@@ -173,7 +168,7 @@ std::optional<QString> CommandLine::ExecuteCommand(const QString &text)
         return finish(false);
     }
     if (isP2("++")) {
-        if (!right(PriceRight))
+        if (!right(CashierRight::ChangePrice))
             return refuse(NoRightText);
         return finish(pricing_.changeAmount(*value));
     }
@@ -189,7 +184,7 @@ std::optional<QString> CommandLine::ExecuteCommand(const QString &text)
     if (isC1("/"))
         return chooseSalesperson(rest1);
     if (isC1("+")) {
-        if (!right(PriceRight))
+        if (!right(CashierRight::ChangePrice))
             return refuse(NoRightText);
         return changeQuantity(*value);
     }
@@ -210,7 +205,7 @@ std::optional<QString> CommandLine::memberCommand(const CommandResult &result)
 
 std::optional<QString> CommandLine::changeQuantity(Money value)
 {
-    switch (pricing_.changeQuantity(value, right(ReturnRight))) {
+    switch (pricing_.changeQuantity(value, right(CashierRight::Returns))) {
     case QuantityChange::OutOfRange:
         return refuse(QuantityRangeText);
     case QuantityChange::ReturnRefused:
@@ -235,10 +230,7 @@ std::optional<QString> CommandLine::chooseSalesperson(const QString &id)
         if (rows.isEmpty())
             return refuse(UnknownSalespersonText);
     }
-    if (salesperson_ != id) {
-        salesperson_ = id;
-        emit salespersonChanged(salesperson_);
-    }
+    sale_.setSalesperson(id);
     return finish(false);
 }
 
@@ -252,8 +244,8 @@ bool CommandLine::AddItemByCode(const QString &raw)
 
 bool CommandLine::appendItem(const QString &raw)
 {
-    if (session_.terminal.shiftEnabled && !session_.terminal.onDuty) {
-        setHelp(NotOnDutyText);
+    if (!shift::maySell(session_)) {
+        setHelp(shift::NotOnDutyText);
         return false;
     }
 

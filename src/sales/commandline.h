@@ -16,6 +16,7 @@
 
 #include "core/money.h"
 #include "core/resultset.h"
+#include "core/session.h"
 #include "sales/commandresult.h"
 
 namespace vorel {
@@ -55,7 +56,6 @@ public:
     static const QString QuantityRangeText;
     static const QString NoReturnRightText;
     static const QString UnknownSalespersonText;
-    static const QString NotOnDutyText;
     static const QString ItemNotFoundText;
 
     explicit CommandLine(const CommandLineParts &parts, QObject *parent = nullptr);
@@ -64,7 +64,6 @@ public:
     const QString &helpText() const { return help_; } // HelpLabel
     bool inputLocked() const { return inputLocked_; } // InputLocked: set while a slip is sent
     void setInputLocked(bool locked) { inputLocked_ = locked; }
-    const QString &salesperson() const { return salesperson_; } // bsLabZ07
     // The text the edit holds, as the change handler last saw it.
     const QString &commandText() const { return text_; }
 
@@ -93,12 +92,11 @@ public:
 
 signals:
     void helpTextChanged(const QString &text);
-    void salespersonChanged(const QString &salesperson);
     // The screen-lock idle counter goes back to 0.
     void idleCounterReset();
 
 private:
-    bool right(int n) const;
+    bool right(CashierRight r) const;
     void setHelp(const QString &text);
     // A refusal: the message shows, the text stays.
     std::optional<QString> refuse(const QString &message);
@@ -122,7 +120,6 @@ private:
 
     QString help_;
     QString text_;
-    QString salesperson_;
     bool inputLocked_ = false;
     std::function<bool()> leaveQueryState_;
     ResultSet lookup_;

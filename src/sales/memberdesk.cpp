@@ -5,6 +5,7 @@
 #include "sales/pricing.h"
 #include "sales/sale.h"
 #include "sales/settlementlauncher.h"
+#include "shift/shiftrule.h"
 
 namespace vorel {
 
@@ -13,17 +14,8 @@ const QString MemberDesk::LockedText =
     QStringLiteral("如存在销售商品项，【VIP】将不可增加或清除!请在录入商品前确认VIP资料!");
 const QString MemberDesk::UnknownCardText = QStringLiteral("该会员卡号无效");
 const QString MemberDesk::OfflineRedeemText = QStringLiteral("离线状态不可使用【积分换购】功能");
-const QString MemberDesk::NotOnDutyText = QStringLiteral("不是当班用户不可进行收银功能");
 const QString MemberDesk::NoCardText = QStringLiteral("请先输入会员卡");
 const QString MemberDesk::SaleOpenText = QStringLiteral("当前有未处理的销售业务!充值必须单独在一单处理.");
-
-namespace {
-
-// The till's rights: members at the till, and points redemption.
-constexpr int MemberRight = 14;
-constexpr int RedeemRight = 11;
-
-} // namespace
 
 MemberDesk::MemberDesk(Connection &connection, Sale &sale, Pricing &pricing, MemberDialogs &dialogs,
                        SettlementLauncher &settlement, QObject *parent)
@@ -37,9 +29,9 @@ Session &MemberDesk::session() const
     return connection_.session();
 }
 
-bool MemberDesk::right(int n) const
+bool MemberDesk::right(CashierRight r) const
 {
-    return session().terminal.rights.flag(n - 1);
+    return session().terminal.rights.has(r);
 }
 
 QString MemberDesk::searchSql(const QString &text)
@@ -65,7 +57,7 @@ void MemberDesk::setCard(const MemberCard &card)
 
 CommandResult MemberDesk::choose(const QString &search)
 {
-    if (!right(MemberRight))
+    if (!right(CashierRight::Members))
         return CommandResult::refused(NoRightText);
     if (session().company.params.salesScreenSwitch8() && !sale_.isEmpty())
         return CommandResult::refused(LockedText);
@@ -115,7 +107,7 @@ CommandResult MemberDesk::redeem()
 {
     if (connection_.isOffline())
         return CommandResult::refused(OfflineRedeemText);
-    const RedemptionRequest request{card_.vipId, card_.name, right(RedeemRight), card_.selected(),
+    const RedemptionRequest request{card_.vipId, card_.name, right(CashierRight::Redeem), card_.selected(),
                                     QString::number(card_.points)};
     // The command line is cleared whether or not an offer is taken.
     const std::optional<RedemptionOffer> offer = dialogs_.chooseRedemption(request);
@@ -128,10 +120,9 @@ CommandResult MemberDesk::redeem()
 
 CommandResult MemberDesk::topUp(const QString &amount)
 {
-    const Session &s = session();
-    if (s.terminal.shiftEnabled && !s.terminal.onDuty)
-        return CommandResult::refused(NotOnDutyText);
-    if (connection_.isOffline() || !right(MemberRight))
+    if (!shift::maySell(session()))
+        return CommandResult::refused(shift::NotOnDutyText);
+    if (connection_.isOffline() || !right(CashierRight::Members))
         return CommandResult::refused(NoRightText);
     if (!card_.selected())
         return CommandResult::refused(NoCardText);

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "core/resultset.h"
+#include "core/session.h"
 #include "sales/membercommands.h"
 #include "sales/redemption.h"
 
@@ -42,7 +43,6 @@ public:
     static const QString LockedText;       // company parameter 8: no member change once items are in
     static const QString UnknownCardText;
     static const QString OfflineRedeemText;
-    static const QString NotOnDutyText;
     static const QString NoCardText;
     static const QString SaleOpenText;
 
@@ -69,8 +69,7 @@ signals:
 
 private:
     Session &session() const;
-    // Right n counts from 1 over the rights text.
-    bool right(int n) const;
+    bool right(CashierRight r) const;
     void setCard(const MemberCard &card);
 
     Connection &connection_;

@@ -151,13 +151,15 @@ void Sale::refreshTotals()
     const SaleTotals t = totals();
     labels_.total = amountText(t.amount);
     labels_.quantity = QString::number(t.quantity);
-    labels_.saving = (t.tagTotal - t.amount + Money::fromDouble(redeemAmount_)).toPlainString();
+    amounts_.total = Money::parse(labels_.total).value_or(Money());
+    amounts_.quantity = t.quantity;
+    amounts_.saving = t.tagTotal - t.amount + Money::fromDouble(redeemAmount_);
+    labels_.saving = amounts_.saving.toPlainString();
     emit labelsChanged();
 
     if (display_) {
-        const Money shown = Money::parse(labels_.total).value_or(Money());
         const QString pattern = QStringLiteral("%18.%1F").arg(formats_.amountDecimals);
-        display_->showTotal(formatPattern(pattern, shown).trimmed());
+        display_->showTotal(formatPattern(pattern, amounts_.total).trimmed());
     }
 }
 
@@ -171,9 +173,35 @@ void Sale::clear()
     memberSelected_ = false;
     redeemAmount_ = 0.0;
     labels_ = {Zero, Zero, Zero};
+    amounts_ = {};
     emit cleared();
     emit currentChanged(-1);
     emit labelsChanged();
+    setSalesperson(QString());
+}
+
+void Sale::setSlipNumber(const QString &number)
+{
+    if (slipNumber_ == number)
+        return;
+    slipNumber_ = number;
+    emit headerChanged();
+}
+
+void Sale::setSlipDate(const QString &date)
+{
+    if (slipDate_ == date)
+        return;
+    slipDate_ = date;
+    emit headerChanged();
+}
+
+void Sale::setSalesperson(const QString &id)
+{
+    if (salesperson_ == id)
+        return;
+    salesperson_ = id;
+    emit headerChanged();
 }
 
 } // namespace vorel

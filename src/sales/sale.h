@@ -37,6 +37,13 @@ struct SaleTotals {
     Money beforeRounding; // OMONEY
 };
 
+// The three totals beside the grid, as amounts: what the labels show, rounded as shown.
+struct TotalAmounts {
+    Money total;      // 合计
+    qint64 quantity = 0;
+    Money saving;     // 共优惠
+};
+
 // Texts of the total labels beside the grid.
 struct TotalLabels {
     QString total;    // 合计
@@ -79,6 +86,15 @@ public:
     Money sumb(int row) const { return groupSums(lines_.at(row).g()).sumb; }
     SaleTotals totals() const;
 
+    // ---- the slip's header: number (bsLabZ03), business date (bdate), salesperson (bsLabZ07).
+    // The sale is their one owner; screens show them from headerChanged.
+    const QString &slipNumber() const { return slipNumber_; }
+    void setSlipNumber(const QString &number);
+    const QString &slipDate() const { return slipDate_; }
+    void setSlipDate(const QString &date);
+    const QString &salesperson() const { return salesperson_; }
+    void setSalesperson(const QString &id);
+
     // ---- member and points redemption
     Money memberRate() const { return memberRate_; }
     bool memberSelected() const { return memberSelected_; }
@@ -102,11 +118,12 @@ public:
     void setCustomerDisplay(CustomerDisplay *display) { display_ = display; }
 
     const TotalLabels &labels() const { return labels_; }
+    const TotalAmounts &amounts() const { return amounts_; }
     // Recomputes the three labels from the footer sums and shows the total on the
     // customer display.
     void refreshTotals();
 
-    // A new sale: no lines, no member, no redemption, the labels at "0".
+    // A new sale: no lines, no member, no redemption, no salesperson, the labels at "0".
     void clear();
 
 signals:
@@ -119,6 +136,7 @@ signals:
     void cleared();
     void currentChanged(int row);
     void labelsChanged();
+    void headerChanged();
     void amountDisplayFormatChanged();
 
 private:
@@ -133,6 +151,10 @@ private:
     double redeemAmount_ = 0.0;
     QString amountFormat_ = QStringLiteral("0.0");
     TotalLabels labels_;
+    TotalAmounts amounts_;
+    QString slipNumber_;
+    QString slipDate_;
+    QString salesperson_;
     CustomerDisplay *display_ = nullptr;
     mutable QHash<qint16, GroupSums> groups_;
     mutable bool groupsValid_ = false;

@@ -227,16 +227,4 @@ QString buildTopUpSql(const TopUpInput &in)
     return sql;
 }
 
-QString shiftTotalsSql(const QString &quantity, const SettlementTexts &amounts, const QString &total)
-{
-    QString sql = QStringLiteral("update db_info set NUM=NUM+1,SL=SL+") + amountSql(quantity);
-    for (int i = 0; i < SettlementFieldCount; ++i) {
-        const auto field = SettlementField(i);
-        const QString &shown = amountOf(amounts, field);
-        sql += QStringLiteral(",s%1=s%1+").arg(i + 1)
-            + (field == SettlementField::Cash ? cashSql(shown) : amountSql(shown));
-    }
-    return sql + QStringLiteral(",emoney=emoney+") + amountSql(total);
-}
-
 } // namespace vorel

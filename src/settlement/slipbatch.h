@@ -73,6 +73,5 @@ struct TopUpInput {
 QString buildTopUpSql(const TopUpInput &in);
 
 // The local shift totals: one more slip, its quantity, its seven amounts and its total.
-QString shiftTotalsSql(const QString &quantity, const SettlementTexts &amounts, const QString &total);
 
 } // namespace vorel

@@ -11,10 +11,10 @@
 #include "printing/devices.h"
 #include "sales/membercommands.h"
 #include "sales/sale.h"
+#include "shift/shiftrule.h"
 
 namespace vorel {
 
-const QString SlipCommitter::NotOnDutyText = QStringLiteral("不是当班用户不可进行收银功能");
 const QString SlipCommitter::TopUpFailedText = QStringLiteral("充值不成功，请重新保存!");
 const QString SlipCommitter::NoOfflineMarker = QStringLiteral("关闭离线功能");
 const QString SlipCommitter::DuplicateMarker = QStringLiteral("PK_D712");
@@ -133,12 +133,12 @@ SlipCommitter::Outcome SlipCommitter::bsBtn01Click()
     if (sale_.isEmpty())
         return Outcome::NothingToSettle;
     const Session &s = session();
-    if (s.terminal.shiftEnabled && !s.terminal.onDuty) {
-        screen_.showStatus(NotOnDutyText);
+    if (!shift::maySell(s)) {
+        screen_.showStatus(shift::NotOnDutyText);
         return Outcome::NotOnDuty;
     }
-    const Money total = Settlement::moneyOfText(sale_.labels().total);
-    if (total <= Money() && !s.terminal.rights.flag(NonPositiveRight))
+    const Money total = sale_.amounts().total;
+    if (total <= Money() && !s.terminal.rights.has(CashierRight::Returns))
         return Outcome::NoRight;
 
     // A points exchange that leaves nothing to pay settles without tenders.
@@ -175,10 +175,10 @@ SlipBatch SlipCommitter::buildBatch()
     in.terminalId = s.terminal.terminalId;
     in.userId = s.identity.userId;
     in.date = date_.forSlip();
-    screen_.showSlipDate(in.date);
+    sale_.setSlipDate(in.date);
     in.vipId = card.vipId;
     in.vipZk = card.rate.toPlainString();
-    in.salesperson = screen_.salesperson();
+    in.salesperson = sale_.salesperson();
     in.amounts = amounts_;
     in.online = online;
     in.periodCheck = s.connection.net == 1 ? s.company.checkDate : online;
@@ -191,12 +191,12 @@ SlipBatch SlipCommitter::buildBatch()
     return batch;
 }
 
-QString SlipCommitter::routeForSlip() const
+Route SlipCommitter::routeForSlip() const
 {
     // A stored-value payment must reach the server: the card's balance lives there.
     if (Settlement::moneyOfText(amounts_[static_cast<int>(SettlementField::StoredValue)]) > Money())
-        return route::ServerOnly;
-    return connection_.isOffline() ? route::Offline : route::Server;
+        return Route::ServerOnly;
+    return connection_.currentRoute();
 }
 
 bool SlipCommitter::send()
@@ -206,14 +206,13 @@ bool SlipCommitter::send()
     for (int attempt = 0; attempt < Attempts && result != ReplyOk; ++attempt) {
         {
             const InputLock lock(screen_);
-            result = connection_.execServerSql(opcode::Slip, numbers_.number(), AddOperation, batch_.sql,
-                                               routeForSlip());
+            result = connection_.execServerSql({opcode::Slip, numbers_.number(), AddOperation}, batch_.sql, routeForSlip());
         }
         if (result == ReplyOk)
             break;
         if (result.contains(DuplicateMarker)) {
             numbers_.repair(connection_);
-            screen_.showSlipNumber(numbers_.number());
+            sale_.setSlipNumber(numbers_.number());
             batch_ = buildBatch();
         }
         if (result.contains(NoOfflineMarker)) {
@@ -224,7 +223,7 @@ bool SlipCommitter::send()
             // The local store names no constraint: a number it already holds is moved past
             // here, as the server's duplicate is above.
             if (connection_.isOffline() && numbers_.moveForward(connection_))
-                screen_.showSlipNumber(numbers_.number());
+                sale_.setSlipNumber(numbers_.number());
             batch_ = buildBatch();
         }
     }
@@ -254,10 +253,10 @@ void SlipCommitter::finishSale(const SettlementRequest &settlement, bool practic
         printer_.print(committedSlip());
     }
 
-    if (s.terminal.shiftEnabled && s.terminal.onDuty && !practice) {
+    if (shift::countsTowardsShift(s, practice)) {
         const QString total = batch_.raised ? QStringLiteral("0") : sale_.labels().total;
-        connection_.execServerSql(opcode::Read, QString(), AddOperation,
-                                  shiftTotalsSql(sale_.labels().quantity, amounts_, total), route::Local);
+        connection_.execServerSql({opcode::Read, QString(), AddOperation},
+                                  shift::shiftTotalsSql(sale_.labels().quantity, amounts_, total), Route::Local);
     }
     awaitingNextSlip_ = true;
     practised_ = practice;
@@ -271,7 +270,7 @@ CommittedSlip SlipCommitter::committedSlip() const
     slip.date = date_.text();
     slip.terminal = s.terminal.terminalId;
     slip.userId = s.identity.userId;
-    slip.salesperson = screen_.salesperson();
+    slip.salesperson = sale_.salesperson();
     slip.vipId = members_.card().vipId;
     slip.lines = sale_.lines();
     slip.amounts = amounts_;
@@ -293,7 +292,8 @@ void SlipCommitter::StartNewSlip(bool keepLines, bool advance)
 {
     numbers_.start(advance);
     screen_.resetForNewSlip();
-    screen_.showSlipNumber(numbers_.number());
+    sale_.setSlipNumber(numbers_.number());
+    sale_.setSalesperson(QString());
     members_.clearForNewSale();
     if (!keepLines)
         sale_.clear();
@@ -326,7 +326,7 @@ SlipCommitter::Outcome SlipCommitter::settleTopUpNow()
         QString result;
         {
             const InputLock lock(screen_);
-            result = connection_.execServerSql(opcode::Plain, TopUpKey, QString(), batch_.sql, route::ServerOnly);
+            result = connection_.execServerSql({opcode::Plain, TopUpKey}, batch_.sql, Route::ServerOnly);
         }
         if (result != ReplyOk) {
             const int row = sale_.findLine(LineKind::TopUp);

@@ -13,6 +13,7 @@
 #include <QString>
 #include <functional>
 
+#include "offline/connection.h"
 #include "sales/settlementlauncher.h"
 #include "settlement/receiptprinter.h"
 #include "settlement/slipbatch.h"
@@ -59,15 +60,12 @@ public:
         Practised,       // practice mode: settled, nothing written
     };
 
-    static const QString NotOnDutyText;   // "不是当班用户不可进行收银功能"
     static const QString TopUpFailedText; // "充值不成功，请重新保存!"
     // A reply holding this says the slip may not fall back to the local store.
     static const QString NoOfflineMarker; // "关闭离线功能"
     static const QString DuplicateMarker; // "PK_D712"
     static constexpr int Attempts = 3;
     static constexpr int DisplayPauseMs = 300;
-    // Right 15: settle a sale whose total is 0 or less.
-    static constexpr int NonPositiveRight = 15;
 
     explicit SlipCommitter(const SlipCommitParts &parts);
 
@@ -107,7 +105,7 @@ private:
     SettlementRequest request(bool editable, bool storedValue, bool voucher) const;
     void readAmounts();
     SlipBatch buildBatch();
-    QString routeForSlip() const;
+    Route routeForSlip() const;
     // Sends the slip; false when it was refused (and the reason shown).
     bool send();
     void finishSale(const SettlementRequest &request, bool practice);

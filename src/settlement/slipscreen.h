@@ -32,7 +32,6 @@ class SlipScreen {
 public:
     virtual ~SlipScreen() = default;
 
-    virtual QString salesperson() const = 0; // bsLabZ07, empty without one
     virtual bool practiceMode() const = 0;   // the "练习收银" banner is showing
     virtual bool printToggle() const = 0;    // receipts are printed at settlement
     virtual bool darkPanel() const = 0;      // the dark top panel is showing
@@ -41,13 +40,10 @@ public:
     virtual void setInputLocked(bool locked) = 0;
     // The status line beside the command line.
     virtual void showStatus(const QString &text) = 0;
-    virtual void showSlipNumber(const QString &number) = 0; // bsLabZ03
-    virtual void showSlipDate(const QString &date) = 0;     // bdate
     // Shows the panel; the next key press hides it and calls SlipCommitter::summaryDismissed.
     virtual void showSummary(const SettlementSummary &summary) = 0;
-    // The screen's own per-slip fields go back to their start: the cashier label shows the
-    // user, salesperson, command line and status line are emptied, the whole-slip discount
-    // is 1 and the held-slip amount 0.
+    // The screen's own per-slip fields go back to their start: the command line and the
+    // status line are emptied. (The slip's own fields belong to the sale.)
     virtual void resetForNewSlip() = 0;
 };
 

@@ -57,7 +57,7 @@ TEST(LoginFlowOnline, GoodPasswordStartsTheSessionAndRemembersTheTerminal)
         EXPECT_EQ(rig.session.terminal.terminalId, QStringLiteral("001"));
         EXPECT_EQ(rig.session.terminal.warehouseName, QStringLiteral("南京路旗舰店"));
         EXPECT_FALSE(rig.session.terminal.loginGuid.isEmpty());
-        EXPECT_TRUE(rig.session.terminal.rights.mayUseTill());
+        EXPECT_TRUE(rig.session.terminal.rights.has(CashierRight::UseTill));
         EXPECT_EQ(rig.settings.posId(), QStringLiteral("001 1号收银机"));
         EXPECT_EQ(rig.settings.shiftNotice(), QStringLiteral("本机未启用【当班】功能!"));
         // The network edition leaves the login record to the server.

@@ -224,8 +224,8 @@ TEST(Session, StartLogoutThenNextCashier)
     s.startSession(start);
     EXPECT_EQ(s.terminal.warehouseName, start.warehouseName);
     EXPECT_EQ(s.terminal.loginGuid, start.loginGuid);
-    EXPECT_TRUE(s.terminal.rights.mayUseTill() && s.terminal.rights.flag(2));
-    EXPECT_TRUE(s.terminal.rights.mayRepairLocalStore());
+    EXPECT_TRUE(s.terminal.rights.has(CashierRight::UseTill) && s.terminal.rights.has(CashierRight::DrawerAndLines));
+    EXPECT_TRUE(s.terminal.rights.has(CashierRight::RepairLocalStore));
     EXPECT_FALSE(s.connection.offlineAllowed); // the company parameters are applied
     EXPECT_EQ(s.company.vipf, 10);
     EXPECT_TRUE(s.connection.loginFlag);
@@ -238,8 +238,8 @@ TEST(Session, StartLogoutThenNextCashier)
     EXPECT_TRUE(s.terminal.loginGuid.isEmpty());
     EXPECT_TRUE(s.identity.userId.isEmpty());
     EXPECT_TRUE(s.identity.pwdMd5.isEmpty());
-    EXPECT_FALSE(s.terminal.rights.mayUseTill());
-    EXPECT_FALSE(s.terminal.rights.flag(15));
+    EXPECT_FALSE(s.terminal.rights.has(CashierRight::UseTill));
+    EXPECT_FALSE(s.terminal.rights.has(CashierRight::Returns));
     // The terminal stays what it is between two cashiers.
     EXPECT_EQ(s.terminal.terminalId, "003");
 
@@ -249,9 +249,9 @@ TEST(Session, StartLogoutThenNextCashier)
     next.shiftEnabled = false;
     s.startSession(next);
     EXPECT_EQ(s.terminal.loginGuid, "{second}");
-    EXPECT_TRUE(s.terminal.rights.flag(1));
-    EXPECT_FALSE(s.terminal.rights.flag(15));
-    EXPECT_FALSE(s.terminal.rights.mayRepairLocalStore());
+    EXPECT_TRUE(s.terminal.rights.has(CashierRight::DrawerAndLines));
+    EXPECT_FALSE(s.terminal.rights.has(CashierRight::Returns));
+    EXPECT_FALSE(s.terminal.rights.has(CashierRight::RepairLocalStore));
     EXPECT_FALSE(s.terminal.shiftEnabled);
 }
 

@@ -31,7 +31,7 @@ struct ExecCase {
     bool offlineAllowed;
     bool offlineBefore;
     int net;
-    const char *route;
+    Route route;
     Server server;
     const char *serverReply; // with Server::Reply
     bool localSqlFails;      // the batch is one the local store refuses
@@ -60,7 +60,7 @@ TEST_P(ExecOrder, FollowsTheOrderOfChecks)
     const QString sql = test::slipBatch(Slip) + (c.localSqlFails ? QStringLiteral("update d712 set vipm=0;") : QString());
 
     const QString reply =
-        connection.execServerSql(opcode::Slip, Slip, QStringLiteral("Add"), sql, QString::fromLatin1(c.route));
+        connection.execServerSql({opcode::Slip, Slip, QStringLiteral("Add")}, sql, c.route);
 
     const QString serverReply =
         c.server == Server::Down ? FakeShopService::UnreachableReply : QString::fromUtf8(c.serverReply);
@@ -92,35 +92,35 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, ExecOrder,
     ::testing::Values(
         // 1. Offline and not allowed: refused for server and local routes, nothing asked, nothing written.
-        ExecCase{"NotAllowedOfflineRoute0", false, true, 0, "0", Server::Unused, "", false, NDT, true, false},
-        ExecCase{"NotAllowedOfflineRoute2", false, true, 0, "2", Server::Unused, "", false, NDT, true, false},
+        ExecCase{"NotAllowedOfflineRoute0", false, true, 0, Route::Server, Server::Unused, "", false, NDT, true, false},
+        ExecCase{"NotAllowedOfflineRoute2", false, true, 0, Route::Local, Server::Unused, "", false, NDT, true, false},
         // 2. Local routes run on the store only.
-        ExecCase{"Route1Local", true, true, 0, "1", Server::Unused, "", false, "Y", true, true},
-        ExecCase{"Route2Local", true, false, 0, "2", Server::Unused, "", false, "Y", false, true},
-        ExecCase{"Route2WhileNotAllowedButOnline", false, false, 0, "2", Server::Unused, "", false, "Y", false, true},
-        ExecCase{"Route1LocalFailure", true, true, 0, "1", Server::Unused, "", true, "ERROR", true, false},
+        ExecCase{"Route1Local", true, true, 0, Route::Offline, Server::Unused, "", false, "Y", true, true},
+        ExecCase{"Route2Local", true, false, 0, Route::Local, Server::Unused, "", false, "Y", false, true},
+        ExecCase{"Route2WhileNotAllowedButOnline", false, false, 0, Route::Local, Server::Unused, "", false, "Y", false, true},
+        ExecCase{"Route1LocalFailure", true, true, 0, Route::Offline, Server::Unused, "", true, "ERROR", true, false},
         // 3./4. The server's yes and each kind of business refusal come back as they are.
-        ExecCase{"ServerYes", true, false, 0, "0", Server::Ok, "", false, "Y", false, false},
-        ExecCase{"ServerYesWhileOffline", true, true, 0, "0", Server::Ok, "", false, "Y", true, false},
-        ExecCase{"DuplicateSlip", true, false, 0, "0", Server::Reply,
+        ExecCase{"ServerYes", true, false, 0, Route::Server, Server::Ok, "", false, "Y", false, false},
+        ExecCase{"ServerYesWhileOffline", true, true, 0, Route::Server, Server::Ok, "", false, "Y", true, false},
+        ExecCase{"DuplicateSlip", true, false, 0, Route::Server, Server::Reply,
                  "违反了 PRIMARY KEY 约束 'PK_D712'。不能插入重复键。", false, nullptr, false, false},
-        ExecCase{"StockShort", true, false, 0, "0", Server::Reply, "库存不足,不允许负库存销售!", false, nullptr, false,
+        ExecCase{"StockShort", true, false, 0, Route::Server, Server::Reply, "库存不足,不允许负库存销售!", false, nullptr, false,
                  false},
-        ExecCase{"ClosedPeriod", true, false, 0, "3", Server::Reply, "开单日期不在进销存期间内!", false, nullptr,
+        ExecCase{"ClosedPeriod", true, false, 0, Route::ServerOnly, Server::Reply, "开单日期不在进销存期间内!", false, nullptr,
                  false, false},
-        ExecCase{"LockAnywhere", true, false, 0, "0", Server::Reply, "单据已被他人锁定", false, nullptr, false, false},
-        ExecCase{"StoredValueShort", true, false, 0, "3", Server::Reply, "储值卡余额不足以支付本单!", false, nullptr,
+        ExecCase{"LockAnywhere", true, false, 0, Route::Server, Server::Reply, "单据已被他人锁定", false, nullptr, false, false},
+        ExecCase{"StoredValueShort", true, false, 0, Route::ServerOnly, Server::Reply, "储值卡余额不足以支付本单!", false, nullptr,
                  false, false},
         // 5. Stand-alone edition: any failure is just the reply, whatever the route or the setting.
-        ExecCase{"StandAloneDown", true, false, 1, "0", Server::Down, "", false, nullptr, false, false},
-        ExecCase{"StandAloneRoute3Down", false, false, 1, "3", Server::Down, "", false, nullptr, false, false},
+        ExecCase{"StandAloneDown", true, false, 1, Route::Server, Server::Down, "", false, nullptr, false, false},
+        ExecCase{"StandAloneRoute3Down", false, false, 1, Route::ServerOnly, Server::Down, "", false, nullptr, false, false},
         // 6.-8. Anything else is a network failure: offline, then fall back or refuse.
-        ExecCase{"DownFallsBack", true, false, 0, "0", Server::Down, "", false, "Y", true, true},
-        ExecCase{"OtherReplyFallsBack", true, false, 0, "0", Server::Reply, "Invalid column name 'X'.", false, "Y",
+        ExecCase{"DownFallsBack", true, false, 0, Route::Server, Server::Down, "", false, "Y", true, true},
+        ExecCase{"OtherReplyFallsBack", true, false, 0, Route::Server, Server::Reply, "Invalid column name 'X'.", false, "Y",
                  true, true},
-        ExecCase{"DownFallBackFails", true, false, 0, "0", Server::Down, "", true, "ERROR", true, false},
-        ExecCase{"DownRoute3NeverFallsBack", true, false, 0, "3", Server::Down, "", false, NDT, true, false},
-        ExecCase{"DownNotAllowed", false, false, 0, "0", Server::Down, "", false, NDT, true, false},
+        ExecCase{"DownFallBackFails", true, false, 0, Route::Server, Server::Down, "", true, "ERROR", true, false},
+        ExecCase{"DownRoute3NeverFallsBack", true, false, 0, Route::ServerOnly, Server::Down, "", false, NDT, true, false},
+        ExecCase{"DownNotAllowed", false, false, 0, Route::Server, Server::Down, "", false, NDT, true, false},
         ExecCase{"UnknownRouteGoesToServer", true, false, 0, "", Server::Down, "", false, "Y", true, true}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -129,19 +129,19 @@ TEST_F(ConnectionTest, ALocalBatchThatFailsHalfWayLeavesNoRowBehind)
     // The last statement repeats the slip number.
     const QString batch =
         QStringLiteral("insert into db_pao(t) values ('one');") + test::slipBatch(Slip) + test::slipHeader(Slip);
-    EXPECT_EQ(connection.execServerSql(opcode::Plain, {}, {}, batch, route::Local), ReplyError);
+    EXPECT_EQ(connection.execServerSql({opcode::Plain}, batch, Route::Local), ReplyError);
     for (const char *table : {"db_pao", "d712", "d712a"})
         EXPECT_EQ(count(QString::fromLatin1(table)), 0) << table;
     EXPECT_TRUE(connection.lastLocalError().contains(QStringLiteral("UNIQUE"))) << connection.lastLocalError().toStdString();
     // The store is still good for the next slip.
-    EXPECT_EQ(connection.execServerSql(opcode::Plain, {}, {}, test::slipBatch(Slip), route::Local), ReplyOk);
+    EXPECT_EQ(connection.execServerSql({opcode::Plain}, test::slipBatch(Slip), Route::Local), ReplyOk);
     EXPECT_EQ(count(QStringLiteral("d712")), 1);
 }
 
 TEST_F(ConnectionTest, ALocalWriteOnAStoreThatIsNotOpenIsAnError)
 {
     store.close();
-    EXPECT_EQ(connection.execServerSql(opcode::Plain, {}, {}, test::slipBatch(Slip), route::Local), ReplyError);
+    EXPECT_EQ(connection.execServerSql({opcode::Plain}, test::slipBatch(Slip), Route::Local), ReplyError);
     EXPECT_FALSE(connection.lastLocalError().isEmpty());
     ResultSet rows;
     EXPECT_FALSE(connection.openServerSql(rows, QStringLiteral("select * from d712"), true));
@@ -171,7 +171,7 @@ class OpenOrder : public ConnectionTest, public ::testing::WithParamInterface<Op
 TEST_P(OpenOrder, ReadsWhereTheStateSays)
 {
     const OpenCase &c = GetParam();
-    ASSERT_EQ(connection.execServerSql(opcode::Plain, {}, {}, test::slipBatch(QStringLiteral("local-row")), route::Local),
+    ASSERT_EQ(connection.execServerSql({opcode::Plain}, test::slipBatch(QStringLiteral("local-row")), Route::Local),
               ReplyOk);
     connection.setOffline(c.offlineBefore);
     session.connection.offlineAllowed = c.offlineAllowed;
@@ -250,8 +250,7 @@ TEST_F(ConnectionTest, BulkBatchesLandTogetherAtTheCommit)
 
 TEST_F(ConnectionTest, ABulkBatchThatFailsDropsTheWholeTransaction)
 {
-    ASSERT_EQ(connection.execServerSql(opcode::Plain, {}, {}, QStringLiteral("INSERT INTO SYS_CO VALUES('old');"),
-                                       route::Local),
+    ASSERT_EQ(connection.execServerSql({opcode::Plain}, QStringLiteral("INSERT INTO SYS_CO VALUES('old');"), Route::Local),
               ReplyOk);
     EXPECT_EQ(connection.execLocalSql(QStringLiteral("DELETE FROM SYS_CO;INSERT INTO SYS_CO VALUES('new');"), false),
               ReplyOk);

@@ -13,7 +13,7 @@ class LocalSql : public test::ConnectionFixture {
 protected:
     void write(const QString &sql)
     {
-        ASSERT_EQ(connection.execServerSql(opcode::Plain, QStringLiteral("E"), QString(), sql, route::Local), ReplyOk)
+        ASSERT_EQ(connection.execServerSql({opcode::Plain, QStringLiteral("E")}, sql, Route::Local), ReplyOk)
             << sql.toStdString() << "\n" << connection.lastLocalError().toStdString();
     }
     ResultSet read(const QString &sql)
@@ -63,8 +63,7 @@ protected:
 
     void sellOffline(const QString &noid, const QString &bdate = QStringLiteral("2026-03-02 10:15:00"))
     {
-        ASSERT_EQ(connection.execServerSql(opcode::Slip, noid, QStringLiteral("Add"), test::slipBatch(noid, bdate),
-                                           route::Offline),
+        ASSERT_EQ(connection.execServerSql({opcode::Slip, noid, QStringLiteral("Add")}, test::slipBatch(noid, bdate), Route::Offline),
                   ReplyOk);
     }
 };
@@ -91,13 +90,10 @@ TEST_F(LocalSql, HandoverWhileOfflineKeepsTheShiftForUpload)
     write(QStringLiteral("INSERT INTO DB_INFO(ZD_ID,BNOID,CLASSID, USER_ID, BDATE, BMONEY, EMONEY, SL) VALUES "
                          "('001','00110000001','1','01','2026-03-02 09:00:00','500.00',0,0);"));
     // The shift record goes to the store, the voucher is kept.
-    ASSERT_EQ(connection.execServerSql(
-                  opcode::Plain, QString(), QString(),
-                  QStringLiteral("INSERT INTO D703(ZD_ID,BNOID,ENOID,CLASSID, USER_ID, BDATE, EDATE, BMONEY, EMONEY,"
+    ASSERT_EQ(connection.execServerSql({opcode::Plain}, QStringLiteral("INSERT INTO D703(ZD_ID,BNOID,ENOID,CLASSID, USER_ID, BDATE, EDATE, BMONEY, EMONEY,"
                                  "sl,num,s1,s2,s3,s4,s5,s6,s7) VALUES ('001','00110000001','00110000002','1','01',"
                                  "'2026-03-02 09:00:00','2026-03-02 17:30:00','500.00','699.00',2,1,199.00,0.00,0.00,"
-                                 "0.00,0.00,200,1.00)"),
-                  route::Offline),
+                                 "0.00,0.00,200,1.00)"), Route::Offline),
               ReplyOk);
     write(QStringLiteral("delete from db_info;delete from db_pao;insert into db_pao(t) VALUES ('交班小票\r\n合计 199')"));
     EXPECT_EQ(read(QStringLiteral("SELECT * FROM DB_INFO")).rowCount(), 0);

@@ -126,24 +126,22 @@ TEST_F(RealServer, AServerThatDiesMidSessionSendsTheSlipToTheLocalStore)
     connect();
     loginOnline();
     const QString first = QStringLiteral("00110000001");
-    EXPECT_EQ(connection->execServerSql(opcode::Slip, first, QStringLiteral("Add"), test::slipBatch(first), route::Server),
+    EXPECT_EQ(connection->execServerSql({opcode::Slip, first, QStringLiteral("Add")}, test::slipBatch(first), Route::Server),
               ReplyOk);
     EXPECT_EQ(serverCount(QStringLiteral("select count(*) as c from d712 where noid='00110000001' and vipf=19")), 1);
 
     // Business refusals come back unchanged and leave the till online.
     const QString duplicate =
-        connection->execServerSql(opcode::Slip, first, QStringLiteral("Add"), test::slipBatch(first), route::Server);
+        connection->execServerSql({opcode::Slip, first, QStringLiteral("Add")}, test::slipBatch(first), Route::Server);
     EXPECT_TRUE(duplicate.contains(QStringLiteral("PK_D712"))) << duplicate.toStdString();
-    const QString locked = connection->execServerSql(
-        opcode::Plain, QString(), QString(),
-        QStringLiteral("IF EXISTS (SELECT 1 FROM SYS_CO) RAISERROR('单据已被其他收银员锁定!', 16, 1);"), route::Server);
+    const QString locked = connection->execServerSql({opcode::Plain}, QStringLiteral("IF EXISTS (SELECT 1 FROM SYS_CO) RAISERROR('单据已被其他收银员锁定!', 16, 1);"), Route::Server);
     EXPECT_EQ(locked, QStringLiteral("单据已被其他收银员锁定!"));
     EXPECT_FALSE(connection->isOffline());
     EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712")), 0);
 
     stopServer();
     const QString second = QStringLiteral("00110000002");
-    EXPECT_EQ(connection->execServerSql(opcode::Slip, second, QStringLiteral("Add"), test::slipBatch(second), route::Server),
+    EXPECT_EQ(connection->execServerSql({opcode::Slip, second, QStringLiteral("Add")}, test::slipBatch(second), Route::Server),
               ReplyOk);
     EXPECT_TRUE(connection->isOffline());
     EXPECT_TRUE(connection->showsOffline());
@@ -163,7 +161,7 @@ struct NoServerCase {
     const char *name;
     int net;
     bool offlineAllowed;
-    const char *route;
+    Route route;
     // expected
     const char *reply; // nullptr: NetworkDownText; "UNREACHABLE": the service's own failure
     bool offlineAfter;
@@ -191,8 +189,7 @@ TEST_P(RealServerAbsent, ReadsAndWritesFollowTheEditionAndTheSetting)
 
     connection->setOffline(false);
     offlineSignals.clear();
-    const QString reply = connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), test::slipBatch(noid),
-                                                    QString::fromLatin1(c.route));
+    const QString reply = connection->execServerSql({opcode::Slip, noid, QStringLiteral("Add")}, test::slipBatch(noid), c.route);
     EXPECT_EQ(reply, !c.reply                                   ? Connection::NetworkDownText
                      : QByteArray(c.reply) == "UNREACHABLE"     ? RemoteShopService::UnreachableReply
                                                                 : QString::fromUtf8(c.reply));
@@ -204,10 +201,10 @@ TEST_P(RealServerAbsent, ReadsAndWritesFollowTheEditionAndTheSetting)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, RealServerAbsent,
-    ::testing::Values(NoServerCase{"FallsBackToTheStore", 0, true, "0", "Y", true, true},
-                      NoServerCase{"StoredValuePaymentIsRefused", 0, true, "3", nullptr, true, false},
-                      NoServerCase{"ForbiddenOfflineWorkIsRefused", 0, false, "0", nullptr, true, false},
-                      NoServerCase{"StandAloneReturnsTheFailure", 1, true, "0", "UNREACHABLE", false, false}),
+    ::testing::Values(NoServerCase{"FallsBackToTheStore", 0, true, Route::Server, "Y", true, true},
+                      NoServerCase{"StoredValuePaymentIsRefused", 0, true, Route::ServerOnly, nullptr, true, false},
+                      NoServerCase{"ForbiddenOfflineWorkIsRefused", 0, false, Route::Server, nullptr, true, false},
+                      NoServerCase{"StandAloneReturnsTheFailure", 1, true, Route::Server, "UNREACHABLE", false, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(RealServer, TheWatchBringsAnOnlineSessionBackWhenTheServerReturns)
@@ -228,7 +225,7 @@ TEST_F(RealServer, TheWatchBringsAnOnlineSessionBackWhenTheServerReturns)
 
     stopServer();
     const QString noid = QStringLiteral("00110000005");
-    EXPECT_EQ(connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), test::slipBatch(noid), route::Server),
+    EXPECT_EQ(connection->execServerSql({opcode::Slip, noid, QStringLiteral("Add")}, test::slipBatch(noid), Route::Server),
               ReplyOk);
     EXPECT_TRUE(connection->isOffline());
     // The link looked fine half a minute ago: the watch waits before it asks.

@@ -227,14 +227,14 @@ TEST_F(CommandLineTest, SalespersonIsCheckedAndClearedByASlashAlone)
     QObject::connect(&rig.cmd, &CommandLine::salespersonChanged, [&](const QString &s) { shown << s; });
 
     EXPECT_EQ(rig.cmd.ExecuteCommand(QStringLiteral("/01")), QString());
-    EXPECT_EQ(rig.cmd.salesperson(), QStringLiteral("01"));
+    EXPECT_EQ(rig.sale.salesperson(), QStringLiteral("01"));
     EXPECT_EQ(rig.cmd.ExecuteCommand(QStringLiteral("/1")), std::nullopt);
     EXPECT_EQ(rig.cmd.helpText(), QStringLiteral("该营业员号无效"));
-    EXPECT_EQ(rig.cmd.salesperson(), QStringLiteral("01"));
+    EXPECT_EQ(rig.sale.salesperson(), QStringLiteral("01"));
     shop.clearCalls();
     EXPECT_EQ(rig.cmd.ExecuteCommand(QStringLiteral("/")), QString());
     EXPECT_TRUE(shop.calls().isEmpty());
-    EXPECT_EQ(rig.cmd.salesperson(), QString());
+    EXPECT_EQ(rig.sale.salesperson(), QString());
     EXPECT_EQ(shown, (QStringList{QStringLiteral("01"), QString()}));
 }
 

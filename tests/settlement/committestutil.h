@@ -73,29 +73,22 @@ public:
 
 class ScreenRecord final : public SlipScreen {
 public:
-    QString salesperson() const override { return salesperson_; }
     bool practiceMode() const override { return practice; }
     bool printToggle() const override { return print; }
     bool darkPanel() const override { return false; }
     void setInputLocked(bool locked) override { locks << locked; }
     void showStatus(const QString &text) override { status = text; }
-    void showSlipNumber(const QString &number) override { slipNumber = number; }
-    void showSlipDate(const QString &date) override { slipDate = date; }
     void showSummary(const SettlementSummary &summary) override { summaries << summary; }
     void resetForNewSlip() override
     {
         ++resets;
-        salesperson_.clear();
         status.clear();
     }
 
-    QString salesperson_;
     bool practice = false;
     bool print = true;
     QList<bool> locks;
     QString status;
-    QString slipNumber;
-    QString slipDate;
     QList<SettlementSummary> summaries;
     int resets = 0;
 };

@@ -65,7 +65,7 @@ TEST_P(SlipCommit, AMemberSaleEarnsPointsOnThePointLinesOnly)
     till->settings.setTenderRoundOff(false);
     till->settings.setTenderCashVoucher(false);
     till->selectMember(QStringLiteral("88000004"));
-    till->screen.salesperson_ = QStringLiteral("01");
+    till->sale.setSalesperson(QStringLiteral("01"));
     till->ring("TX004", "01", 1, 1, 100, 100, true);
     till->ring("TX004", "01", 1, 1, 100, 100, true);
     till->ring("TX002", "02", 1, 1, 100, 55, false, -1, "特价59元");
@@ -107,7 +107,7 @@ TEST_P(SlipCommit, AMemberSaleEarnsPointsOnThePointLinesOnly)
     till->committer->summaryDismissed();
     EXPECT_TRUE(till->sale.isEmpty());
     EXPECT_FALSE(till->members.card().selected());
-    EXPECT_EQ(till->screen.slipNumber, "00110000001");
+    EXPECT_EQ(till->sale.slipNumber(), "00110000001");
     EXPECT_EQ(till->settings.slipCounter(), 10000001);
 }
 
@@ -232,7 +232,7 @@ TEST_P(SlipCommit, ANumberBehindTheServerIsRepairedWithinOneCommit)
     EXPECT_EQ(till->printer.printed[0].number, "00110000006");
     EXPECT_TRUE(till->messages.shown.isEmpty());
     till->committer->summaryDismissed();
-    EXPECT_EQ(till->screen.slipNumber, "00110000007");
+    EXPECT_EQ(till->sale.slipNumber(), "00110000007");
     EXPECT_EQ(till->settings.slipCounter(), 10000007);
 }
 
@@ -252,7 +252,7 @@ TEST_P(SlipCommit, PracticeWritesNothingAndKeepsTheNumber)
     EXPECT_EQ(till->screen.summaries.size(), 1);
     till->committer->summaryDismissed();
     EXPECT_TRUE(till->sale.isEmpty());
-    EXPECT_EQ(till->screen.slipNumber, "00110000000");
+    EXPECT_EQ(till->sale.slipNumber(), "00110000000");
     EXPECT_EQ(till->settings.slipCounter(), 10000000);
 }
 
@@ -275,7 +275,7 @@ TEST_P(SlipCommit, ATopUpIsItsOwnSlipOnTheServer)
     EXPECT_EQ(till->local(ShiftSql), QStringList{NoShiftChange});
     EXPECT_TRUE(till->sale.isEmpty());
     EXPECT_FALSE(till->members.card().selected());
-    EXPECT_EQ(till->screen.slipNumber, "00110000001");
+    EXPECT_EQ(till->sale.slipNumber(), "00110000001");
     EXPECT_FALSE(till->drawerBytes().isEmpty());
     ASSERT_EQ(till->screen.summaries.size(), 1);
     const QList<SettlementSummary::Row> rows{{"充  值", "200.00"}, {"抹  零  ", "  0.00"}, {"银  联  ", "  0.00"},

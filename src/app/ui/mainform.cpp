@@ -4,14 +4,10 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFile>
-#include <QFrame>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkInterface>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStackedWidget>
@@ -19,71 +15,36 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "app/calculator.h"
 #include "app/hotkey.h"
 #include "app/screenlock.h"
+#include "app/tillcontroller.h"
 #include "app/tillshoplink.h"
-#include "app/ui/salesgrid.h"
 #include "app/ui/ts002.h"
+#include "appearance/screentheme.h"
 #include "core/clock.h"
-#include "core/messages.h"
 #include "core/session.h"
 #include "core/terminalsettings.h"
 #include "core/text.h"
-#include "members/membereditor.h"
-#include "members/ui/tiv7001_1.h"
 #include "offline/connection.h"
-#include "offline/networkwatch.h"
-#include "printing/devices.h"
-#include "printing/portmap.h"
+#include "offline/ui/connectionstatus.h"
 #include "printing/receiptpage.h"
-#include "printing/seriallibrary.h"
 #include "printing/sessionreceiptprinter.h"
-#include "printing/terminalsettingsform.h"
 #include "printing/ui/receiptpreview.h"
 #include "printing/ui/ts004.h"
-#include "sales/commandline.h"
 #include "sales/memberdesk.h"
-#include "sales/pricing.h"
 #include "sales/sale.h"
 #include "sales/saletablemodel.h"
-#include "sales/ui/memberdialogboxes.h"
-#include "sales/ui/ts009.h"
+#include "sales/ui/salesgrid.h"
 #include "settlement/slipcommitter.h"
-#include "settlement/ui/dialogsettlementprompt.h"
-#include "settlement/ui/settlementdialog.h"
 #include "settlement/ui/ts012.h"
 
 namespace vorel {
 
 namespace {
 
-const QStringList KeyHelpLines{
-    QStringLiteral(" F1  帮助   F7  练习"),   QStringLiteral(" F2  登出   F8  明细"),
-    QStringLiteral(" F3  查单   F9  重打"),   QStringLiteral(" F4  交班   F10 设置"),
-    QStringLiteral(" F5  同步   F11 改密"),   QStringLiteral(" F6 打印开关F12 主题"),
-    QStringLiteral(" [空格]    ：清空条码"),  QStringLiteral(" [DEL ]    ：删除一行"),
-    QStringLiteral(" [INS ]    ：清空"),      QStringLiteral(" [+ ] +数量：改数量"),
-    QStringLiteral(" [+-] +数量：退货"),      QStringLiteral(" [++] +金额：改金额"),
-    QStringLiteral(" [--] +回车：积分换购"),  QStringLiteral(" [. ] +折扣：当前打折"),
-    QStringLiteral(" [..] +折扣：整单打折"),  QStringLiteral(" [* ] +号码：会员卡号"),
-    QStringLiteral(" [*+] +回车：增加会员"),  QStringLiteral(" [**] +金额：会员充值"),
-    QStringLiteral(" [/ ] +号码：营 业 员"),  QStringLiteral(" [//] +备注：备注信息"),
-    QStringLiteral(" [CTRL+D] 日期更改"),     QStringLiteral(" [HOME  ] 锁  屏"),
-    QStringLiteral(" [END   ] 开钱箱"),       QStringLiteral(" [PgUp  ] 上一单"),
-    QStringLiteral(" [PgDn  ] 挂单/取单"),    QStringLiteral(" [SCR LK] 彩色/黑白"),
-    QStringLiteral(" [Pause ] 字体大小"),     QStringLiteral(" [CTRL+Q] 退出收银系统"),
-};
-
-const QString AutoSyncFailedText = QStringLiteral("与服务器同步数据错误!您将不能使用离线系统!");
-const QString AutoUploadFailedText = QStringLiteral("离线数据上传错误!");
-const QString AutoSyncDoneText = QStringLiteral("成功与服务器同步数据!");
-
-// FM_COLOR and FB_COLOR are stored the Windows way, 0x00BBGGRR.
-QColor fromBgr(quint32 v)
-{
-    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
-}
+const QString LogoutRefusedText = QStringLiteral("当前还有未处理的销售业务!请处理后再登出");
+const QString SkinNeedsColourText = QStringLiteral("黑白风格不能进行主题切换!请先切换成彩色方式");
+const QString QuitQuestion = QStringLiteral("是否退出收银系统?");
 
 void paint(QWidget *w, const QColor &background, const QColor &text)
 {
@@ -94,76 +55,45 @@ void paint(QWidget *w, const QColor &background, const QColor &text)
     w->setAutoFillBackground(true);
 }
 
-QLabel *caption(const QString &text, QWidget *parent)
-{
-    auto *l = new QLabel(text, parent);
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return l;
-}
-
-void setPointSize(QWidget *w, int size, bool bold = false)
-{
-    QFont f = w->font();
-    f.setPointSize(size);
-    f.setBold(bold);
-    w->setFont(f);
-}
-
-// The first network adapter's address, kept out of sight in the "Connect" message.
-QString adapterToken()
-{
-    for (const QNetworkInterface &i : QNetworkInterface::allInterfaces()) {
-        if (!(i.flags() & QNetworkInterface::IsLoopBack) && !i.hardwareAddress().isEmpty())
-            return getMD5(i.hardwareAddress() + QStringLiteral("VOREL"));
-    }
-    return getMD5(QStringLiteral("VOREL"));
-}
-
 } // namespace
 
-TMainForm::TMainForm(const MainFormParts &parts, QWidget *parent)
-    : QWidget(parent), session_(parts.session), settings_(parts.settings), folder_(parts.folder), link_(parts.link),
-      clock_(parts.clock), messages_(parts.messages), calculator_(parts.calculator)
+TMainForm::TMainForm(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("TMainForm"));
-    Connection &connection = link_.connection();
-    sale_ = std::make_unique<Sale>(session_.formats);
-    pricing_ = std::make_unique<Pricing>(*sale_, session_.formats);
-    model_ = std::make_unique<SaleTableModel>(*sale_, session_);
-    serial_ = std::make_unique<SerialPortLibrary>(PortMap(folder_.root()));
-    devices_ = std::make_unique<Devices>(session_, *serial_, PortMap(folder_.root()), *this);
-    printer_ = std::make_unique<SessionReceiptPrinter>(session_, *devices_, *this, clock_);
-    pages_ = std::make_unique<PrinterReceiptPages>();
-    pages_->setViewer([](const ReceiptPage &page) { showReceiptPreview(page); });
-    printer_->setPages(pages_.get());
-    picker_ = std::make_unique<DialogItemPicker>(this);
-    memberEditor_ = std::make_unique<MemberEditor>(link_.service(), session_, clock_);
-    memberDialogs_ = std::make_unique<MemberDialogBoxes>(
-        link_.service(), messages_,
-        [this](QWidget *owner) { return TIV7001_1::addMember(*memberEditor_, messages_, owner); }, this);
-    members_ = std::make_unique<MemberDesk>(connection, *sale_, *pricing_, *memberDialogs_, *this);
-    commandLine_ = std::make_unique<CommandLine>(
-        CommandLineParts{session_, *sale_, *pricing_, connection, *members_, *this, *picker_});
-    prompt_ = std::make_unique<DialogSettlementPrompt>(settings_.path(), this);
-    committer_ = std::make_unique<SlipCommitter>(SlipCommitParts{connection, settings_, *sale_, *members_, *this,
-                                                                 *prompt_, *devices_, *printer_, messages_, clock_});
-    settingsForm_ = std::make_unique<TerminalSettingsForm>(session_, *devices_, *printer_, connection, messages_, folder_);
-    lock_ = std::make_unique<ScreenLock>(connection, clock_);
-    keys_ = std::make_unique<SalesKeys>(SalesKeysParts{session_, *sale_, *pricing_, *commandLine_, *committer_,
-                                                       *devices_, messages_, calculator_, *this,
-                                                       [this] { lock_->resetIdle(); }});
-    sale_->setCustomerDisplay(this);
+}
 
-    buildScreen();
-    screenHeightFonts();
+TMainForm::~TMainForm() = default;
 
-    connect(sale_.get(), &Sale::labelsChanged, this, &TMainForm::showTotals);
-    connect(commandLine_.get(), &CommandLine::helpTextChanged, this, &TMainForm::showHelpText);
-    connect(commandLine_.get(), &CommandLine::salespersonChanged, salesperson_, &QLabel::setText);
-    connect(commandLine_.get(), &CommandLine::idleCounterReset, lock_.get(), &ScreenLock::resetIdle);
-    connect(members_.get(), &MemberDesk::cardChanged, this, &TMainForm::showCard);
-    connect(&connection, &Connection::statusChanged, this, &TMainForm::showOnline);
-    connect(lock_.get(), &ScreenLock::lockDue, this, &TMainForm::lockScreen);
+void TMainForm::attach(TillController &till)
+{
+    till_ = &till;
+    Session &session = till.session();
+    Sale &sale = till.sale();
+    model_ = std::make_unique<SaleTableModel>(sale, session);
+    registerWindowKeys();
+    ui_.setupUi(this, *model_, sale, till.link().connection(), till.actions().helpLines());
+    for (QLineEdit *edit : {ui_.editColour, ui_.editBlack}) {
+        edit->installEventFilter(this);
+        connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) { till_->commandTextEdited(text); });
+    }
+    const QScreen *screen = QWidget::screen() ? QWidget::screen() : QGuiApplication::primaryScreen();
+    ui_.applyScreenHeight(screen ? screen->geometry().height() : 768);
+    till.receiptPages().setViewer([](const ReceiptPage &page) { showReceiptPreview(page); });
+
+    connect(&sale, &Sale::labelsChanged, this, &TMainForm::showTotals);
+    connect(&sale, &Sale::headerChanged, this, &TMainForm::showSlipHeader);
+    connect(&till.members(), &MemberDesk::cardChanged, this, &TMainForm::showCard);
+    connect(&till, &TillController::helpTextChanged, this, &TMainForm::showHelpText);
+    connect(&till, &TillController::keyHelpVisibleChanged, ui_.keyHelp, &QWidget::setVisible);
+    connect(&till, &TillController::printSwitchChanged, this,
+            [this](bool on) { ui_.print->setText(SalesKeys::switchWord(on)); });
+    connect(&till, &TillController::practiceModeChanged, this, &TMainForm::setPracticeBadgeVisible);
+    connect(&till, &TillController::colourScreenChanged, this, &TMainForm::setColourScreen);
+    connect(&till, &TillController::summaryShown, this, &TMainForm::showSummary);
+    connect(&till, &TillController::summaryHidden, this, [this] { ui_.centre->setCurrentWidget(ui_.grid); });
+    connect(&till, &TillController::commandTextSet, this, &TMainForm::showCommandText);
+    connect(&till, &TillController::slipReset, this, &TMainForm::showSlipReset);
+    connect(&till, &TillController::lockDue, this, &TMainForm::lockScreen);
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         QPixmap icon(32, 32);
@@ -176,343 +106,81 @@ TMainForm::TMainForm(const MainFormParts &parts, QWidget *parent)
         });
     }
 
+    setColourScreen(true);
     // The date label starts at the time the screen was made.
-    date_->setText(formatDateTime(clock_.now()));
+    sale.setSlipDate(formatDateTime(till.clock().now()));
+    showSlipHeader();
     showTotals();
-    showOnline(connection.showsOffline());
 }
 
-TMainForm::~TMainForm()
+void TMainForm::registerWindowKeys()
 {
-    sale_->setCustomerDisplay(nullptr);
+    ActionRegistry &r = till_->actions();
+    r.add({Qt::Key_F2, Qt::NoModifier, std::nullopt, {}, [this] {
+               if (!till_->sale().isEmpty())
+                   showHelpText(LogoutRefusedText);
+               else
+                   logout();
+           }},
+          KeyHelpCell{1, 0, QStringLiteral(" F2  登出   ")});
+    r.add({Qt::Key_F10, Qt::NoModifier, CashierRight::TerminalSettings, {}, [this] { openTerminalSettings(); }},
+          KeyHelpCell{3, 1, QStringLiteral("F10 设置")});
+    r.add({Qt::Key_F12, Qt::NoModifier, std::nullopt, {}, [this] {
+               if (!till_->keys().colourScreen()) {
+                   showHelpText(SkinNeedsColourText);
+                   return;
+               }
+               const int next = till_->nextSkin();
+               if (next >= 0) {
+                   applySkin(next);
+                   QCoreApplication::processEvents();
+               }
+           }},
+          KeyHelpCell{5, 1, QStringLiteral("F12 主题")});
+    r.add({Qt::Key_Home, Qt::NoModifier, std::nullopt, {}, [this] { lockScreen(); }},
+          KeyHelpCell{21, 0, QStringLiteral(" [HOME  ] 锁  屏")});
+    r.add({Qt::Key_D, Qt::ControlModifier, std::nullopt, {}, [this] { chooseBusinessDate(); }},
+          KeyHelpCell{20, 0, QStringLiteral(" [CTRL+D] 日期更改")});
+    r.add({Qt::Key_Q, Qt::ControlModifier, std::nullopt, {}, [this] {
+               if (till_->messages().ask(QuitQuestion))
+                   close();
+           }},
+          KeyHelpCell{27, 0, QStringLiteral(" [CTRL+Q] 退出收银系统")});
 }
 
 QLineEdit *TMainForm::commandEdit() const
 {
-    return colour_ ? editColour_ : editBlack_;
+    return colour_ ? ui_.editColour : ui_.editBlack;
 }
 
 QLabel *TMainForm::helpLabel() const
 {
-    return colour_ ? helpColour_ : helpBlack_;
-}
-
-QLabel *TMainForm::valueLabel(const QString &name, QWidget *parent)
-{
-    auto *l = new QLabel(parent);
-    l->setObjectName(name);
-    return l;
-}
-
-void TMainForm::buildScreen()
-{
-    // The key help runs down the right side beside everything but the top panel, so its
-    // lines fit a 768-pixel screen.
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(buildTopPanels());
-    auto *body = new QHBoxLayout;
-    body->setSpacing(0);
-    auto *sale = new QVBoxLayout;
-    sale->setSpacing(0);
-    sale->addWidget(buildInfoStrip());
-    sale->addWidget(buildMemberStrip());
-    sale->addWidget(buildCentre(), 1);
-    sale->addWidget(buildTotals());
-    sale->addWidget(buildBottomPanels());
-    body->addLayout(sale, 1);
-    body->addWidget(keyHelp_);
-    layout->addLayout(body, 1);
-    setColourScreen(true);
-}
-
-QWidget *TMainForm::buildTopPanels()
-{
-    auto *holder = new QWidget(this);
-    auto *stack = new QVBoxLayout(holder);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(0);
-
-    topColour_ = new QWidget(holder);
-    topColour_->setObjectName(QStringLiteral("Pnl_top"));
-    auto *row = new QHBoxLayout(topColour_);
-    systemLogo_ = new QLabel(QStringLiteral("VOREL POS"), topColour_);
-    systemLogo_->setObjectName(QStringLiteral("Image_sys"));
-    setPointSize(systemLogo_, 16, true);
-    customerLogo_ = new QLabel(topColour_);
-    customerLogo_->setObjectName(QStringLiteral("Image_logo"));
-    customerLogo_->hide();
-    title_ = new QLabel(topColour_);
-    title_->setObjectName(QStringLiteral("LAB_TIT"));
-    setPointSize(title_, 16, true);
-    welcome_ = new QLabel(topColour_);
-    welcome_->setObjectName(QStringLiteral("bsLinkLab_Welcome"));
-    setPointSize(welcome_, 14);
-    row->addWidget(systemLogo_);
-    row->addWidget(customerLogo_);
-    row->addSpacing(16);
-    row->addWidget(title_);
-    row->addStretch(1);
-    row->addWidget(welcome_);
-    themed_ << topColour_;
-
-    topBlack_ = new QWidget(holder);
-    topBlack_->setObjectName(QStringLiteral("pnl_top_B"));
-    auto *rowB = new QHBoxLayout(topBlack_);
-    welcomeBlack_ = new QLabel(topBlack_);
-    welcomeBlack_->setObjectName(QStringLiteral("WELCOM_BLACK"));
-    setPointSize(welcomeBlack_, 14);
-    rowB->addWidget(welcomeBlack_);
-    rowB->addStretch(1);
-
-    stack->addWidget(topColour_);
-    stack->addWidget(topBlack_);
-    return holder;
-}
-
-QWidget *TMainForm::buildInfoStrip()
-{
-    auto *strip = new QWidget(this);
-    strip->setObjectName(QStringLiteral("Panel1"));
-    auto *g = new QGridLayout(strip);
-    g->setContentsMargins(8, 2, 8, 2);
-    g->setHorizontalSpacing(6);
-    g->setVerticalSpacing(0);
-    int cell = 0;
-    const auto pair = [&](const QString &text, QWidget *value) {
-        const int row = cell / 4;
-        const int column = (cell % 4) * 2;
-        g->addWidget(caption(text, strip), row, column);
-        g->addWidget(value, row, column + 1);
-        ++cell;
-    };
-    terminal_ = valueLabel(QStringLiteral("bsLabZ01"), strip);
-    warehouse_ = valueLabel(QStringLiteral("bsLabZ02"), strip);
-    cashier_ = valueLabel(QStringLiteral("bsLabZ05"), strip);
-    salesperson_ = valueLabel(QStringLiteral("bsLabZ07"), strip);
-    slipNumber_ = valueLabel(QStringLiteral("bsLabZ03"), strip);
-    date_ = valueLabel(QStringLiteral("bdate"), strip);
-    shift_ = valueLabel(QStringLiteral("bsLabZ06"), strip);
-    online_ = valueLabel(QStringLiteral("LAB_ONLINE"), strip);
-    online_->setText(Connection::OnlineCaption);
-    online_->setStyleSheet(QStringLiteral("color: #7CFC00; font-weight: bold;"));
-    offline_ = valueLabel(QStringLiteral("LAB_OFFLINE"), strip);
-    offline_->setText(Connection::OfflineCaption);
-    offline_->setStyleSheet(QStringLiteral("color: #FF4040; font-weight: bold;"));
-    offline_->hide();
-    print_ = valueLabel(QStringLiteral("LAB_PRINT"), strip);
-    auto *status = new QWidget(strip);
-    auto *statusRow = new QHBoxLayout(status);
-    statusRow->setContentsMargins(0, 0, 0, 0);
-    statusRow->addWidget(online_);
-    statusRow->addWidget(offline_);
-    statusRow->addWidget(shift_);
-    statusRow->addStretch(1);
-    pair(QStringLiteral("机  号："), terminal_);
-    pair(QStringLiteral("仓  库："), warehouse_);
-    pair(QStringLiteral("收  银："), cashier_);
-    pair(QStringLiteral("营业员："), salesperson_);
-    pair(QStringLiteral("单  号："), slipNumber_);
-    pair(QStringLiteral("日  期："), date_);
-    pair(QStringLiteral("打印："), print_);
-    pair(QStringLiteral("状态："), status);
-    for (int c = 1; c < 8; c += 2)
-        g->setColumnStretch(c, 1);
-    themed_ << strip;
-    return strip;
-}
-
-QWidget *TMainForm::buildMemberStrip()
-{
-    auto *strip = new QWidget(this);
-    strip->setObjectName(QStringLiteral("Panel2"));
-    auto *g = new QHBoxLayout(strip);
-    g->setContentsMargins(8, 2, 8, 2);
-    card_ = valueLabel(QStringLiteral("bsLabZ04"), strip);
-    card_->setStyleSheet(QStringLiteral("color: #ffd700;"));
-    setPointSize(card_, 16, true);
-    memberName_ = valueLabel(QStringLiteral("lab_vipname"), strip);
-    memberRate_ = valueLabel(QStringLiteral("lab_vipzk"), strip);
-    memberPoints_ = valueLabel(QStringLiteral("vipf"), strip);
-    memberGrade_ = valueLabel(QStringLiteral("VIP_G"), strip);
-    g->addWidget(caption(QStringLiteral("会员："), strip));
-    g->addWidget(card_);
-    g->addWidget(memberName_);
-    g->addSpacing(10);
-    g->addWidget(caption(QStringLiteral("折 扣"), strip));
-    g->addWidget(memberRate_);
-    g->addWidget(caption(QStringLiteral("积 分"), strip));
-    g->addWidget(memberPoints_);
-    g->addWidget(caption(QStringLiteral("等级"), strip));
-    g->addWidget(memberGrade_);
-    balancePanel_ = new QWidget(strip);
-    balancePanel_->setObjectName(QStringLiteral("Panel9"));
-    auto *b = new QHBoxLayout(balancePanel_);
-    b->setContentsMargins(0, 0, 0, 0);
-    memberBalance_ = valueLabel(QStringLiteral("vipm"), balancePanel_);
-    b->addWidget(caption(QStringLiteral("储值卡余额："), balancePanel_));
-    b->addWidget(memberBalance_);
-    g->addWidget(balancePanel_);
-    g->addStretch(1);
-    themed_ << strip;
-    return strip;
-}
-
-QWidget *TMainForm::buildCentre()
-{
-    auto *centre = new QWidget(this);
-    auto *row = new QHBoxLayout(centre);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-
-    centre_ = new QStackedWidget(centre);
-    grid_ = new SalesGrid(*model_, *sale_, centre_);
-    summary_ = new QWidget(centre_);
-    summary_->setObjectName(QStringLiteral("Panel4"));
-    paint(summary_, Qt::white, Qt::black);
-    new QVBoxLayout(summary_);
-    centre_->addWidget(grid_);
-    centre_->addWidget(summary_);
-    row->addWidget(centre_, 1);
-
-    practiceBadge_ = new QLabel(QStringLiteral("练习收银"), grid_);
-    practiceBadge_->setObjectName(QStringLiteral("Panel6"));
-    practiceBadge_->setAlignment(Qt::AlignCenter);
-    practiceBadge_->setStyleSheet(
-        QStringLiteral("background: #c00000; color: white; border: 2px solid white; padding: 6px;"));
-    setPointSize(practiceBadge_, 20, true);
-    practiceBadge_->adjustSize();
-    practiceBadge_->hide();
-
-    keyHelp_ = new QFrame(this);
-    keyHelp_->setObjectName(QStringLiteral("Pnl_cli_3_B"));
-    keyHelp_->setFrameShape(QFrame::StyledPanel);
-    auto *lines = new QVBoxLayout(keyHelp_);
-    lines->setContentsMargins(6, 4, 6, 4);
-    lines->setSpacing(0);
-    for (const QString &text : KeyHelpLines) {
-        auto *l = new QLabel(text, keyHelp_);
-        lines->addWidget(l);
-    }
-    version_ = valueLabel(QStringLiteral("LAB_VER"), keyHelp_);
-    lines->addWidget(version_);
-    lines->addStretch(1);
-    keyHelp_->hide();
-    themed_ << keyHelp_;
-    return centre;
-}
-
-QWidget *TMainForm::buildTotals()
-{
-    auto *strip = new QWidget(this);
-    strip->setObjectName(QStringLiteral("Panel7"));
-    paint(strip, Qt::white, Qt::black);
-    auto *g = new QHBoxLayout(strip);
-    g->setContentsMargins(12, 4, 12, 4);
-    const auto figure = [&](const QString &text, const QString &name, int size) {
-        auto *c = caption(text, strip);
-        setPointSize(c, size / 2 + 4, true);
-        auto *v = valueLabel(name, strip);
-        setPointSize(v, size, true);
-        v->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        g->addWidget(c);
-        g->addWidget(v, 1);
-        return v;
-    };
-    total_ = figure(QStringLiteral("合计："), QStringLiteral("LAB_TOL02"), 36);
-    total_->setStyleSheet(QStringLiteral("color: #c00000;"));
-    quantity_ = figure(QStringLiteral("数量："), QStringLiteral("Lab_sl"), 22);
-    saving_ = figure(QStringLiteral("共优惠："), QStringLiteral("LAB_YH"), 22);
-    return strip;
-}
-
-QWidget *TMainForm::buildBottomPanels()
-{
-    auto *holder = new QWidget(this);
-    auto *stack = new QVBoxLayout(holder);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(0);
-    const auto panel = [&](const QString &name, const QString &editName, const QString &helpName, QLineEdit **edit,
-                           QLabel **help) {
-        auto *p = new QWidget(holder);
-        p->setObjectName(name);
-        auto *row = new QHBoxLayout(p);
-        row->setContentsMargins(8, 6, 8, 6);
-        auto *e = new QLineEdit(p);
-        e->setObjectName(editName);
-        e->setMaxLength(CommandLine::MaxLength);
-        setPointSize(e, 18, true);
-        e->setMinimumWidth(320);
-        e->installEventFilter(this);
-        connect(e, &QLineEdit::textChanged, this, [this](const QString &text) { commandLine_->TMCOLORChange(text); });
-        auto *h = new QLabel(p);
-        h->setObjectName(helpName);
-        setPointSize(h, 13, true);
-        row->addWidget(e);
-        row->addWidget(h, 1);
-        stack->addWidget(p);
-        *edit = e;
-        *help = h;
-        return p;
-    };
-    bottomColour_ = panel(QStringLiteral("Pnl_bom"), QStringLiteral("TMCOLOR"), QStringLiteral("HELP_COLOR"),
-                          &editColour_, &helpColour_);
-    bottomBlack_ = panel(QStringLiteral("Pnl_bom_B"), QStringLiteral("TMBLACK"), QStringLiteral("HELP_BLACK"),
-                         &editBlack_, &helpBlack_);
-    themed_ << bottomColour_;
-    return holder;
-}
-
-int TMainForm::keyHelpFontSize(int screenHeight)
-{
-    if (screenHeight <= 600)
-        return 9;
-    return screenHeight <= 768 ? 11 : 12;
-}
-
-void TMainForm::screenHeightFonts()
-{
-    const QScreen *screen = QWidget::screen() ? QWidget::screen() : QGuiApplication::primaryScreen();
-    const int height = screen ? screen->geometry().height() : 768;
-    const int size = keyHelpFontSize(height);
-    const int controlHeight = height <= 600 ? 14 : (height <= 768 ? 20 : 22);
-    setPointSize(keyHelp_, size);
-    for (QLabel *l : keyHelp_->findChildren<QLabel *>()) {
-        setPointSize(l, size);
-        l->setFixedHeight(controlHeight);
-    }
+    return colour_ ? ui_.helpColour : ui_.helpBlack;
 }
 
 void TMainForm::applyConfig(const TerminalConfig &config)
 {
-    config_ = config;
+    till_->applyConfig(config);
     setWindowTitle(config.title);
-    title_->setText(config.title);
-    welcome_->setText(config.welcome);
-    welcomeBlack_->setText(config.welcome);
-    keys_->setKeyHelpVisible(config.keyHelpVisible);
+    ui_.title->setText(config.title);
     if (config.grid) {
         for (int c = 0; c < GridLayout::ColumnCount; ++c) {
             if (GridLayout::hasStoredWidth(c))
-                grid_->setColumnWidth(c, config.grid->widths[std::size_t(c)]);
+                ui_.grid->setColumnWidth(c, config.grid->widths[std::size_t(c)]);
         }
-        grid_->setFontSizes(config.grid->fontSize, config.grid->titleFontSize);
+        ui_.grid->setFontSizes(config.grid->fontSize, config.grid->titleFontSize);
         model_->setBarcodeColumnVisible(config.grid->column1Visible);
         model_->setGroupValueColumnVisible(config.grid->column14Visible);
     }
-    systemLogo_->setVisible(!config.hideSystemLogo);
     if (!config.logoFile.isEmpty()) {
         const QPixmap logo(config.logoFile);
         if (!logo.isNull()) {
-            customerLogo_->setPixmap(logo.scaledToHeight(48, Qt::SmoothTransformation));
-            customerLogo_->show();
+            ui_.customerLogo->setPixmap(logo.scaledToHeight(48, Qt::SmoothTransformation));
+            ui_.customerLogo->show();
         }
     }
-    balancePanel_->setVisible(config.storedValuePanel);
-    keys_->setPrintSwitch(config.printSwitch);
-    version_->setText(QStringLiteral("版本：") + config.version);
-    applyColours();
+    applySettingsShown();
+    ui_.version->setText(QStringLiteral("版本：") + config.version);
     if (!config.skins.isEmpty())
         applySkin(config.skinIndex);
     setColourScreen(true);
@@ -521,55 +189,60 @@ void TMainForm::applyConfig(const TerminalConfig &config)
         hotKey_->registerKey(config.minimiseHotKey);
 }
 
+// What the settings dialog may change that the screen shows.
+void TMainForm::applySettingsShown()
+{
+    const TerminalConfig &config = till_->config();
+    ui_.welcome->setText(config.welcome);
+    ui_.welcomeBlack->setText(config.welcome);
+    ui_.balancePanel->setVisible(config.storedValuePanel);
+    ui_.systemLogo->setVisible(!config.hideSystemLogo);
+}
+
 void TMainForm::applyColours()
 {
-    const QColor panel = fromBgr(config_.themeColor);
-    const QColor highlight = fromBgr(config_.themeFontColor);
-    for (QWidget *w : std::as_const(themed_))
-        paint(w, colour_ ? panel : Qt::black, Qt::white);
-    paint(topBlack_, Qt::black, Qt::white);
-    paint(bottomBlack_, Qt::black, Qt::white);
-    SaleGridTheme theme = model_->theme();
-    theme.highlight = highlight;
-    theme.gridHighlight = colour_ ? panel.darker(130) : QColor(Qt::black);
-    theme.gridColor = colour_ ? QColor(Qt::white) : QColor(Qt::black);
-    theme.fontColor = colour_ ? QColor(Qt::black) : QColor(Qt::white);
-    model_->setTheme(theme);
-    QPalette base = grid_->table()->palette();
-    base.setColor(QPalette::Base, theme.gridColor);
-    grid_->table()->setPalette(base);
-    QPalette header = grid_->table()->horizontalHeader()->palette();
-    header.setColor(QPalette::Button, colour_ ? panel : QColor(Qt::black));
-    header.setColor(QPalette::ButtonText, Qt::white);
-    grid_->table()->horizontalHeader()->setPalette(header);
+    const TerminalConfig &config = till_->config();
+    const ScreenTheme theme = ScreenTheme::of(config.themeColor, config.themeFontColor, colour_);
+    for (QWidget *w : std::as_const(ui_.themed))
+        paint(w, theme.panel, theme.panelText);
+    paint(ui_.topBlack, Qt::black, Qt::white);
+    paint(ui_.bottomBlack, Qt::black, Qt::white);
+    SaleGridTheme grid = model_->theme();
+    grid.highlight = theme.highlightText;
+    grid.gridHighlight = theme.gridHighlight;
+    grid.gridColor = theme.gridBase;
+    grid.fontColor = theme.gridText;
+    model_->setTheme(grid);
+    QTableView *table = ui_.grid->table();
+    QPalette base = table->palette();
+    base.setColor(QPalette::Base, theme.gridBase);
+    table->setPalette(base);
+    QPalette header = table->horizontalHeader()->palette();
+    header.setColor(QPalette::Button, theme.panel);
+    header.setColor(QPalette::ButtonText, theme.panelText);
+    table->horizontalHeader()->setPalette(header);
 }
 
 void TMainForm::applySkin(int index)
 {
-    if (index < 0 || index >= config_.skins.size())
+    const TerminalConfig &config = till_->config();
+    if (index < 0 || index >= config.skins.size())
         return;
-    QFile file(folder_.path(QStringLiteral("skin/") + config_.skins.at(index)));
-    if (!file.open(QIODevice::ReadOnly)) {
-        setStyleSheet(QString());
-        return;
-    }
-    setStyleSheet(QString::fromUtf8(file.readAll()));
-    config_.skinIndex = index;
+    QFile file(till_->folder().path(QStringLiteral("skin/") + config.skins.at(index)));
+    setStyleSheet(file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString());
 }
 
 // ---- session
 
 void TMainForm::startSession()
 {
-    Connection &connection = link_.connection();
-    terminal_->setText(session_.terminal.terminalId);
-    warehouse_->setText(session_.terminal.warehouseName);
-    card_->clear();
-    memberName_->clear();
-    shift_->setText(session_.terminal.shiftEnabled ? QStringLiteral("当班") : QString());
-    showOnline(connection.isOffline());
-    grid_->applyVisibility();
-    sale_->applyAmountDecimals(session_.formats.amountDecimals);
+    const Session &session = till_->session();
+    ui_.terminal->setText(session.terminal.terminalId);
+    ui_.warehouse->setText(session.terminal.warehouseName);
+    ui_.shift->setText(session.terminal.shiftEnabled ? QStringLiteral("当班") : QString());
+    ui_.status->showOffline(till_->link().connection().isOffline());
+    ui_.grid->applyVisibility();
+    till_->sale().applyAmountDecimals(session.formats.amountDecimals);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         setGeometry(screen->geometry());
@@ -581,91 +254,59 @@ void TMainForm::startSession()
     }
     raise();
     activateWindow();
-
-    if (session_.connection.net == 0 && !connection.isOffline()) {
-        Session::Connection &c = session_.connection;
-        c.gPos = QStringLiteral("*");
-        c.guid = getGuid();
-        const bool linked = link_.service().tcpSend(
-            QStringLiteral("Connect"),
-            {session_.identity.userId + QLatin1Char(' ') + session_.identity.userName,
-             c.dbName + QLatin1Char(' ') + session_.identity.version, QStringLiteral("0"), adapterToken(), c.gPos,
-             c.guid, QString(), QString(), QString()});
-        if (const auto factory = link_.watchClientFactory()) {
-            watch_ = std::make_unique<NetworkWatch>(connection, factory, clock_);
-            watch_->setLinkUp(linked);
-            watch_->start();
-        }
-    }
-    committer_->StartNewSlip(false, false);
-    lock_->setLockMinutes(config_.lockSeconds / 60);
-    if (config_.lockSeconds > 0)
-        lock_->startIdleTimer();
-    settingsForm_->load();
+    till_->startSession();
     focusCommandLine();
 }
 
 void TMainForm::firstActivation()
 {
-    if (activated_)
-        return;
-    activated_ = true;
-    if (hooks_)
-        hooks_->checkShiftState();
-    const Session::Connection &c = session_.connection;
-    if (hooks_ && c.offlineAllowed && config_.downloadAfterLogin && c.net == 0 && !c.offline) {
-        const auto [code, summary] = hooks_->synchroniseAutomatically();
-        if (code == 1000)
-            showHelpText(AutoSyncFailedText);
-        else if (code == 2000)
-            showHelpText(AutoUploadFailedText);
-        else
-            showHelpText(AutoSyncDoneText + summary);
-    }
+    till_->firstActivation();
     focusCommandLine();
-}
-
-void TMainForm::closeLoginRecord()
-{
-    Session &s = session_;
-    const bool offline = s.connection.offline;
-    if ((s.connection.net != 1 && !offline) || s.terminal.loginGuid.isEmpty())
-        return;
-    const QString end = offline ? QLatin1Char('\'') + formatDateTime(clock_.now()) + QLatin1Char('\'')
-                                : QStringLiteral("getdate()");
-    link_.connection().execServerSql(
-        QStringLiteral("211"), QStringLiteral("E"), QString(),
-        QStringLiteral("update sys_log_login set guid=null,enddate=") + end + QStringLiteral(" where guid='")
-            + s.terminal.loginGuid + QLatin1Char('\''),
-        offline ? route::Offline : route::Server);
-    s.terminal.loginGuid.clear();
 }
 
 void TMainForm::logout()
 {
-    // The logout key has refused a sale with lines already.
-    session_.terminal.onDuty = false;
     const QList<QDialog *> dialogs = findChildren<QDialog *>();
     for (auto it = dialogs.crbegin(); it != dialogs.crend(); ++it) {
         if ((*it)->isVisible())
             (*it)->close();
     }
-    lock_->stopIdleTimer();
-    if (watch_) {
-        watch_->stop();
-        watch_.reset();
-    }
-    session_.connection.loginFlag = false;
-    closeLoginRecord();
-    session_.terminal.loginGuid.clear();
-
+    till_->endSession();
     if (runLogin_ && runLogin_()) {
         startSession();
-        if (hooks_)
-            hooks_->checkShiftState();
+        till_->checkShiftState();
         return;
     }
     close();
+}
+
+void TMainForm::openTerminalSettings()
+{
+    QList<ReceiptLine> lines;
+    for (const SaleLine &l : till_->sale().lines())
+        lines << receiptLine(l);
+    TS004 dialog(till_->settingsForm(), this);
+    dialog.prepareSettings(lines);
+    if (dialog.exec() == QDialog::Accepted) {
+        till_->applyTerminalSettings();
+        applySettingsShown();
+    }
+    focusCommandLine();
+}
+
+void TMainForm::lockScreen()
+{
+    TS002::lockScreen(till_->screenLock(), this, ui_.cashier->text());
+    focusCommandLine();
+}
+
+void TMainForm::chooseBusinessDate()
+{
+    TS012 dialog(this);
+    SlipCommitter &committer = till_->committer();
+    if (dialog.ask(committer.businessDate()))
+        till_->sale().setSlipDate(committer.businessDate().text());
+    focusCommandLine();
 }
 
 // ---- tray and hot key
@@ -686,8 +327,8 @@ void TMainForm::hotKeyPressed(int minKey)
 {
     HotKeyPress press;
     press.window = windowStateNow();
-    press.sessionOpen = session_.connection.loginFlag;
-    press.minKey = config_.minimiseHotKey;
+    press.sessionOpen = till_->session().connection.loginFlag;
+    press.minKey = till_->config().minimiseHotKey;
     press.registeredKey = hotKey_ && minKey == hotKey_->registeredKey();
     press.dialogOpen = QApplication::activeModalWidget() != nullptr;
     applyToggle(onHotKey(press));
@@ -707,7 +348,7 @@ void TMainForm::applyToggle(WindowToggle toggle)
         break;
     case WindowToggle::Minimise:
         // With a tray icon the till steps aside into the tray; without one it minimises.
-        if (tray_ && trayIconEnabled(config_.minimiseHotKey)) {
+        if (tray_ && trayIconEnabled(till_->config().minimiseHotKey)) {
             tray_->show();
             hide();
         } else {
@@ -731,22 +372,23 @@ QList<std::pair<QString, QString>> TMainForm::screenLabels()
         if (w->isVisibleTo(w->window()))
             out.append({w->objectName(), text});
     };
-    for (QLabel *l : {title_, welcome_, welcomeBlack_, terminal_, warehouse_, cashier_, salesperson_, slipNumber_,
-                      date_, shift_, online_, offline_, print_, card_, memberName_, memberRate_, memberPoints_,
-                      memberGrade_, memberBalance_}) {
+    for (QLabel *l : {ui_.title, ui_.welcome, ui_.welcomeBlack, ui_.terminal, ui_.warehouse, ui_.cashier,
+                      ui_.salesperson, ui_.slipNumber, ui_.date, ui_.shift, ui_.status->onlineLabel(),
+                      ui_.status->offlineLabel(), ui_.print, ui_.card, ui_.memberName, ui_.memberRate,
+                      ui_.memberPoints, ui_.memberGrade, ui_.memberBalance}) {
         add(l, l->text());
     }
-    add(practiceBadge_, practiceBadge_->text());
-    if (centre_->currentWidget() == summary_) {
+    add(ui_.practiceBadge, ui_.practiceBadge->text());
+    if (ui_.centre->currentWidget() == ui_.summary) {
         QStringList rows;
-        for (const QLabel *l : summary_->findChildren<QLabel *>())
+        for (const QLabel *l : ui_.summary->findChildren<QLabel *>())
             rows << l->text();
-        out.append({summary_->objectName(), rows.join(QLatin1Char('|'))});
+        out.append({ui_.summary->objectName(), rows.join(QLatin1Char('|'))});
     }
-    for (QLabel *l : {total_, quantity_, saving_})
+    for (QLabel *l : {ui_.total, ui_.quantity, ui_.saving})
         add(l, l->text());
-    add(keyHelp_, QString());
-    add(version_, version_->text());
+    add(ui_.keyHelp, QString());
+    add(ui_.version, ui_.version->text());
     add(commandEdit(), commandEdit()->text());
     add(helpLabel(), helpLabel()->text());
     return out;
@@ -755,7 +397,7 @@ QList<std::pair<QString, QString>> TMainForm::screenLabels()
 QList<QList<std::pair<QString, QString>>> TMainForm::gridRows()
 {
     QList<QList<std::pair<QString, QString>>> out;
-    for (const SaleLine &l : sale_->lines()) {
+    for (const SaleLine &l : till_->sale().lines()) {
         out.append({{QStringLiteral("TM"), l.tm()},
                     {QStringLiteral("WL_ID"), l.wlId()},
                     {QStringLiteral("WL_NAME"), l.wlName()},
@@ -772,69 +414,55 @@ QList<QList<std::pair<QString, QString>>> TMainForm::gridRows()
 
 bool TMainForm::offline() const
 {
-    return session_.connection.offline;
+    return till_->session().connection.offline;
 }
 
 void TMainForm::advanceTime(int seconds)
 {
-    if (advanceClock_)
-        advanceClock_(seconds);
-    if (lock_->isIdleTimerActive())
-        lock_->tick();
+    till_->advanceTime(seconds);
 }
 
-// ---- SlipScreen
+// ---- drawing what the till announces
 
-QString TMainForm::salesperson() const
+void TMainForm::showSlipHeader()
 {
-    return salesperson_->text();
+    const Sale &sale = till_->sale();
+    ui_.slipNumber->setText(sale.slipNumber());
+    ui_.date->setText(sale.slipDate());
+    ui_.salesperson->setText(sale.salesperson());
 }
 
-bool TMainForm::practiceMode() const
+void TMainForm::showSlipReset()
 {
-    return keys_->practiceMode();
+    ui_.cashier->setText(till_->session().identity.userId);
+    showCommandText(QString());
+    showTotals();
 }
 
-bool TMainForm::printToggle() const
+void TMainForm::showHelpText(const QString &text)
 {
-    return keys_->printSwitch();
+    ui_.helpColour->setText(text);
+    ui_.helpBlack->setText(text);
 }
 
-bool TMainForm::darkPanel() const
+void TMainForm::showCommandText(const QString &text)
 {
-    return !colour_;
-}
-
-void TMainForm::setInputLocked(bool locked)
-{
-    commandLine_->setInputLocked(locked);
-}
-
-void TMainForm::showStatus(const QString &text)
-{
-    showHelpText(text);
-}
-
-void TMainForm::showSlipNumber(const QString &number)
-{
-    slipNumber_->setText(number);
-}
-
-void TMainForm::showSlipDate(const QString &date)
-{
-    date_->setText(date);
+    const QSignalBlocker a(ui_.editColour);
+    const QSignalBlocker b(ui_.editBlack);
+    ui_.editColour->setText(text);
+    ui_.editBlack->setText(text);
 }
 
 void TMainForm::showSummary(const SettlementSummary &summary)
 {
-    QLayout *rows = summary_->layout();
+    QLayout *rows = ui_.summary->layout();
     while (QLayoutItem *item = rows->takeAt(0)) {
         delete item->widget();
         delete item;
     }
-    const int height = summary.rowHeight(centre_->height());
+    const int height = summary.rowHeight(ui_.centre->height());
     for (const SettlementSummary::Row &r : summary.rows) {
-        auto *l = new QLabel(r.caption + QStringLiteral("  ") + r.amount, summary_);
+        auto *l = new QLabel(r.caption + QStringLiteral("  ") + r.amount, ui_.summary);
         l->setAlignment(Qt::AlignCenter);
         QFont f(QStringLiteral("monospace"));
         f.setStyleHint(QFont::Monospace);
@@ -843,202 +471,59 @@ void TMainForm::showSummary(const SettlementSummary &summary)
         l->setFont(f);
         rows->addWidget(l);
     }
-    centre_->setCurrentWidget(summary_);
+    ui_.centre->setCurrentWidget(ui_.summary);
 }
 
-void TMainForm::resetForNewSlip()
+void TMainForm::showCard(const MemberCard &card)
 {
-    cashier_->setText(session_.identity.userId);
-    card_->clear();
-    memberName_->clear();
-    salesperson_->clear();
-    memberPoints_->clear();
-    memberRate_->clear();
-    memberGrade_->clear();
-    memberBalance_->setText(QStringLiteral("0"));
-    {
-        const QSignalBlocker a(editColour_);
-        const QSignalBlocker b(editBlack_);
-        editColour_->clear();
-        editBlack_->clear();
-    }
-    showHelpText(QString());
-    showTotals();
+    ui_.card->setText(card.vipId);
+    ui_.memberName->setText(card.name);
+    ui_.memberRate->setText(card.selected() ? card.rate.toPlainString() : QString());
+    ui_.memberPoints->setText(card.selected() ? QString::number(card.points) : QString());
+    ui_.memberGrade->setText(card.selected() ? QString::number(card.grade) : QString());
+    ui_.memberBalance->setText(card.selected() ? card.balance.toPlainString() : QStringLiteral("0"));
 }
 
-// ---- SalesScreenView
-
-void TMainForm::showHelpText(const QString &text)
+void TMainForm::showTotals()
 {
-    helpColour_->setText(text);
-    helpBlack_->setText(text);
-}
-
-void TMainForm::setKeyHelpVisible(bool visible)
-{
-    keyHelp_->setVisible(visible);
-}
-
-void TMainForm::setPrintSwitchShown(bool on)
-{
-    print_->setText(SalesKeys::switchWord(on));
+    const TotalLabels &t = till_->sale().labels();
+    ui_.total->setText(t.total.isEmpty() ? QStringLiteral("0") : t.total);
+    ui_.quantity->setText(t.quantity.isEmpty() ? QStringLiteral("0") : t.quantity);
+    ui_.saving->setText(t.saving.isEmpty() ? QStringLiteral("0") : t.saving);
 }
 
 void TMainForm::setPracticeBadgeVisible(bool visible)
 {
     placePracticeBadge();
-    practiceBadge_->setVisible(visible);
-    practiceBadge_->raise();
+    ui_.practiceBadge->setVisible(visible);
+    ui_.practiceBadge->raise();
 }
 
 void TMainForm::placePracticeBadge()
 {
-    practiceBadge_->adjustSize();
-    const int x = (grid_->width() - practiceBadge_->width()) / 2;
-    const int y = grid_->height() - 20 - practiceBadge_->height();
-    practiceBadge_->move(std::max(0, x), std::max(0, y));
+    QLabel *badge = ui_.practiceBadge;
+    badge->adjustSize();
+    const int x = (ui_.grid->width() - badge->width()) / 2;
+    const int y = ui_.grid->height() - 20 - badge->height();
+    badge->move(std::max(0, x), std::max(0, y));
 }
 
 void TMainForm::setColourScreen(bool colour)
 {
-    const QString text = commandEdit() ? commandEdit()->text() : QString();
+    const bool fullLayout = till_->config().fullLayout;
+    // What was typed moves over to the other command line.
+    const QString text = commandEdit()->text();
     colour_ = colour;
-    topColour_->setVisible(colour && config_.fullLayout);
-    bottomColour_->setVisible(colour);
-    topBlack_->setVisible(!colour && config_.fullLayout);
-    bottomBlack_->setVisible(!colour);
     {
         const QSignalBlocker blocker(commandEdit());
         commandEdit()->setText(text);
     }
+    ui_.topColour->setVisible(colour && fullLayout);
+    ui_.bottomColour->setVisible(colour);
+    ui_.topBlack->setVisible(!colour && fullLayout);
+    ui_.bottomBlack->setVisible(!colour);
     applyColours();
     focusCommandLine();
-}
-
-void TMainForm::hideSummary()
-{
-    centre_->setCurrentWidget(grid_);
-}
-
-void TMainForm::clearCommandLine()
-{
-    commandEdit()->clear();
-}
-
-void TMainForm::executeCommandLine()
-{
-    QLineEdit *edit = commandEdit();
-    const std::optional<QString> next = commandLine_->ExecuteCommand(edit->text());
-    if (next) {
-        const QSignalBlocker blocker(edit);
-        edit->setText(*next);
-    }
-    // A picker or a member dialog may have had the focus.
-    focusCommandLine();
-}
-
-void TMainForm::openTerminalSettings()
-{
-    QList<ReceiptLine> lines;
-    for (const SaleLine &l : sale_->lines())
-        lines << receiptLine(l);
-    TS004 dialog(*settingsForm_, this);
-    dialog.prepareSettings(lines);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const TerminalSettings &s = settings_;
-    config_.welcome = s.slogan();
-    welcome_->setText(config_.welcome);
-    welcomeBlack_->setText(config_.welcome);
-    config_.storedValuePanel = s.tenderStoredValue();
-    balancePanel_->setVisible(config_.storedValuePanel);
-    config_.hideSystemLogo = s.hideSystemLogo();
-    systemLogo_->setVisible(!config_.hideSystemLogo);
-    config_.lockSeconds = s.lockMinutes() * 60;
-    lock_->setLockMinutes(s.lockMinutes());
-    if (config_.lockSeconds > 0)
-        lock_->startIdleTimer();
-    else
-        lock_->stopIdleTimer();
-    sale_->applyAmountDecimals(session_.formats.amountDecimals);
-    focusCommandLine();
-}
-
-void TMainForm::nextSkin()
-{
-    if (config_.skins.isEmpty())
-        return;
-    const int next = (config_.skinIndex + 1) % int(config_.skins.size());
-    UserPreferences(folder_.path(session_.identity.iniFileName)).setSkinListIndex(next);
-    applySkin(next);
-    QCoreApplication::processEvents();
-}
-
-void TMainForm::lockScreen()
-{
-    TS002::lockScreen(*lock_, this, cashier_->text());
-    focusCommandLine();
-}
-
-void TMainForm::chooseBusinessDate()
-{
-    TS012 dialog(this);
-    if (dialog.ask(committer_->businessDate()))
-        date_->setText(committer_->businessDate().text());
-    focusCommandLine();
-}
-
-void TMainForm::closeScreen()
-{
-    close();
-}
-
-void TMainForm::settleSale()
-{
-    committer_->settleSale();
-    focusCommandLine();
-}
-
-void TMainForm::settleTopUp()
-{
-    committer_->settleTopUp();
-    focusCommandLine();
-}
-
-void TMainForm::showMessage(const QString &, const QString &text)
-{
-    messages_.notice(text);
-}
-
-void TMainForm::show(Indicator indicator, const QString &value)
-{
-    devices_->showOnDisplay(QChar(static_cast<char>(indicator)), value);
-}
-
-// ---- labels
-
-void TMainForm::showCard(const MemberCard &card)
-{
-    card_->setText(card.vipId);
-    memberName_->setText(card.name);
-    memberRate_->setText(card.selected() ? card.rate.toPlainString() : QString());
-    memberPoints_->setText(card.selected() ? QString::number(card.points) : QString());
-    memberGrade_->setText(card.selected() ? QString::number(card.grade) : QString());
-    memberBalance_->setText(card.selected() ? card.balance.toPlainString() : QStringLiteral("0"));
-}
-
-void TMainForm::showTotals()
-{
-    const TotalLabels &t = sale_->labels();
-    total_->setText(t.total.isEmpty() ? QStringLiteral("0") : t.total);
-    quantity_->setText(t.quantity.isEmpty() ? QStringLiteral("0") : t.quantity);
-    saving_->setText(t.saving.isEmpty() ? QStringLiteral("0") : t.saving);
-}
-
-void TMainForm::showOnline(bool offlineShown)
-{
-    online_->setVisible(!offlineShown);
-    offline_->setVisible(offlineShown);
 }
 
 void TMainForm::focusCommandLine()
@@ -1055,12 +540,15 @@ void TMainForm::focusCommandLine()
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && (watched == editColour_ || watched == editBlack_)) {
+    if (event->type() == QEvent::KeyPress && (watched == ui_.editColour || watched == ui_.editBlack)) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (keys_->keyDown(key->key(), key->modifiers()))
+        if (till_->keyDown(key->key(), key->modifiers())) {
+            // A dialog a key opened may have had the focus.
+            focusCommandLine();
             return true;
+        }
         const QString text = key->text();
-        if (!text.isEmpty() && text.at(0).isPrint() && !commandLine_->TMCOLORKeyPress(text.at(0)))
+        if (!text.isEmpty() && text.at(0).isPrint() && !till_->acceptsCharacter(text.at(0)))
             return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -1093,19 +581,21 @@ void TMainForm::showEvent(QShowEvent *event)
 
 void TMainForm::saveScreenSettings()
 {
-    settings_.setWarehouseName(warehouse_->text());
-    settings_.setFullLayout(config_.fullLayout);
-    settings_.setKeyHelpVisible(keys_->keyHelpVisible());
-    settings_.setThemeColor(config_.themeColor);
-    settings_.setThemeFontColor(config_.themeFontColor);
+    TerminalSettings &settings = till_->settings();
+    const TerminalConfig &config = till_->config();
+    settings.setWarehouseName(ui_.warehouse->text());
+    settings.setFullLayout(config.fullLayout);
+    settings.setKeyHelpVisible(till_->keys().keyHelpVisible());
+    settings.setThemeColor(config.themeColor);
+    settings.setThemeFontColor(config.themeFontColor);
     GridLayout layout;
     for (int c = 0; c < GridLayout::ColumnCount; ++c)
-        layout.widths[std::size_t(c)] = grid_->columnWidth(c);
-    layout.fontSize = grid_->table()->font().pointSize();
-    layout.titleFontSize = grid_->table()->horizontalHeader()->font().pointSize();
+        layout.widths[std::size_t(c)] = ui_.grid->columnWidth(c);
+    layout.fontSize = ui_.grid->table()->font().pointSize();
+    layout.titleFontSize = ui_.grid->table()->horizontalHeader()->font().pointSize();
     layout.column1Visible = model_->isColumnVisible(SaleTableModel::BarcodeColumn);
     layout.column14Visible = model_->isColumnVisible(SaleTableModel::GroupValueColumn);
-    settings_.writeGridLayout(layout);
+    settings.writeGridLayout(layout);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
@@ -1117,13 +607,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
     closing_ = true;
     if (isVisible())
         saveScreenSettings();
-    lock_->stopIdleTimer();
-    if (watch_)
-        watch_->stop();
-    closeLoginRecord();
-    // Nothing more goes to the server.
-    session_.connection.offline = true;
-    devices_->closePorts();
+    till_->close();
     if (hotKey_)
         hotKey_->unregisterKey();
     event->accept();

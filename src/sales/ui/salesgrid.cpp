@@ -1,4 +1,4 @@
-#include "app/ui/salesgrid.h"
+#include "sales/ui/salesgrid.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,0 +1,222 @@
+#pragma once
+// The till's session without a window: it owns the parts a logged-in till works with (the
+// sale and its pricing, the command line, the member desk, the commit, the devices and the
+// receipt printer, the screen lock, the network watch, the login record), wires them to each
+// other and announces through signals what the sales screen TMainForm draws. The screen
+// reports key presses and typed text here and never keeps state of its own.
+//
+// The slip being rung up has one owner, the Sale (lines, totals, number, date, salesperson);
+// the member card belongs to the MemberDesk.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "app/actionregistry.h"
+#include "app/saleskeys.h"
+#include "app/terminalconfig.h"
+#include "core/messages.h"
+#include "core/programfolder.h"
+#include "printing/messagesink.h"
+#include "sales/customerdisplay.h"
+#include "sales/settlementlauncher.h"
+#include "settlement/slipscreen.h"
+
+namespace vorel {
+
+class Calculator;
+class Clock;
+class CommandLine;
+class Devices;
+class ItemPicker;
+class LoginRecord;
+class MemberDesk;
+class MemberDialogs;
+class MemberEditor;
+class NetworkWatch;
+class Pricing;
+class PrinterReceiptPages;
+class Sale;
+class ScreenLock;
+class SerialPortLibrary;
+class Session;
+class SessionReceiptPrinter;
+class SlipCommitter;
+class TerminalSettings;
+class TerminalSettingsForm;
+class TillShopLink;
+
+// What the till works with; main() owns all of it.
+struct TillParts {
+    Session &session;
+    TerminalSettings &settings;
+    ProgramFolder folder;
+    TillShopLink &link;
+    Clock &clock;
+    Messages &messages;
+    Calculator &calculator;
+};
+
+// The dialogs the session's parts ask the cashier through, made by the screen layer.
+class TillDialogFactory {
+public:
+    virtual ~TillDialogFactory() = default;
+    virtual std::unique_ptr<ItemPicker> itemPicker() = 0;
+    virtual std::unique_ptr<MemberDialogs> memberDialogs(MemberEditor &editor) = 0;
+    virtual std::unique_ptr<SettlementPrompt> settlementPrompt() = 0;
+};
+
+// Work that comes with later screens, called where the till calls it: the shift check
+// after every login and the automatic synchronisation at first activation.
+class SessionHooks {
+public:
+    virtual ~SessionHooks() = default;
+    virtual void checkShiftState() = 0;
+    // The outcome code of an automatic synchronisation and its summary text.
+    virtual std::pair<int, QString> synchroniseAutomatically() = 0;
+};
+
+class TillController final : public QObject,
+                             public SlipScreen,
+                             public SalesScreenView,
+                             public SettlementLauncher,
+                             public MessageSink,
+                             public CustomerDisplay {
+    Q_OBJECT
+
+public:
+    TillController(const TillParts &parts, TillDialogFactory &dialogs, QObject *parent = nullptr);
+    ~TillController() override;
+
+    Session &session() { return session_; }
+    TerminalSettings &settings() { return settings_; }
+    const ProgramFolder &folder() const { return folder_; }
+    TillShopLink &link() { return link_; }
+    Messages &messages() { return messages_; }
+    Clock &clock() { return clock_; }
+    Sale &sale() { return *sale_; }
+    Pricing &pricing() { return *pricing_; }
+    CommandLine &commandLine() { return *commandLine_; }
+    MemberDesk &members() { return *members_; }
+    MemberEditor &memberEditor() { return *memberEditor_; }
+    SlipCommitter &committer() { return *committer_; }
+    Devices &devices() { return *devices_; }
+    PrinterReceiptPages &receiptPages() { return *pages_; }
+    TerminalSettingsForm &settingsForm() { return *settingsForm_; }
+    ScreenLock &screenLock() { return *lock_; }
+    SalesKeys &keys() { return *keys_; }
+    ActionRegistry &actions() { return actions_; }
+    const TerminalConfig &config() const { return config_; }
+
+    // Everything LoadTerminalConfig read that the session keeps.
+    void applyConfig(const TerminalConfig &config);
+    void setSessionHooks(SessionHooks *hooks) { hooks_ = hooks; }
+
+    // ---- what the screen reports
+    // A key on the command line; true when it is used up.
+    bool keyDown(int key, Qt::KeyboardModifiers modifiers);
+    // The command line's text changed (typing, not the till's own changes).
+    void commandTextEdited(const QString &text);
+    // A printable character about to be typed; false when it is refused.
+    bool acceptsCharacter(QChar ch) const;
+    // Enter on the command line.
+    void executeCommandLine();
+
+    // ---- the session
+    // The session the login just started: the message link and the watch (network edition),
+    // a new slip, the lock timer, the settings dialog's values.
+    void startSession();
+    // First activation: the shift check and the automatic synchronisation.
+    void firstActivation();
+    // After every login: the shift check.
+    void checkShiftState();
+    // Logout: the session's timers, the watch and the login record end.
+    void endSession();
+    // The till closes: the session ends and nothing more goes to the server or the ports.
+    void close();
+    // The settings dialog was confirmed: the session takes over what it changed.
+    void applyTerminalSettings();
+    // Moves the till's clock (scenarios) and lets the idle timer see the time pass.
+    void setClockAdvancer(std::function<void(int seconds)> advance) { advanceClock_ = std::move(advance); }
+    void advanceTime(int seconds);
+    // F12: the next skin's index, stored in the preferences; -1 without skins.
+    int nextSkin();
+
+    // ---- SlipScreen
+    bool practiceMode() const override;
+    bool printToggle() const override;
+    bool darkPanel() const override;
+    void setInputLocked(bool locked) override;
+    void showStatus(const QString &text) override { emit helpTextChanged(text); }
+    void showSummary(const SettlementSummary &summary) override { emit summaryShown(summary); }
+    void resetForNewSlip() override;
+
+    // ---- SalesScreenView
+    void showHelpText(const QString &text) override { emit helpTextChanged(text); }
+    void setKeyHelpVisible(bool visible) override { emit keyHelpVisibleChanged(visible); }
+    void setPrintSwitchShown(bool on) override { emit printSwitchChanged(on); }
+    void setPracticeBadgeVisible(bool visible) override { emit practiceModeChanged(visible); }
+    void setColourScreen(bool colour) override { emit colourScreenChanged(colour); }
+    void hideSummary() override { emit summaryHidden(); }
+    void clearCommandLine() override;
+
+    // ---- SettlementLauncher
+    void settleSale() override;
+    void settleTopUp() override;
+
+    // ---- MessageSink, CustomerDisplay
+    void showMessage(const QString &caption, const QString &text) override;
+    void show(Indicator indicator, const QString &value) override;
+
+signals:
+    void helpTextChanged(const QString &text);
+    void keyHelpVisibleChanged(bool visible);
+    void printSwitchChanged(bool on);
+    void practiceModeChanged(bool on);
+    void colourScreenChanged(bool colour);
+    void summaryShown(const SettlementSummary &summary);
+    void summaryHidden();
+    // The till put this text into the command line.
+    void commandTextSet(const QString &text);
+    // A new slip: the cashier's label and the empty command line come back.
+    void slipReset();
+    // The idle time ran out.
+    void lockDue();
+
+private:
+    Session &session_;
+    TerminalSettings &settings_;
+    ProgramFolder folder_;
+    TillShopLink &link_;
+    Clock &clock_;
+    Messages &messages_;
+    std::function<void(int)> advanceClock_;
+    SessionHooks *hooks_ = nullptr;
+    TerminalConfig config_;
+    ActionRegistry actions_;
+    QString commandText_;
+    bool activated_ = false;
+    bool closed_ = false;
+
+    std::unique_ptr<Sale> sale_;
+    std::unique_ptr<Pricing> pricing_;
+    std::unique_ptr<SerialPortLibrary> serial_;
+    std::unique_ptr<Devices> devices_;
+    std::unique_ptr<SessionReceiptPrinter> printer_;
+    std::unique_ptr<PrinterReceiptPages> pages_;
+    std::unique_ptr<ItemPicker> picker_;
+    std::unique_ptr<MemberEditor> memberEditor_;
+    std::unique_ptr<MemberDialogs> memberDialogs_;
+    std::unique_ptr<MemberDesk> members_;
+    std::unique_ptr<CommandLine> commandLine_;
+    std::unique_ptr<SettlementPrompt> prompt_;
+    std::unique_ptr<SlipCommitter> committer_;
+    std::unique_ptr<TerminalSettingsForm> settingsForm_;
+    std::unique_ptr<ScreenLock> lock_;
+    std::unique_ptr<LoginRecord> loginRecord_;
+    std::unique_ptr<SalesKeys> keys_;
+    std::unique_ptr<NetworkWatch> watch_;
+};
+
+} // namespace vorel
