@@ -26,7 +26,7 @@ const QString Barcode = QStringLiteral("6920880010118");
 struct Till : test::ScreenRig {
     Till() { QCoreApplication::processEvents(); }
     // The sale starts again (not timed).
-    void clear() { form->committer().StartNewSlip(false, false); }
+    void clear() { controller().committer().StartNewSlip(false, false); }
 };
 
 // Made on first use, gone before the application object.
@@ -48,7 +48,7 @@ void BM_ScanOnTheScreen(benchmark::State &state)
         QTest::keyClick(edit, Qt::Key_Return);
         QCoreApplication::processEvents();
         state.PauseTiming();
-        if (t.form->sale().lineCount() != 1)
+        if (t.controller().sale().lineCount() != 1)
             state.SkipWithError("the scan did not add a line");
         t.clear();
         state.ResumeTiming();
@@ -59,9 +59,9 @@ void BM_ScanIntoTheCommandLineAlone(benchmark::State &state)
 {
     Till &t = till();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(t.form->commandLine().ExecuteCommand(Barcode));
+        benchmark::DoNotOptimize(t.controller().commandLine().ExecuteCommand(Barcode));
         state.PauseTiming();
-        if (t.form->sale().lineCount() != 1)
+        if (t.controller().sale().lineCount() != 1)
             state.SkipWithError("the scan did not add a line");
         t.clear();
         state.ResumeTiming();

@@ -122,43 +122,23 @@ QString rightsWithOneAt(int position)
     return text;
 }
 
-TEST(CashierRights, EachCharacterGrantsExactlyItsRight)
+TEST(CashierRights, EachRightIsItsOwnCharacter)
 {
+    const CashierRight all[] = {CashierRight::UseTill,        CashierRight::DrawerAndLines, CashierRight::HoldSale,
+                                CashierRight::Discount,       CashierRight::QuerySlips,     CashierRight::ChangePassword,
+                                CashierRight::Practice,       CashierRight::Redeem,         CashierRight::ChangePrice,
+                                CashierRight::TerminalSettings, CashierRight::Members,      CashierRight::Synchronise,
+                                CashierRight::Returns,        CashierRight::RepairLocalStore};
     for (int position = 1; position <= 17; ++position) {
         SCOPED_TRACE("character " + std::to_string(position));
         const CashierRights r(rightsWithOneAt(position));
-        EXPECT_EQ(r.mayUseTill(), position == 1);
-        EXPECT_EQ(r.mayRepairLocalStore(), position == 17);
-        for (int k = 1; k <= CashierRights::FlagCount; ++k)
-            EXPECT_EQ(r.flag(k), k + 1 == position) << "flag " << k;
+        for (CashierRight right : all)
+            EXPECT_EQ(r.has(right), static_cast<int>(right) == position) << "right " << static_cast<int>(right);
     }
-}
-
-TEST(CashierRights, Texts)
-{
-    const struct {
-        const char *text;
-        bool till;
-        QList<int> flags; // the flags that are set
-        bool repair;
-    } cases[] = {
-        {"", false, {}, false}, {"1", true, {}, false}, {"0111", false, {1, 2, 3}, false},
-        {"11111111111111111", true, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, true},
-        {"100000000000000011111", true, {}, true}, // longer text: extra characters unused
-        {"1x2 1", true, {4}, false},
-        {" 11", false, {1, 2}, false}, // a leading blank is not skipped
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string("pos_qs '") + c.text + "'");
-        const CashierRights r(QString::fromLatin1(c.text));
-        EXPECT_EQ(r.mayUseTill(), c.till);
-        EXPECT_EQ(r.mayRepairLocalStore(), c.repair);
-        for (int k = 1; k <= CashierRights::FlagCount; ++k)
-            EXPECT_EQ(r.flag(k), c.flags.contains(k)) << "flag " << k;
-    }
-    // Flag numbers outside 1..15 are never set.
-    const CashierRights all(QString(30, QLatin1Char('1')));
-    EXPECT_FALSE(all.flag(0) || all.flag(16) || all.flag(-1));
+    // A text too short grants nothing past its end; a character other than "1" grants nothing.
+    EXPECT_FALSE(CashierRights(QStringLiteral("1")).has(CashierRight::DrawerAndLines));
+    EXPECT_FALSE(CashierRights(QStringLiteral("1x")).has(CashierRight::DrawerAndLines));
+    EXPECT_FALSE(CashierRights(QStringLiteral(" 1")).has(CashierRight::UseTill));
 }
 
 // ---- Session -------------------------------------------------------------------------------
@@ -224,7 +204,7 @@ TEST(Session, StartLogoutThenNextCashier)
     s.startSession(start);
     EXPECT_EQ(s.terminal.warehouseName, start.warehouseName);
     EXPECT_EQ(s.terminal.loginGuid, start.loginGuid);
-    EXPECT_TRUE(s.terminal.rights.has(CashierRight::UseTill) && s.terminal.rights.has(CashierRight::DrawerAndLines));
+    EXPECT_EQ(s.terminal.rights.text(), start.rights);
     EXPECT_TRUE(s.terminal.rights.has(CashierRight::RepairLocalStore));
     EXPECT_FALSE(s.connection.offlineAllowed); // the company parameters are applied
     EXPECT_EQ(s.company.vipf, 10);

@@ -120,8 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                  true, true},
         ExecCase{"DownFallBackFails", true, false, 0, Route::Server, Server::Down, "", true, "ERROR", true, false},
         ExecCase{"DownRoute3NeverFallsBack", true, false, 0, Route::ServerOnly, Server::Down, "", false, NDT, true, false},
-        ExecCase{"DownNotAllowed", false, false, 0, Route::Server, Server::Down, "", false, NDT, true, false},
-        ExecCase{"UnknownRouteGoesToServer", true, false, 0, "", Server::Down, "", false, "Y", true, true}),
+        ExecCase{"DownNotAllowed", false, false, 0, Route::Server, Server::Down, "", false, NDT, true, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ConnectionTest, ALocalBatchThatFailsHalfWayLeavesNoRowBehind)

@@ -10,7 +10,7 @@
 #include "app/loginflow.h"
 #include "app/terminalconfig.h"
 #include "app/tillshoplink.h"
-#include "app/ui/mainform.h"
+#include "app/ui/till.h"
 #include "core/clock.h"
 #include "core/messages.h"
 #include "core/programfolder.h"
@@ -34,8 +34,8 @@ struct ScreenRig {
         store = std::make_unique<LocalStore>(LocalStore::prepareFile(folder));
         store->open();
         link = std::make_unique<TillShopLink>(session, *store, clock, home.filePath(QStringLiteral("shop.db")));
-        form = std::make_unique<TMainForm>(
-            MainFormParts{session, settings, folder, *link, clock, messages, calculator});
+        till = std::make_unique<Till>(TillParts{session, settings, folder, *link, clock, messages, calculator});
+        form = &till->window();
         form->applyConfig(config);
         LoginFlow flow(session, settings, prefs, clock, messages, *link, registration);
         started = flow.login(LoginFlow::Mode::Online, QStringLiteral("单机版,1"), QStringLiteral("01"),
@@ -44,6 +44,7 @@ struct ScreenRig {
                   == LoginFlow::Status::Started;
         form->startSession();
     }
+    TillController &controller() { return till->controller(); }
     QString label(const char *name) const { return form->findChild<QLabel *>(QString::fromLatin1(name))->text(); }
 
     QTemporaryDir home;
@@ -57,7 +58,8 @@ struct ScreenRig {
     NoRegistration registration;
     std::unique_ptr<LocalStore> store;
     std::unique_ptr<TillShopLink> link;
-    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<Till> till;
+    TMainForm *form = nullptr;
     bool started = false;
 };
 
