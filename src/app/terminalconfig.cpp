@@ -22,6 +22,12 @@ QString programVersion()
     return v.isEmpty() ? QStringLiteral(PROJECT_VERSION_TEXT) : v;
 }
 
+QString logoFile(const TerminalSettings &settings, const ProgramFolder &folder)
+{
+    const QString logo = settings.logoPath();
+    return !logo.isEmpty() && QFileInfo::exists(folder.path(logo)) ? folder.path(logo) : QString();
+}
+
 void loadTemplates(const ProgramFolder &folder, Session &session)
 {
     // A template that cannot be read stops the reading of the ones after it.
@@ -61,9 +67,7 @@ TerminalConfig loadTerminalConfig(const ProgramFolder &folder, Session &session,
     session.identity.debug = settings.debug();
     session.identity.iniFileName = settings.userPrefsFileName();
     c.hideSystemLogo = settings.hideSystemLogo();
-    const QString logo = settings.logoPath();
-    if (!logo.isEmpty() && QFileInfo::exists(folder.path(logo)))
-        c.logoFile = folder.path(logo);
+    c.logoFile = logoFile(settings, folder);
     c.themeColor = settings.themeColor();
     c.themeFontColor = settings.themeFontColor();
 

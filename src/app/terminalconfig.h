@@ -59,6 +59,9 @@ using LoadStep = std::function<void(int step, const QString &text)>;
 // "1.0": the version of the program, as the version label shows it.
 QString programVersion();
 
+// The shop's logo named by LOGO in the program folder; empty when unset or missing.
+QString logoFile(const TerminalSettings &settings, const ProgramFolder &folder);
+
 // Reads everything. `devices` opens the serial ports of the printer and the display.
 TerminalConfig loadTerminalConfig(const ProgramFolder &folder, Session &session, Devices &devices,
                                   const LoadStep &step);

@@ -68,8 +68,10 @@ TillController::TillController(const TillParts &parts, TillDialogFactory &dialog
     Connection &connection = link_.connection();
     sale_ = std::make_unique<Sale>(session_.formats);
     pricing_ = std::make_unique<Pricing>(*sale_, session_.formats);
-    serial_ = std::make_unique<SerialPortLibrary>(PortMap(folder_.root()));
-    devices_ = std::make_unique<Devices>(session_, *serial_, PortMap(folder_.root()), *this);
+    // Section [PORTS] of the settings file says where COM1, LPT1 and the rest lead.
+    const PortMap ports = PortMap::fromSettingsFile(settings_.path());
+    serial_ = std::make_unique<SerialPortLibrary>(ports);
+    devices_ = std::make_unique<Devices>(session_, *serial_, ports, *this);
     printer_ = std::make_unique<SessionReceiptPrinter>(session_, *devices_, *this, clock_);
     pages_ = std::make_unique<PrinterReceiptPages>();
     printer_->setPages(pages_.get());
@@ -215,6 +217,14 @@ void TillController::applyTerminalSettings()
     config_.welcome = s.slogan();
     config_.storedValuePanel = s.tenderStoredValue();
     config_.hideSystemLogo = s.hideSystemLogo();
+    config_.logoFile = logoFile(s, folder_);
+    link_.setServerTimeout(s.serverTimeoutSeconds());
+    // The ports may lead elsewhere now: they open again from the file's [PORTS].
+    const PortMap ports = PortMap::fromSettingsFile(s.path());
+    devices_->closePorts();
+    serial_->setPorts(ports);
+    devices_->setPorts(ports);
+    devices_->openPorts();
     config_.lockSeconds = s.lockMinutes() * 60;
     lock_->setLockMinutes(s.lockMinutes());
     if (config_.lockSeconds > 0)

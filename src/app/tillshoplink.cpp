@@ -69,6 +69,13 @@ QString TillShopLink::resolveHost(const QString &name)
     return info.addresses().isEmpty() ? trimmed : info.addresses().first().toString();
 }
 
+void TillShopLink::setServerTimeout(int seconds)
+{
+    session_.connection.serverTimeoutSeconds = seconds;
+    if (remote_)
+        remote_->setTimeoutSeconds(seconds);
+}
+
 bool TillShopLink::connect(const QString &host, int port, int timeoutMs)
 {
     QTcpSocket probe;

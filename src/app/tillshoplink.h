@@ -56,6 +56,8 @@ public:
     ShopService &service() override { return switch_; }
     Connection &connection() override { return connection_; }
 
+    // The server time-out (NUM3) changed: the session and the remote service take it.
+    void setServerTimeout(int seconds);
     bool standAloneStarted() const { return local_ != nullptr; }
     // The in-process service, null until the stand-alone edition started.
     LocalShopService *localService() const { return local_.get(); }

@@ -163,6 +163,12 @@ void Devices::closePorts()
     d.displayPortOpen = false;
 }
 
+void Devices::setPorts(PortMap ports)
+{
+    closePorts();
+    ports_ = std::move(ports);
+}
+
 bool Devices::reopenPort(const QString &port, const QString &baud)
 {
     serial_.comRest();

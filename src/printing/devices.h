@@ -73,6 +73,8 @@ public:
 
     SerialLibrary &serial() { return serial_; }
     const PortMap &ports() const { return ports_; }
+    // Where the port names lead from now on; the open ports are closed first.
+    void setPorts(PortMap ports);
 
 private:
     bool writeFile(const QByteArray &bytes, const QString &port);

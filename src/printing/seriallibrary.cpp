@@ -63,6 +63,12 @@ void SerialPortLibrary::comRest()
     current_.clear();
 }
 
+void SerialPortLibrary::setPorts(PortMap ports)
+{
+    comRest();
+    ports_ = std::move(ports);
+}
+
 bool SerialPortLibrary::send(const QString &portName, const QByteArray &buffer)
 {
     const QString device = ports_.serialDevice(serialPortNumber(portName));

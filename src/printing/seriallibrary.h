@@ -62,6 +62,8 @@ public:
     bool comInit(int portNumber, int baud) override;
     void comSend(const QByteArray &buffer, int count) override;
     void comRest() override;
+    // Where the port names lead from now on; every open port is closed.
+    void setPorts(PortMap ports);
     bool send(const QString &portName, const QByteArray &buffer) override;
 
     bool isOpen(int portNumber) const;

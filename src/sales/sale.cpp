@@ -180,6 +180,13 @@ void Sale::clear()
     setSalesperson(QString());
 }
 
+void Sale::showZeroTotal()
+{
+    amounts_.total = Money();
+    labels_.total = Zero;
+    emit labelsChanged();
+}
+
 void Sale::setSlipNumber(const QString &number)
 {
     if (slipNumber_ == number)

@@ -123,6 +123,10 @@ public:
     // customer display.
     void refreshTotals();
 
+    // The total shows "0" until the next refresh: a redemption gave up what would have made
+    // the slip negative.
+    void showZeroTotal();
+
     // A new sale: no lines, no member, no redemption, no salesperson, the labels at "0".
     void clear();
 

@@ -202,6 +202,8 @@ Route SlipCommitter::routeForSlip() const
 bool SlipCommitter::send()
 {
     batch_ = buildBatch();
+    if (batch_.raised)
+        sale_.showZeroTotal();
     QString result;
     for (int attempt = 0; attempt < Attempts && result != ReplyOk; ++attempt) {
         {
@@ -259,7 +261,7 @@ void SlipCommitter::finishSale(const SettlementRequest &settlement, bool practic
                                   shift::shiftTotalsSql(sale_.labels().quantity, amounts_, total), Route::Local);
     }
     awaitingNextSlip_ = true;
-    practised_ = practice;
+    advanceOnDismiss_ = !practice;
 }
 
 CommittedSlip SlipCommitter::committedSlip() const
@@ -285,7 +287,7 @@ void SlipCommitter::summaryDismissed()
 {
     if (!awaitingNextSlip_)
         return;
-    StartNewSlip(false, !practised_);
+    StartNewSlip(false, advanceOnDismiss_);
 }
 
 void SlipCommitter::StartNewSlip(bool keepLines, bool advance)
@@ -339,6 +341,10 @@ SlipCommitter::Outcome SlipCommitter::settleTopUpNow()
         StartNewSlip(false, true);
     }
     devices_.openDrawer(false);
+    // Like a sale's, the summary stays until the next key. The top-up took its number and
+    // moved on already, so that key starts no further number: the slips stay gapless.
+    awaitingNextSlip_ = true;
+    advanceOnDismiss_ = false;
     summary_ = makeSettlementSummary(SettlementSummary::TopUpTitle, settlement, amounts_,
                                      session().formats.amountDecimals, prompt_.bankCardReadsEps());
     screen_.showSummary(summary_);

@@ -131,7 +131,7 @@ private:
     qint64 slipPoints_ = 0;
     qint64 memberPoints_ = 0;
     bool awaitingNextSlip_ = false;
-    bool practised_ = false;
+    bool advanceOnDismiss_ = false; // the next key after the summary moves to a new number
 };
 
 } // namespace vorel

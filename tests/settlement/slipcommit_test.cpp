@@ -174,8 +174,11 @@ TEST_P(SlipCommit, ARedemptionNeverMakesTheSlipNegative)
     till->sale.setRedemption(-30);
     till->sale.refreshTotals();
     till->members.redeemPoints_ = -500;
+    ASSERT_EQ(till->sale.labels().total, QStringLiteral("-30.00"));
 
     EXPECT_EQ(till->committer->bsBtn01Click(), Outcome::Committed);
+    // The total on screen follows the raised line until the next slip.
+    EXPECT_EQ(till->sale.labels().total, QStringLiteral("0"));
 
     EXPECT_FALSE(till->prompt.requests[0].editable);
     EXPECT_EQ(till->server(HeaderSql),

@@ -172,13 +172,6 @@ void TMainForm::applyConfig(const TerminalConfig &config)
         model_->setBarcodeColumnVisible(config.grid->column1Visible);
         model_->setGroupValueColumnVisible(config.grid->column14Visible);
     }
-    if (!config.logoFile.isEmpty()) {
-        const QPixmap logo(config.logoFile);
-        if (!logo.isNull()) {
-            ui_.customerLogo->setPixmap(logo.scaledToHeight(48, Qt::SmoothTransformation));
-            ui_.customerLogo->show();
-        }
-    }
     applySettingsShown();
     ui_.version->setText(QStringLiteral("版本：") + config.version);
     if (!config.skins.isEmpty())
@@ -197,6 +190,10 @@ void TMainForm::applySettingsShown()
     ui_.welcomeBlack->setText(config.welcome);
     ui_.balancePanel->setVisible(config.storedValuePanel);
     ui_.systemLogo->setVisible(!config.hideSystemLogo);
+    const QPixmap logo(config.logoFile);
+    if (!logo.isNull())
+        ui_.customerLogo->setPixmap(logo.scaledToHeight(48, Qt::SmoothTransformation));
+    ui_.customerLogo->setVisible(!logo.isNull());
 }
 
 void TMainForm::applyColours()
@@ -285,9 +282,11 @@ void TMainForm::openTerminalSettings()
     QList<ReceiptLine> lines;
     for (const SaleLine &l : till_->sale().lines())
         lines << receiptLine(l);
-    TS004 dialog(till_->settingsForm(), this);
-    dialog.prepareSettings(lines);
-    if (dialog.exec() == QDialog::Accepted) {
+    // Made at the first use and kept for the session, like the settlement dialog.
+    if (!settingsDialog_)
+        settingsDialog_ = new TS004(till_->settingsForm(), this);
+    settingsDialog_->prepareSettings(lines);
+    if (settingsDialog_->exec() == QDialog::Accepted) {
         till_->applyTerminalSettings();
         applySettingsShown();
     }

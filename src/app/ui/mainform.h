@@ -20,6 +20,7 @@ namespace vorel {
 
 class HotKey;
 class SaleTableModel;
+class TS004;
 class TillController;
 struct MemberCard;
 struct SettlementSummary;
@@ -95,6 +96,7 @@ private:
     std::function<bool()> runLogin_;
     HotKey *hotKey_ = nullptr;
     QSystemTrayIcon *tray_ = nullptr;
+    TS004 *settingsDialog_ = nullptr; // the terminal settings, made at the first F10
     bool colour_ = true;
     bool closing_ = false;
     bool forwardingKey_ = false;

@@ -22,10 +22,8 @@
 #include <QScrollArea>
 
 #include "core/resultset.h"
-#include "printing/receiptpage.h"
 #include "printing/sessionreceiptprinter.h"
 #include "printing/terminalsettingsform.h"
-#include "printing/ui/receiptpreview.h"
 #include "printing/ui/ts004templates.h"
 
 namespace vorel {
@@ -83,21 +81,18 @@ void setComboText(QComboBox *box, const QString &text)
 const QString TS004::Caption = QStringLiteral("POS终端设置");
 
 TS004::TS004(TerminalSettingsForm &form, QWidget *parent)
-    : QDialog(parent), form_(form), pages_(std::make_unique<PrinterReceiptPages>())
+    : QDialog(parent), form_(form)
 {
+    // The test prints and previews go through the session's own page printer, which the
+    // dialog leaves in place: receipts after the dialog print as before it.
     setObjectName(QStringLiteral("TS004"));
     setWindowTitle(Caption);
-    pages_->setViewer(&showReceiptPreview);
-    form_.printer().setPages(pages_.get());
     buildControls();
     form_.load();
     loadFromForm();
 }
 
-TS004::~TS004()
-{
-    form_.printer().setPages(nullptr);
-}
+TS004::~TS004() = default;
 
 void TS004::buildControls()
 {
@@ -344,6 +339,9 @@ bool TS004::eventFilter(QObject *watched, QEvent *event)
 
 void TS004::prepareSettings(const QList<ReceiptLine> &saleLines)
 {
+    // The dialog is kept between uses: each opening starts from what the settings hold.
+    form_.load();
+    loadFromForm();
     form_.prepare(saleLines);
 }
 

@@ -5,7 +5,6 @@
 // settings form, which refuses a raw printer and the display on one port.
 
 #include <QDialog>
-#include <memory>
 
 #include "printing/receipt.h"
 
@@ -21,7 +20,6 @@ class QSpinBox;
 
 namespace vorel {
 
-class PrinterReceiptPages;
 class TerminalSettingsForm;
 
 class TS004 : public QDialog {
@@ -56,7 +54,6 @@ private:
     void runTest();
 
     TerminalSettingsForm &form_;
-    std::unique_ptr<PrinterReceiptPages> pages_;
 
     QCheckBox *ff1_ = nullptr, *ff2_ = nullptr, *ff3_ = nullptr, *ff4_ = nullptr;
     QLineEdit *slogan_ = nullptr, *logo_ = nullptr;
