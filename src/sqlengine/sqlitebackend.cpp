@@ -270,7 +270,7 @@ SqliteBackend::SqliteBackend(const QString &path, bool create) : path_(path)
         exec("PRAGMA synchronous=FULL");
         exec("PRAGMA foreign_keys=ON");
     } catch (const DbError &e) {
-        throw cannotOpen(e.message);
+        throw cannotOpen(e.message());
     }
     if (sqlite3_db_readonly(raw, "main") == 1)
         throw cannotOpen(QStringLiteral("the file is read-only"));
