@@ -529,7 +529,7 @@ public:
             try {
                 sql::openBackend(server_)->executeScript(QStringLiteral("CREATE SCHEMA ") + schema);
             } catch (const sql::DbError &e) {
-                why_ = e.message;
+                why_ = e.message();
                 return;
             }
             schema_ = schema;

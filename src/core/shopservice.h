@@ -7,8 +7,8 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <stdexcept>
 
+#include "core/error.h"
 #include "core/resultset.h"
 
 namespace vorel {
@@ -34,14 +34,9 @@ struct ServerCall {
 inline const QString ReplyOk = QStringLiteral("Y");
 
 // Raised by execSql when the server rejects a batch; what() and message() carry its reply.
-class ShopServiceError : public std::runtime_error {
+class ShopServiceError : public VorelError {
 public:
-    explicit ShopServiceError(const QString &message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
-    const QString &message() const { return message_; }
-
-private:
-    QString message_;
+    using VorelError::VorelError;
 };
 
 // What an online login needs to say who is logging in where.

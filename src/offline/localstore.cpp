@@ -6,11 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <optional>
 
-#include "core/clock.h"
 #include "core/programfolder.h"
-#include "sqlengine/backendvalues.h"
+#include "sqlengine/sqlitevalues.h"
 
 namespace vorel {
 
@@ -47,82 +45,6 @@ QString damagedMessage(const QString &path, const QString &why)
     return QStringLiteral("离线数据库文件 %1 已损坏,无法读取(%2)。"
                           "请在登录窗口用【数据修复】的【彻底替换】换上全新的离线数据库。")
         .arg(shown(path), why);
-}
-
-// The result-set type a column's declaration asks for; none when it declares nothing we
-// know (a computed column).
-std::optional<FieldType> declaredType(const char *declaration)
-{
-    const sql::SqlType type = sql::detail::typeOfDeclaration(QString::fromUtf8(declaration));
-    if (type == sql::SqlType::Unknown)
-        return std::nullopt;
-    return sql::detail::fieldTypeOf(type);
-}
-
-QString columnText(sqlite3_stmt *s, int i)
-{
-    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(s, i));
-    return QString::fromUtf8(p, sqlite3_column_bytes(s, i));
-}
-
-// A value as stored, typed for a column of `type` (none: as stored).
-QVariant columnValue(sqlite3_stmt *s, int i, std::optional<FieldType> type)
-{
-    switch (sqlite3_column_type(s, i)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER: {
-        const qint64 v = sqlite3_column_int64(s, i);
-        // NUMERIC affinity keeps 12.00 as the integer 12.
-        if (type == FieldType::Decimal)
-            return QVariant(static_cast<double>(v));
-        return QVariant(v);
-    }
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(s, i));
-    case SQLITE_TEXT: {
-        QString text = columnText(s, i);
-        if (type == FieldType::DateTime) {
-            const QDateTime t = parseDateTime(text);
-            if (t.isValid())
-                return QVariant(t);
-        }
-        return QVariant(std::move(text));
-    }
-    default:
-        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(s, i)), sqlite3_column_bytes(s, i)));
-    }
-}
-
-// The type of a computed column, judged by the values it produced.
-FieldType typeOfValues(const QList<QVariantList> &rows, int column)
-{
-    bool integer = false, real = false, text = false, stamps = true;
-    for (const QVariantList &row : rows) {
-        const QVariant &v = row.at(column);
-        switch (v.typeId()) {
-        case QMetaType::LongLong:
-            integer = true;
-            break;
-        case QMetaType::Double:
-            real = true;
-            break;
-        case QMetaType::QString:
-            text = true;
-            // datetime() and max(BDATE) hand back text stamps.
-            stamps = stamps && v.toString().size() >= 19 && parseDateTime(v.toString()).isValid();
-            break;
-        default:
-            break;
-        }
-    }
-    if (text)
-        return (integer || real || !stamps) ? FieldType::Text : FieldType::DateTime;
-    if (real)
-        return FieldType::Decimal;
-    if (integer)
-        return FieldType::Integer;
-    return FieldType::Text;
 }
 
 // Walks the statements of a text the way SQLite reads them: prepare one, run it, go on
@@ -286,41 +208,15 @@ ResultSet LocalStore::query(const QString &sql)
     const int rc = eachStatement(
             db_.get(), sql,
             [&](sqlite3_stmt *s) {
-                const int n = sqlite3_column_count(s);
-                QList<std::optional<FieldType>> types(n);
-                for (int i = 0; i < n; ++i)
-                    types[i] = declaredType(sqlite3_column_decltype(s, i));
-                QList<QVariantList> rows;
+                sql::SqliteRowReader reader(s);
                 int step;
-                while ((step = sqlite3_step(s)) == SQLITE_ROW) {
-                    QVariantList row;
-                    row.reserve(n);
-                    for (int i = 0; i < n; ++i)
-                        row.append(columnValue(s, i, types[i]));
-                    rows.append(std::move(row));
-                }
-                if (step != SQLITE_DONE || n == 0)
+                while ((step = sqlite3_step(s)) == SQLITE_ROW)
+                    reader.readRow();
+                if (step != SQLITE_DONE || reader.columnCount() == 0)
                     return step;
-                QList<Column> columns;
-                columns.reserve(n);
-                for (int i = 0; i < n; ++i) {
-                    FieldType type;
-                    if (types[i]) {
-                        type = *types[i];
-                    } else {
-                        type = typeOfValues(rows, i);
-                        for (QVariantList &row : rows) {
-                            QVariant &v = row[i];
-                            if (type == FieldType::Decimal && v.typeId() == QMetaType::LongLong)
-                                v = QVariant(v.toDouble());
-                            else if (type == FieldType::DateTime && v.typeId() == QMetaType::QString)
-                                v = QVariant(parseDateTime(v.toString()));
-                        }
-                    }
-                    columns.append(Column{QString::fromUtf8(sqlite3_column_name(s, i)), type});
-                }
-                result = ResultSet(std::move(columns));
-                for (QVariantList &row : rows)
+                sql::SqliteRows read = reader.finish();
+                result = ResultSet(std::move(read.columns));
+                for (QVariantList &row : read.rows)
                     result.appendRow(std::move(row));
                 result.first();
                 return step;

@@ -13,8 +13,8 @@
 
 #include <QString>
 #include <memory>
-#include <stdexcept>
 
+#include "core/error.h"
 #include "core/resultset.h"
 
 struct sqlite3;
@@ -29,14 +29,9 @@ inline constexpr char LocalStoreCleanCopyName[] = "VORELZBACK";
 inline constexpr int LocalStoreApplicationId = 0x564F525A; // "VORZ"
 
 // A store that cannot be used, or a statement that failed on it. message() is ready to show.
-class LocalStoreError : public std::runtime_error {
+class LocalStoreError : public VorelError {
 public:
-    explicit LocalStoreError(const QString &message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
-    const QString &message() const { return message_; }
-
-private:
-    QString message_;
+    using VorelError::VorelError;
 };
 
 class LocalStore {

@@ -152,8 +152,8 @@ QString footing(const ReceiptRequest &r, const ReceiptEnvironment &env, qint64 p
 } // namespace
 
 ReceiptNumberError::ReceiptNumberError(const QString &text)
-    : std::runtime_error(QStringLiteral("\"%1\" is not a number").arg(text).toStdString()),
-      text_(QStringLiteral("\"%1\"不是有效的数字").arg(text))
+    : VorelError(QStringLiteral("\"%1\"不是有效的数字").arg(text),
+                 QStringLiteral("\"%1\" is not a number").arg(text).toStdString())
 {
 }
 

@@ -17,7 +17,8 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <stdexcept>
+
+#include "core/error.h"
 
 namespace vorel {
 
@@ -87,13 +88,11 @@ struct RenderedReceipt {
     QString body() const;
 };
 
-class ReceiptNumberError : public std::runtime_error {
+// A number field of a receipt that holds no number; message() is the text for the till,
+// what() says it for logs.
+class ReceiptNumberError : public VorelError {
 public:
     explicit ReceiptNumberError(const QString &text);
-    const QString &text() const { return text_; }
-
-private:
-    QString text_;
 };
 
 // Printed after a test receipt without a driver, so the preview shows how many characters

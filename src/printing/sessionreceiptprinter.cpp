@@ -70,7 +70,7 @@ bool SessionReceiptPrinter::RenderReceipt(const ReceiptRequest &request)
         last_ = renderReceipt(request, env);
     } catch (const ReceiptNumberError &e) {
         last_ = {};
-        messages_.showMessage(MessageCaption, e.text());
+        messages_.showMessage(MessageCaption, e.message());
         return false;
     }
     if (request.driver)

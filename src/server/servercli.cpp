@@ -196,7 +196,7 @@ int exec(const QCommandLineParser &args, const QStringList &positional)
     try {
         db = sql::openBackend(args.value(QStringLiteral("db")));
     } catch (const sql::DbError &e) {
-        return fail(e.message);
+        return fail(e.message());
     }
     SystemClock clock;
     sql::Engine engine(*db, clock);

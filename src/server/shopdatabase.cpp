@@ -215,7 +215,7 @@ bool ShopDatabase::exists() const
         }
         return false;
     } catch (const sql::DbError &e) {
-        throw ShopDatabaseError(e.message);
+        throw ShopDatabaseError(e.message());
     }
 }
 
@@ -269,7 +269,7 @@ void ShopDatabase::create(const CreateOptions &options) const
         db.reset();
         if (!pg)
             removeSqliteFiles(location_);
-        throw ShopDatabaseError(QStringLiteral("cannot create the shop database at %1: %2").arg(displayLocation(location_), e.message));
+        throw ShopDatabaseError(QStringLiteral("cannot create the shop database at %1: %2").arg(displayLocation(location_), e.message()));
     } catch (const ShopDatabaseError &) {
         db.reset();
         if (!pg)
@@ -302,7 +302,7 @@ std::unique_ptr<sql::Backend> ShopDatabase::open() const
             }
         }
     } catch (const sql::DbError &e) {
-        throw ShopDatabaseError(e.message);
+        throw ShopDatabaseError(e.message());
     }
     return db;
 }
@@ -445,7 +445,7 @@ StyleFigures ShopDatabase::addStyles(sql::Backend &db, int count) const
         figures.stockRows = stock.total();
     } catch (const sql::DbError &e) {
         db.rollback();
-        throw ShopDatabaseError(QStringLiteral("cannot add the generated styles: %1").arg(e.message));
+        throw ShopDatabaseError(QStringLiteral("cannot add the generated styles: %1").arg(e.message()));
     } catch (...) {
         db.rollback();
         throw;

@@ -5,22 +5,17 @@
 #include <QDate>
 #include <QString>
 #include <memory>
-#include <stdexcept>
 
 #include "core/clock.h"
+#include "core/error.h"
 #include "sqlengine/backend.h"
 
 namespace vorel::server {
 
 // A shop database that cannot be made or opened; message() says why, for a person.
-class ShopDatabaseError : public std::runtime_error {
+class ShopDatabaseError : public VorelError {
 public:
-    explicit ShopDatabaseError(const QString &message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
-    const QString &message() const { return message_; }
-
-private:
-    QString message_;
+    using VorelError::VorelError;
 };
 
 struct CreateOptions {

@@ -298,8 +298,8 @@ struct ShopServer::Impl {
             call.outcome = QStringLiteral("409 ") + QString::fromUtf8(e.what());
             return;
         } catch (const sql::DbError &e) {
-            sendError(res, 500, e.message);
-            call.outcome = QStringLiteral("500 ") + oneLine(e.message);
+            sendError(res, 500, e.message());
+            call.outcome = QStringLiteral("500 ") + oneLine(e.message());
             return;
         }
         sendJson(res, 200, Json{{"number", wire::toJson(number)}});
@@ -416,7 +416,7 @@ struct ShopServer::Impl {
                 try {
                     tokens = std::make_unique<SessionTokens>(SessionTokens::shopSecret(*w->db, clock), clock);
                 } catch (const sql::DbError &e) {
-                    throw ShopDatabaseError(e.message);
+                    throw ShopDatabaseError(e.message());
                 } catch (const std::invalid_argument &e) {
                     throw ShopDatabaseError(QStringLiteral("%1: %2").arg(ShopDatabase::displayLocation(options.location),
                                                                          QString::fromUtf8(e.what())));
@@ -425,7 +425,7 @@ struct ShopServer::Impl {
                 try {
                     w->db = sql::openBackend(options.location);
                 } catch (const sql::DbError &e) {
-                    throw ShopDatabaseError(e.message);
+                    throw ShopDatabaseError(e.message());
                 }
             }
             w->engine = std::make_unique<sql::Engine>(*w->db, clock, cache);

@@ -20,9 +20,9 @@
 #include <QString>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 
 #include "core/clock.h"
+#include "core/error.h"
 
 namespace vorel::server {
 
@@ -42,14 +42,9 @@ struct ServerOptions {
 };
 
 // The server could not be started (a port, a certificate).
-class ServerError : public std::runtime_error {
+class ServerError : public VorelError {
 public:
-    explicit ServerError(const QString &message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
-    const QString &message() const { return message_; }
-
-private:
-    QString message_;
+    using VorelError::VorelError;
 };
 
 class ShopServer {

@@ -12,8 +12,8 @@
 #include <QString>
 #include <QStringList>
 #include <nlohmann/json.hpp>
-#include <stdexcept>
 
+#include "core/error.h"
 #include "core/resultset.h"
 
 namespace vorel::wire {
@@ -32,8 +32,8 @@ inline constexpr const char *MessagePath = "/message";
 inline constexpr const char *JsonContentType = "application/json; charset=utf-8";
 
 // A body that does not have the expected shape.
-struct WireError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+struct WireError : VorelError {
+    explicit WireError(const std::string &what) : VorelError(QString::fromStdString(what)) {}
 };
 
 Json toJson(const QString &text);

@@ -7,8 +7,8 @@
 #include <QList>
 #include <QString>
 #include <memory>
-#include <stdexcept>
 
+#include "core/error.h"
 #include "core/resultset.h"
 
 namespace vorel::sql {
@@ -41,9 +41,9 @@ private:
     QHash<QString, QString> canonicalColumns_;     // key: lower-case column name
 };
 
-// A failed statement. `message` is the database's own text; the engine rephrases it for
+// A failed statement. message() is the database's own text; the engine rephrases it for
 // the till (a duplicate primary key names PK_<TABLE>).
-struct DbError : std::runtime_error {
+struct DbError : VorelError {
     enum class Kind {
         Other,
         DuplicateKey,     // unique or primary key violated
@@ -51,11 +51,9 @@ struct DbError : std::runtime_error {
         ConnectionLost,   // the connection is gone
         Raised,           // raised on purpose by a trigger (message is for the user)
     };
-    DbError(Kind k, QString msg, QString tbl = {}, QString constraintName = {})
-        : std::runtime_error(msg.toStdString()), kind(k), message(std::move(msg)),
-          table(std::move(tbl)), constraint(std::move(constraintName)) {}
+    DbError(Kind k, const QString &msg, QString tbl = {}, QString constraintName = {})
+        : VorelError(msg), kind(k), table(std::move(tbl)), constraint(std::move(constraintName)) {}
     Kind kind;
-    QString message;
     QString table;      // the table a key violation happened in, when known
     QString constraint; // the constraint's name, when known
 };

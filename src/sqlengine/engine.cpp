@@ -28,7 +28,7 @@ QString phrase(const DbError &e)
         return QStringLiteral("Violation of %1 constraint '%2'. Cannot insert duplicate key in object 'dbo.%3'.")
             .arg(primary ? QStringLiteral("PRIMARY KEY") : QStringLiteral("UNIQUE KEY"), constraint, table);
     }
-    return e.message;
+    return e.message();
 }
 
 } // namespace
@@ -135,10 +135,10 @@ BatchResult Engine::run(const QString &batch)
             catalog_ = std::make_shared<const Catalog>(backend_.loadCatalog());
         program = cache_->get(batch, backend_.kind(), *catalog_);
     } catch (const TranslationError &e) {
-        result.reply = e.message;
+        result.reply = e.message();
         return result;
     } catch (const DbError &e) {
-        result.reply = e.message;
+        result.reply = e.message();
         return result;
     }
 

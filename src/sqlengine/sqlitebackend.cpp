@@ -7,96 +7,11 @@
 #include <QRegularExpression>
 
 #include "sqlengine/backendvalues.h"
+#include "sqlengine/sqlitevalues.h"
 
 namespace vorel::sql {
 
 namespace {
-
-
-QString columnText(sqlite3_stmt *s, int i)
-{
-    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(s, i));
-    return QString::fromUtf8(p, sqlite3_column_bytes(s, i));
-}
-
-// What a column without a usable declaration holds, judged by its values' storage classes.
-struct StorageSeen {
-    bool integer = false;
-    bool real = false;
-    bool text = false;
-    bool timestampText = true; // every text value is a full "YYYY-MM-DD hh:mm:ss[.fff]"
-    bool other = false;
-
-    void see(sqlite3_stmt *s, int i)
-    {
-        switch (sqlite3_column_type(s, i)) {
-        case SQLITE_INTEGER:
-            integer = true;
-            break;
-        case SQLITE_FLOAT:
-            real = true;
-            break;
-        case SQLITE_TEXT:
-            text = true;
-            // datetime('now', 'localtime') and friends hand back text; a column made only of
-            // such stamps reads as a time stamp, the way PostgreSQL types it.
-            if (timestampText) {
-                const QString v = columnText(s, i);
-                timestampText = v.size() >= 19 && detail::parseTimestamp(v).isValid();
-            }
-            break;
-        case SQLITE_NULL:
-            break;
-        default:
-            other = true;
-            break;
-        }
-    }
-
-    SqlType type() const
-    {
-        if (other)
-            return SqlType::Text;
-        if (text)
-            return (integer || real || !timestampText) ? SqlType::Text : SqlType::DateTime;
-        if (real)
-            return SqlType::Decimal;
-        if (integer)
-            return SqlType::Integer;
-        return SqlType::Text;
-    }
-};
-
-// One value, typed for a column of `type` (Unknown: as stored).
-QVariant columnValue(sqlite3_stmt *s, int i, SqlType type)
-{
-    switch (sqlite3_column_type(s, i)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER: {
-        const qint64 v = sqlite3_column_int64(s, i);
-        // NUMERIC affinity stores 12.00 as the integer 12: a decimal column reads alike
-        // whichever way a value happens to be stored.
-        if (type == SqlType::Decimal)
-            return QVariant(static_cast<double>(v));
-        return QVariant(v);
-    }
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(s, i));
-    case SQLITE_TEXT: {
-        QString text = columnText(s, i);
-        if (type == SqlType::DateTime) {
-            const QDateTime t = detail::parseTimestamp(text);
-            if (t.isValid())
-                return QVariant(t);
-        }
-        return QVariant(std::move(text));
-    }
-    default:
-        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(s, i)),
-                                   sqlite3_column_bytes(s, i)));
-    }
-}
 
 // What a key violation message names: "UNIQUE constraint failed: D712.NOID, D712.LINE"
 // (table and columns) or "UNIQUE constraint failed: index 'IX_T'" (an expression index).
@@ -143,7 +58,7 @@ QStringList firstColumn(sqlite3 *db, const char *sql, const QString &arg)
     const QByteArray a = arg.toUtf8();
     sqlite3_bind_text(raw, 1, a.constData(), static_cast<int>(a.size()), SQLITE_TRANSIENT);
     while (sqlite3_step(raw) == SQLITE_ROW)
-        out << columnText(raw, 0);
+        out << sqliteColumnText(raw, 0);
     return out;
 }
 
@@ -270,7 +185,7 @@ SqliteBackend::SqliteBackend(const QString &path, bool create) : path_(path)
         exec("PRAGMA synchronous=FULL");
         exec("PRAGMA foreign_keys=ON");
     } catch (const DbError &e) {
-        throw cannotOpen(e.message);
+        throw cannotOpen(e.message());
     }
     if (sqlite3_db_readonly(raw, "main") == 1)
         throw cannotOpen(QStringLiteral("the file is read-only"));
@@ -374,56 +289,22 @@ bool SqliteBackend::execute(const QString &sql, ResultSet *rows)
     if (!stmt)
         return false;
     sqlite3_stmt *s = stmt.get();
-    const int n = sqlite3_column_count(s);
-
-    QList<SqlType> types(n, SqlType::Unknown);
-    for (int i = 0; i < n; ++i)
-        types[i] = detail::typeOfDeclaration(QString::fromUtf8(sqlite3_column_decltype(s, i)));
-    QList<StorageSeen> seen(n);
-    QList<QVariantList> values;
-
+    SqliteRowReader reader(s);
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        if (!rows)
-            continue;
-        QVariantList row;
-        row.reserve(n);
-        for (int i = 0; i < n; ++i) {
-            if (types[i] == SqlType::Unknown)
-                seen[i].see(s, i);
-            row.append(columnValue(s, i, types[i]));
-        }
-        values.append(std::move(row));
+        if (rows)
+            reader.readRow();
     }
     if (rc != SQLITE_DONE)
         fail(rc);
-    if (n == 0)
+    if (reader.columnCount() == 0)
         return false;
     if (!rows)
         return true;
 
-    QList<Column> columns;
-    columns.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        SqlType t = types[i];
-        if (t == SqlType::Unknown) {
-            t = seen[i].type();
-            // Values were read as stored; bring them to the type the column got.
-            for (QVariantList &row : values) {
-                QVariant &v = row[i];
-                if (t == SqlType::Decimal && v.typeId() == QMetaType::LongLong)
-                    v = QVariant(v.toDouble());
-                else if (t == SqlType::DateTime && v.typeId() == QMetaType::QString) {
-                    const QDateTime stamp = detail::parseTimestamp(v.toString());
-                    if (stamp.isValid())
-                        v = QVariant(stamp);
-                }
-            }
-        }
-        columns.append(Column{QString::fromUtf8(sqlite3_column_name(s, i)), detail::fieldTypeOf(t)});
-    }
-    rows->setColumns(std::move(columns));
-    for (QVariantList &row : values)
+    SqliteRows read = reader.finish();
+    rows->setColumns(std::move(read.columns));
+    for (QVariantList &row : read.rows)
         rows->appendRow(std::move(row));
     return true;
 }

@@ -4,7 +4,8 @@
 
 #include <QList>
 #include <QString>
-#include <stdexcept>
+
+#include "core/error.h"
 
 namespace vorel::sql {
 
@@ -34,9 +35,8 @@ struct Token {
     bool isOp(const char *op) const { return kind == TokenKind::Operator && text == QLatin1String(op); }
 };
 
-struct TranslationError : std::runtime_error {
-    explicit TranslationError(const QString &m) : std::runtime_error(m.toStdString()), message(m) {}
-    QString message;
+struct TranslationError : VorelError {
+    using VorelError::VorelError;
 };
 
 // Throws TranslationError for an unterminated string, bracket or comment.

@@ -237,10 +237,10 @@ TEST_P(BackendTest, DuplicateKeyNamesTheTableAndTheKey)
         run(QString::fromUtf8(c.first));
         const auto e = errorOf([&] { run(QString::fromUtf8(c.second)); });
         ASSERT_TRUE(e);
-        EXPECT_EQ(e->kind, DbError::Kind::DuplicateKey) << e->message.toStdString();
-        EXPECT_EQ(e->table.toUpper(), QLatin1String(c.table)) << e->message.toStdString();
-        EXPECT_EQ(e->constraint.toUpper(), QLatin1String(c.constraint)) << e->message.toStdString();
-        EXPECT_FALSE(e->message.isEmpty());
+        EXPECT_EQ(e->kind, DbError::Kind::DuplicateKey) << e->message().toStdString();
+        EXPECT_EQ(e->table.toUpper(), QLatin1String(c.table)) << e->message().toStdString();
+        EXPECT_EQ(e->constraint.toUpper(), QLatin1String(c.constraint)) << e->message().toStdString();
+        EXPECT_FALSE(e->message().isEmpty());
     }
 }
 
@@ -310,7 +310,7 @@ TEST_P(BackendTest, TriggerRaiseKeepsItsMessage)
     const auto e = errorOf([&] { run(QStringLiteral("UPDATE STOCK SET QTY = QTY - 2")); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->kind, DbError::Kind::Raised);
-    EXPECT_EQ(e->message, QString::fromUtf8("库存不足"));
+    EXPECT_EQ(e->message(), QString::fromUtf8("库存不足"));
     db_->rollback();
     EXPECT_EQ(query(*db_, QStringLiteral("SELECT QTY FROM STOCK")).fieldAt(0, 0).asInt(), 1);
 }
@@ -371,7 +371,7 @@ TEST_P(BackendTest, ExecuteRunsExactlyOneStatement)
         const auto e = errorOf([&] { run(QString::fromUtf8(c.sql)); });
         EXPECT_EQ(!e, c.accepted);
         if (e) {
-            EXPECT_TRUE(e->message.contains(QLatin1String("one statement"))) << e->message.toStdString();
+            EXPECT_TRUE(e->message().contains(QLatin1String("one statement"))) << e->message().toStdString();
         }
     }
     EXPECT_EQ(count(*db_, QStringLiteral("T1")), 3) << "a refused text must not run its first statement";
@@ -421,7 +421,7 @@ TEST(SqliteBackendOpen, RefusesWhatIsNotADatabaseAndCreatesNothing)
                     SqliteBackend(c.path, false);
             });
             ASSERT_TRUE(e);
-            EXPECT_TRUE(e->message.contains(QLatin1String(c.mentions))) << e->message.toStdString();
+            EXPECT_TRUE(e->message().contains(QLatin1String(c.mentions))) << e->message().toStdString();
         }
     }
     EXPECT_FALSE(QFile::exists(missing));
@@ -519,7 +519,7 @@ TEST(SqliteBackendLocking, SecondWriterWaitsForTheFirst)
     first.commit();
     writer.join();
 
-    ASSERT_FALSE(error) << error->message.toStdString();
+    ASSERT_FALSE(error) << error->message().toStdString();
     EXPECT_GE(waitedMs, 250);
     ResultSet rows;
     first.execute(QStringLiteral("SELECT N FROM T ORDER BY N"), &rows);
@@ -539,7 +539,7 @@ TEST(SqliteBackendLocking, WriterGivesUpWithBusyAfterItsTimeout)
     timer.start();
     const auto e = errorOf([&] { second.begin(true); });
     ASSERT_TRUE(e);
-    EXPECT_EQ(e->kind, DbError::Kind::Busy) << e->message.toStdString();
+    EXPECT_EQ(e->kind, DbError::Kind::Busy) << e->message().toStdString();
     EXPECT_GE(timer.elapsed(), 90);
     first.rollback();
     EXPECT_NO_THROW(second.begin(true));
@@ -584,7 +584,7 @@ TEST_F(PgBackendSession, LostConnectionIsReportedAndReopenedBetweenTransactions)
     kill();
     auto e = errorOf([&] { db.execute(QStringLiteral("SELECT 1"), nullptr); });
     ASSERT_TRUE(e);
-    EXPECT_EQ(e->kind, DbError::Kind::ConnectionLost) << e->message.toStdString();
+    EXPECT_EQ(e->kind, DbError::Kind::ConnectionLost) << e->message().toStdString();
     EXPECT_NO_THROW(db.execute(QStringLiteral("SELECT 1"), nullptr)) << "reconnects outside a transaction";
 
     db.begin(true);
@@ -626,7 +626,7 @@ TEST_F(PgBackendSession, WaitingForARowLockTooLongIsBusy)
     second.begin(true);
     const auto e = errorOf([&] { second.execute(QStringLiteral("UPDATE T SET N = 3"), nullptr); });
     ASSERT_TRUE(e);
-    EXPECT_EQ(e->kind, DbError::Kind::Busy) << e->message.toStdString();
+    EXPECT_EQ(e->kind, DbError::Kind::Busy) << e->message().toStdString();
     second.rollback();
     first.rollback();
 }
@@ -636,7 +636,7 @@ TEST(PgBackendOpen, UnreachableServerFailsWithTheReason)
     const auto e = errorOf([] { openBackend(QStringLiteral("postgresql://nobody@127.0.0.1:1/none")); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->kind, DbError::Kind::ConnectionLost);
-    EXPECT_TRUE(e->message.startsWith(QLatin1String("cannot connect"))) << e->message.toStdString();
+    EXPECT_TRUE(e->message().startsWith(QLatin1String("cannot connect"))) << e->message().toStdString();
 }
 
 // ---- Catalogue and locations

@@ -130,7 +130,7 @@ TEST_P(TranslateRefusals, GivesAClearMessage)
         translate(QString::fromUtf8(r.batch), BackendKind::SQLite, shopCatalog());
         FAIL() << "translated: " << r.batch;
     } catch (const TranslationError &e) {
-        EXPECT_EQ(e.message.toStdString(), r.message);
+        EXPECT_EQ(e.message().toStdString(), r.message);
     }
 }
 
