@@ -474,6 +474,11 @@ int ResultSet::rowCount() const
     return static_cast<int>(visible_.size());
 }
 
+int ResultSet::rawRowOf(int visibleRow) const
+{
+    return visibleRow >= 0 && visibleRow < rowCount() ? visible_.at(visibleRow) : -1;
+}
+
 void ResultSet::moveToFirst()
 {
     cursor_ = visible_.isEmpty() ? -1 : 0;
@@ -562,7 +567,7 @@ bool ResultSet::setRecNo(int visibleRow)
 
 int ResultSet::currentRawRow() const
 {
-    return cursor_ >= 0 && cursor_ < rowCount() ? visible_.at(cursor_) : -1;
+    return rawRowOf(cursor_);
 }
 
 // ---- Current row

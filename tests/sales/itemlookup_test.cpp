@@ -1,6 +1,7 @@
 // The item lookup: the server batch as the corpus records it, and the same typed codes
 // looked up on a demo shop in process, on a local store filled from that shop by the
-// download queries, and on the local store at once when the server is gone.
+// download queries, and on the local store at once when the server is gone; styles whose
+// brand is missing, through a shop server on either backend.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,10 @@
 #include "core/text.h"
 #include "sales/itemlookup.h"
 #include "server/localshopservice.h"
+#include "server/remoteshopservice.h"
+#include "server/shopdatabase.h"
+#include "server/shopserver.h"
+#include "testshop.h"
 
 namespace vorel {
 namespace {
@@ -246,6 +251,60 @@ TEST(LookupServerGone, LooksUpLocallyAtOnceAndStaysOffline)
     EXPECT_EQ(second.sale.currentLine()->tm(), QStringLiteral("6920880240119"));
     EXPECT_EQ(goneAgain.calls().size(), 1);
 }
+
+// ---- styles whose brand is missing, online
+
+class MissingBrandTest : public ::testing::TestWithParam<sql::BackendKind> {};
+
+TEST_P(MissingBrandTest, StyleSellsOnlineAsItDoesOffline)
+{
+    VOREL_REQUIRE_BACKEND(GetParam());
+    SystemClock clock;
+    // The demo shop as the server makes it (in one transaction, much faster than the test
+    // shop's script on SQLite); TX001's brand is not in the brand table, TX002 has none.
+    test::TestShop shop(GetParam(), test::TestShop::Content::Empty);
+    server::ShopDatabase(shop.location(), clock).create({.demo = true, .force = true});
+    shop.open()->executeScript(QStringLiteral("UPDATE D1800 SET PP_ID = '99' WHERE K_ID = 'TX001';"
+                                              "UPDATE D1800 SET PP_ID = NULL WHERE K_ID = 'TX002'"));
+    server::ServerOptions options;
+    options.location = shop.location();
+    options.host = QStringLiteral("127.0.0.1");
+    options.port = 0;
+    options.messagePort = 0;
+    options.workers = 1;
+    options.log = [](const QString &) {};
+    server::ShopServer server(options, clock);
+    server.start();
+    RemoteShopService remote(RemoteServer{QStringLiteral("127.0.0.1"), server.port(), server.messagePort(), false, {}});
+    ASSERT_EQ(remote.thrGetLogin({QStringLiteral("01"), getMD5(QStringLiteral("01")), QStringLiteral("vorel"),
+                                  QStringLiteral("CL")})
+                  .rows.totalRowCount(),
+              1);
+    CommandRig rig(remote);
+
+    const struct {
+        const char *typed; // the exact match on a barcode, or the search on pinyin initials
+        int shown;
+        const char *tm;
+    } cases[] = {
+        {"6920880010118", 0, "6920880010118"},
+        {"6920880020216", 0, "6920880020216"},
+        {"CMYLDXTX", 15, "6920880010101"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        rig.sale.clear();
+        rig.picker.shown.clear();
+        ASSERT_TRUE(rig.cmd.AddItemByCode(QString::fromUtf8(c.typed))) << rig.cmd.helpText().toStdString();
+        EXPECT_FALSE(rig.connection.isOffline());
+        EXPECT_EQ(rig.picker.shown.value(0).size(), c.shown);
+        EXPECT_EQ(rig.sale.currentLine()->tm(), QString::fromUtf8(c.tm));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, MissingBrandTest,
+                         ::testing::Values(sql::BackendKind::SQLite, sql::BackendKind::PostgreSQL),
+                         ::testing::PrintToStringParamName());
 
 } // namespace
 } // namespace vorel

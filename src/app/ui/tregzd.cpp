@@ -3,35 +3,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
-#include <QTableWidget>
 #include <QVBoxLayout>
-#include <iterator>
 
-#include "core/clock.h"
-#include "sales/ui/dialogbuttons.h"
+#include "core/ui/dialogbuttons.h"
 
 namespace vorel {
 
 namespace {
-
-struct GridColumn {
-    const char16_t *caption;
-    const char *field;
-};
-
-constexpr GridColumn Columns[] = {
-    {u"终端编号", "ZD_ID"}, {u"终端名称", "ZD_NAME"}, {u"仓库", "CK_ID"}, {u"注册时间", "BDATE"}};
-
-QString cellText(const Field &field)
-{
-    if (field.type() == FieldType::DateTime && !field.isNull())
-        return formatDateTime(field.asDateTime());
-    return field.asString();
-}
 
 QLineEdit *namedEdit(const char *name, const QString &text, int maxLength, QWidget *parent)
 {
@@ -49,7 +30,7 @@ TREG_ZD::TREG_ZD(TerminalRegistrar &registrar, QWidget *parent)
       name_(namedEdit("ZD_NAME", QStringLiteral("8号收银机"), 30, this)), warehouse_(new QComboBox(this)),
       key_(namedEdit("Edit1", QString(), 30, this)),
       shift_(new QCheckBox(QStringLiteral("使用 当班/交班 功能(多人换班收银)"), this)),
-      grid_(new QTableWidget(this))
+      grid_(new ResultSetGrid(this))
 {
     setObjectName(QStringLiteral("TREG_ZD"));
     setWindowTitle(QStringLiteral("注册终端信息"));
@@ -69,21 +50,11 @@ TREG_ZD::TREG_ZD(TerminalRegistrar &registrar, QWidget *parent)
 
     shift_->setObjectName(QStringLiteral("Db"));
 
-    const ResultSet &terminals = registrar_.terminals();
-    const int columnCount = static_cast<int>(std::size(Columns));
-    grid_->setObjectName(QStringLiteral("DBGridEh"));
-    grid_->setColumnCount(columnCount);
-    grid_->setRowCount(terminals.totalRowCount());
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid_->setRows(registrar_.terminals(), {{QStringLiteral("终端编号"), QStringLiteral("ZD_ID")},
+                                            {QStringLiteral("终端名称"), QStringLiteral("ZD_NAME")},
+                                            {QStringLiteral("仓库"), QStringLiteral("CK_ID")},
+                                            {QStringLiteral("注册时间"), QStringLiteral("BDATE")}});
     grid_->setFocusPolicy(Qt::NoFocus); // the keyboard stays on the fields and OK
-    grid_->verticalHeader()->hide();
-    for (int c = 0; c < columnCount; ++c) {
-        grid_->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf16(Columns[c].caption)));
-        const int source = terminals.columnIndex(QString::fromLatin1(Columns[c].field));
-        for (int r = 0; source >= 0 && r < terminals.totalRowCount(); ++r)
-            grid_->setItem(r, c, new QTableWidgetItem(cellText(terminals.fieldAt(r, source))));
-    }
     grid_->resizeColumnsToContents();
 
     auto *form = new QFormLayout;

@@ -8,11 +8,11 @@
 
 #include "app/loginflow.h"
 #include "app/terminalregistrar.h"
+#include "core/ui/resultsetgrid.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QTableWidget;
 
 namespace vorel {
 
@@ -32,7 +32,7 @@ private:
     QComboBox *warehouse_;
     QLineEdit *key_;
     QCheckBox *shift_;
-    QTableWidget *grid_;
+    ResultSetGrid *grid_;
 };
 
 // The login's way to register the PC: the dialog, modally, over the shop the login reached.

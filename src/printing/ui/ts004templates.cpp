@@ -1,37 +1,14 @@
 #include "printing/ui/ts004templates.h"
 
 #include <QFontDatabase>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QListWidget>
-#include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "core/resultset.h"
+#include "core/ui/dialogbuttons.h"
 #include "printing/receiptlibrary.h"
 
 namespace vorel {
-
-namespace {
-
-QHBoxLayout *okCancel(QDialog *dialog, QPushButton **ok)
-{
-    *ok = new QPushButton(QStringLiteral("确定"), dialog);
-    (*ok)->setObjectName(QStringLiteral("btn_ok"));
-    (*ok)->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("取消"), dialog);
-    cancel->setObjectName(QStringLiteral("btn_Cancel"));
-    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
-    auto *row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(*ok);
-    row->addWidget(cancel);
-    return row;
-}
-
-} // namespace
 
 const QString TS004_1::Caption = QStringLiteral("小票模板选择");
 const QString TS004_2::Caption = QStringLiteral("小票模板选择-从其他收银机");
@@ -63,12 +40,9 @@ TS004_1::TS004_1(QWidget *parent) : QDialog(parent)
     for (QListWidget *list : std::as_const(lists_))
         list->setCurrentRow(0);
 
-    QPushButton *ok = nullptr;
-    QHBoxLayout *buttons = okCancel(this, &ok);
-    connect(ok, &QPushButton::clicked, this, &TS004_1::take);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
-    layout->addLayout(buttons);
+    layout->addLayout(okCancelRow(this, &TS004_1::take));
     resize(900, 420);
 }
 
@@ -99,45 +73,19 @@ void TS004_1::take()
         accept();
 }
 
-TS004_2::TS004_2(ResultSet &rows, QWidget *parent) : QDialog(parent), rows_(rows)
+TS004_2::TS004_2(ResultSet &rows, QWidget *parent) : ResultSetPicker({}, parent), rows_(rows)
 {
     setObjectName(QStringLiteral("TS004_2"));
     setWindowTitle(Caption);
-    grid_ = new QTableWidget(0, rows_.columnCount(), this);
-    grid_->setObjectName(QStringLiteral("DBGridEh1"));
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->verticalHeader()->hide();
-    for (int c = 0; c < rows_.columnCount(); ++c)
-        grid_->setHorizontalHeaderItem(c, new QTableWidgetItem(rows_.column(c).name));
-    grid_->setRowCount(rows_.rowCount());
-    for (int r = 0; r < rows_.rowCount(); ++r) {
-        rows_.setRecNo(r);
-        for (int c = 0; c < rows_.columnCount(); ++c)
-            grid_->setItem(r, c, new QTableWidgetItem(rows_.field(c).asString()));
-    }
-    if (rows_.rowCount() > 0) {
-        rows_.first();
-        grid_->setCurrentCell(0, 0);
-    }
-    connect(grid_, &QTableWidget::cellDoubleClicked, this, &TS004_2::take);
-
-    QPushButton *ok = nullptr;
-    QHBoxLayout *buttons = okCancel(this, &ok);
-    connect(ok, &QPushButton::clicked, this, &TS004_2::take);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(grid_);
-    layout->addLayout(buttons);
+    grid()->setObjectName(QStringLiteral("DBGridEh1"));
+    rows_.first();
+    setRows(rows_);
     resize(800, 400);
 }
 
-void TS004_2::take()
+bool TS004_2::take(int row)
 {
-    const int row = grid_->currentRow();
-    if (row < 0 || !rows_.setRecNo(row))
-        return;
-    accept();
+    return rows_.setRecNo(row);
 }
 
 } // namespace vorel

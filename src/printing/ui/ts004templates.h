@@ -5,13 +5,12 @@
 
 #include <QDialog>
 
+#include "core/ui/resultsetpicker.h"
+
 class QListWidget;
 class QTabWidget;
-class QTableWidget;
 
 namespace vorel {
-
-class ResultSet;
 
 class TS004_1 : public QDialog {
     Q_OBJECT
@@ -32,7 +31,7 @@ private:
     QList<QListWidget *> lists_;
 };
 
-class TS004_2 : public QDialog {
+class TS004_2 : public ResultSetPicker {
     Q_OBJECT
 public:
     static const QString Caption;
@@ -40,11 +39,11 @@ public:
     // `rows` must outlive the dialog; the row taken becomes their current row.
     explicit TS004_2(ResultSet &rows, QWidget *parent = nullptr);
 
-private:
-    void take();
+protected:
+    bool take(int row) override;
 
+private:
     ResultSet &rows_;
-    QTableWidget *grid_ = nullptr;
 };
 
 } // namespace vorel

@@ -4,17 +4,14 @@
 // cancels, and Space switches between the items in stock and all of them. The dialog works
 // on the lookup rows themselves, so the stock filter stays on them after it closes.
 
-#include <QDialog>
 #include <QPointer>
 
-#include "core/resultset.h"
+#include "core/ui/resultsetpicker.h"
 #include "sales/itempicker.h"
-
-class QTableWidget;
 
 namespace vorel {
 
-class TS009 : public QDialog {
+class TS009 : public ResultSetPicker {
     Q_OBJECT
 public:
     static const QString Caption;
@@ -23,15 +20,11 @@ public:
     explicit TS009(ResultSet &rows, QWidget *parent = nullptr);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool take(int row) override;
+    bool gridKey(int key) override;
 
 private:
-    void fill();
-    void take();
-    void toggleInStock();
-
     ResultSet &rows_;
-    QTableWidget *grid_ = nullptr;
 };
 
 // The sales screen's picker: a TS009 for each lookup that found several items.

@@ -3,21 +3,17 @@
 // the card and its points in the header. Up and Down run round the list; OK, Enter or a
 // double click takes the current offer when the member may have it.
 
-#include <QDialog>
 #include <optional>
 
-#include "core/resultset.h"
+#include "core/ui/resultsetpicker.h"
 #include "sales/redemption.h"
-
-class QLabel;
-class QTableWidget;
 
 namespace vorel {
 
 class Messages;
 class ShopService;
 
-class TS013 : public QDialog {
+class TS013 : public ResultSetPicker {
     Q_OBJECT
 public:
     // Reads the offers at once. The message boxes must outlive the dialog.
@@ -30,15 +26,12 @@ public:
                                                  const RedemptionRequest &request, QWidget *parent = nullptr);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool take(int row) override;
 
 private:
-    void take();
-
     Messages &messages_;
     RedemptionRequest request_;
     ResultSet offers_;
-    QTableWidget *grid_ = nullptr;
     std::optional<RedemptionOffer> chosen_;
 };
 

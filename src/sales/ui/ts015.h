@@ -1,20 +1,18 @@
 #pragma once
-// The member picker "会员选择": the cards a member search found, one to choose. Enter or OK
-// takes the current card, a double click takes it too (and closes as cancelled when the list
-// is empty), Escape cancels.
+// The member picker "会员选择": the cards a member search found, one to choose. Enter, OK or
+// a double click takes the current card (and closes as cancelled when the list is empty),
+// Escape cancels.
 
-#include <QDialog>
 #include <optional>
 
-#include "core/resultset.h"
-
-class QTableWidget;
+#include "core/ui/resultsetpicker.h"
 
 namespace vorel {
 
-class TS015 : public QDialog {
+class TS015 : public ResultSetPicker {
     Q_OBJECT
 public:
+    // `cards` must outlive the dialog.
     explicit TS015(const ResultSet &cards, QWidget *parent = nullptr);
 
     // The row of the cards taken, nullopt until one was.
@@ -24,12 +22,9 @@ public:
     static std::optional<int> pick(const ResultSet &cards, QWidget *parent = nullptr);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool take(int row) override;
 
 private:
-    void take();
-
-    QTableWidget *grid_ = nullptr;
     std::optional<int> chosen_;
 };
 

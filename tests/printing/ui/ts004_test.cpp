@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -131,7 +130,7 @@ TEST_F(TS004Test, BuiltInTemplateFillsTheMemosAndThePaperWidth)
               QString(expected.templates.lineTemplate).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
-TEST_F(TS004Test, OtherTillsTemplateIsTakenByDoubleClick)
+TEST_F(TS004Test, OtherTillsTemplateIsTakenFromTheirList)
 {
     ResultSet d701({{QStringLiteral("ZD_ID"), FieldType::Text}, {QStringLiteral("ZD_NAME"), FieldType::Text},
                     {QStringLiteral("POSTOP"), FieldType::Text}, {QStringLiteral("POSDE"), FieldType::Text},
@@ -145,10 +144,11 @@ TEST_F(TS004Test, OtherTillsTemplateIsTakenByDoubleClick)
 
     TS004 dialog(rig.form);
     onNextModal([](QWidget *modal) {
-        auto *grid = child<QTableWidget>(modal, "DBGridEh1");
+        auto *grid = child<ResultSetGrid>(modal, "DBGridEh1");
         ASSERT_EQ(grid->rowCount(), 2);
-        grid->setCurrentCell(1, 0);
-        emit grid->cellDoubleClicked(1, 0);
+        EXPECT_EQ(grid->model()->headerData(7, Qt::Horizontal).toString(), QStringLiteral("POSFont2"));
+        grid->setCurrentRow(1);
+        click(modal, "btn_ok");
     });
     click(&dialog, "Button6");
     EXPECT_EQ(child<QPlainTextEdit>(&dialog, "Memo1")->toPlainText(), QStringLiteral("H2"));
