@@ -1,5 +1,6 @@
 // The wrappers and the network watch against a real vorel-server process on a demo shop:
-// the server goes away in the middle of a session, comes back, or was never there.
+// the server goes away in the middle of a session and comes back. The other outcomes of a
+// failed call walk the same branches as the scripted ones in connection_test.cpp.
 
 #include <QCryptographicHash>
 #include <QProcess>
@@ -157,59 +158,6 @@ TEST_F(RealServer, AServerThatDiesMidSessionSendsTheSlipToTheLocalStore)
     EXPECT_EQ(pending.field(QStringLiteral("c")).asInt(), 1);
 }
 
-// No server was ever started: the port refuses. What the wrappers make of that depends on
-// the edition, the setting and the route.
-struct NoServerCase {
-    const char *name;
-    int net;
-    bool offlineAllowed;
-    const char *route;
-    // expected
-    const char *reply; // nullptr: NetworkDownText; "UNREACHABLE": the service's own failure
-    bool offlineAfter;
-    bool slipStoredLocally;
-};
-
-class RealServerAbsent : public RealServer, public ::testing::WithParamInterface<NoServerCase> {};
-
-TEST_P(RealServerAbsent, ReadsAndWritesFollowTheEditionAndTheSetting)
-{
-    const NoServerCase &c = GetParam();
-    connect();
-    session.connection.net = static_cast<quint8>(c.net);
-    session.connection.loginFlag = true;
-    session.connection.loginOnline = true;
-    session.connection.offlineAllowed = c.offlineAllowed;
-    const QString noid = QStringLiteral("00110000003");
-
-    // A failed read switches the networked edition whatever the setting; the stand-alone
-    // one just fails.
-    ResultSet rows;
-    EXPECT_EQ(connection->openServerSql(rows, QStringLiteral("SELECT * FROM sys_co")), c.net == 0);
-    EXPECT_EQ(connection->isOffline(), c.net == 0);
-    EXPECT_EQ(rows.rowCount(), 0);
-
-    connection->setOffline(false);
-    offlineSignals.clear();
-    const QString reply = connection->execServerSql(opcode::Slip, noid, QStringLiteral("Add"), test::slipBatch(noid),
-                                                    QString::fromLatin1(c.route));
-    EXPECT_EQ(reply, !c.reply                                   ? Connection::NetworkDownText
-                     : QByteArray(c.reply) == "UNREACHABLE"     ? RemoteShopService::UnreachableReply
-                                                                : QString::fromUtf8(c.reply));
-    EXPECT_EQ(connection->isOffline(), c.offlineAfter);
-    EXPECT_EQ(connection->showsOffline(), c.offlineAfter);
-    EXPECT_EQ(offlineSignals, c.offlineAfter ? QList<bool>{true} : QList<bool>{});
-    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712 where T=0")), c.slipStoredLocally ? 1 : 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, RealServerAbsent,
-    ::testing::Values(NoServerCase{"FallsBackToTheStore", 0, true, "0", "Y", true, true},
-                      NoServerCase{"StoredValuePaymentIsRefused", 0, true, "3", nullptr, true, false},
-                      NoServerCase{"ForbiddenOfflineWorkIsRefused", 0, false, "0", nullptr, true, false},
-                      NoServerCase{"StandAloneReturnsTheFailure", 1, true, "0", "UNREACHABLE", false, false}),
-    [](const auto &info) { return std::string(info.param.name); });
-
 TEST_F(RealServer, TheWatchBringsAnOnlineSessionBackWhenTheServerReturns)
 {
     startServer();
@@ -243,26 +191,6 @@ TEST_F(RealServer, TheWatchBringsAnOnlineSessionBackWhenTheServerReturns)
     ASSERT_TRUE(test::waitUntil([&] { return !connection->isOffline(); }, 20000));
     EXPECT_FALSE(connection->showsOffline());
     EXPECT_TRUE(watch->linkUp());
-}
-
-TEST_F(RealServer, ASessionOpenedOfflineStaysOffline)
-{
-    startServer();
-    connect();
-    session.connection.loginFlag = true;
-    session.connection.loginOnline = false; // offline login, or switched by hand
-    connection->setOffline(true);
-    FakeClock clock;
-    const RemoteServer where = remote;
-    watch = std::make_unique<NetworkWatch>(
-        *connection, [where] { return std::make_unique<RemoteShopService>(where, 1); }, clock, 20);
-    watch->start();
-    test::spin(300);
-    clock.advanceSeconds(60);
-    test::spin(300);
-    EXPECT_TRUE(connection->isOffline());
-    EXPECT_TRUE(connection->showsOffline());
-    EXPECT_FALSE(watch->linkUp());
 }
 
 } // namespace
