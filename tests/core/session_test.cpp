@@ -188,11 +188,19 @@ TEST(Session, StartLogoutThenNextCashier)
     SessionStart start;
     start.terminalId = QStringLiteral("003");
     start.loginGuid = QStringLiteral("{first}");
-    start.companyParams = paramsWith(7, QStringLiteral("0")); // offline work not allowed
+    QStringList params(30, QStringLiteral("1"));
+    params[7] = params[20] = QStringLiteral("0");
+    params[10] = QStringLiteral("3");
+    params[21] = QStringLiteral("10");
+    params[29] = QStringLiteral("8");
+    start.companyParams = params.join(QLatin1Char(','));
     start.rights = QStringLiteral("10100000000000011");
     s.startSession(start);
     EXPECT_TRUE(s.connection.loginFlag);
-    EXPECT_FALSE(s.connection.offlineAllowed);
+    EXPECT_FALSE(s.connection.offlineAllowed || s.company.checkDate);
+    EXPECT_EQ(s.company.gparam11, "3");
+    EXPECT_EQ(s.company.vipf, 10);
+    EXPECT_EQ(s.company.gparam29, 8);
     EXPECT_TRUE(s.terminal.rights.flag(2) && s.terminal.rights.mayRepairLocalStore());
     EXPECT_EQ(s.identity.userId, "02"); // the login set it; starting keeps it
     s.terminal.onDuty = true;
@@ -211,8 +219,10 @@ TEST(Session, StartLogoutThenNextCashier)
     s.startSession(start);
     EXPECT_TRUE(s.terminal.rights.flag(1));
     EXPECT_FALSE(s.terminal.rights.flag(2) || s.terminal.rights.mayRepairLocalStore());
-    EXPECT_TRUE(s.connection.offlineAllowed);
+    EXPECT_TRUE(s.connection.offlineAllowed && s.company.checkDate);
     EXPECT_EQ(s.company.gparam11, "x");
+    EXPECT_EQ(s.company.vipf, 1);
+    EXPECT_EQ(s.company.gparam29, 0);
 }
 
 } // namespace
