@@ -73,10 +73,16 @@ TEST(ReceiptLibraryTest, SixSamplesOfFifteenLinesOf48Columns)
     }
 }
 
-// What taking a template puts into the three texts (its split, the member lines, no trailing
-// blanks) shows in the golden receipts below; the driver choice changes only the paper.
-TEST(ReceiptLibraryTest, PaperWidthFollowsTheSampleAndTheDriver)
+// What taking a template puts into the three texts (its split, the member lines) shows in the
+// golden receipts below, except trailing blanks, which the line template's last character
+// would hide; the driver choice changes only the paper.
+TEST(ReceiptLibraryTest, TakingATemplateTrimsTheTextsAndSetsThePaper)
 {
+    for (int index = 0; index < 6; ++index) {
+        const ReceiptTemplates t = takeLibraryTemplate(index, false).templates;
+        for (const QString &text : {t.heading, t.lineTemplate, t.footing})
+            EXPECT_FALSE(text.endsWith(QLatin1Char(' ')) || text.contains(QStringLiteral(" \r\n"))) << index;
+    }
     const struct {
         int index;
         int raw;
