@@ -266,7 +266,6 @@ TEST(RemoteShopServiceTls, TalksToAServerWithItsOwnCertificate)
     const QString openssl = QStandardPaths::findExecutable("openssl");
     if (openssl.isEmpty())
         GTEST_SKIP() << "no openssl program to make a certificate with";
-    test::ensureCoreApplication();
     QTemporaryDir dir;
     const QString cert = dir.filePath("server.crt");
     const QString key = dir.filePath("server.key");

@@ -21,7 +21,6 @@ struct ProgramRun {
 
 ProgramRun runServer(const QStringList &arguments)
 {
-    test::ensureCoreApplication();
     QProcess p;
     p.start(QStringLiteral(VOREL_SERVER_EXE), arguments);
     ProgramRun r;
@@ -128,7 +127,6 @@ TEST_F(ServerCliTest, WrongUseAndMissingDatabasesAreReported)
 
 TEST_F(ServerCliTest, ServeAnswersTillsAndStopsCleanlyOnSigterm)
 {
-    test::ensureCoreApplication();
     QProcess server;
     server.start(QStringLiteral(VOREL_SERVER_EXE),
                  {"serve", "--db", shop_, "--host", "127.0.0.1", "--port", "0", "--msg-port", "0", "--threads", "2"});

@@ -1,9 +1,7 @@
 #pragma once
 // Helpers of the server tests: password digests and logins, sockets that refuse or never
-// answer, raw HTTP, tills as text, servers in this process, and the application object
-// QProcess wants.
+// answer, raw HTTP, tills as text and servers in this process.
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QString>
 #include <QStringList>
@@ -150,17 +148,6 @@ inline int refusingPort()
 {
     LoopbackSocket s(false);
     return s.port();
-}
-
-// QProcess wants an application object; gtest's main does not make one.
-inline void ensureCoreApplication()
-{
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_server";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
 }
 
 } // namespace vorel::test
