@@ -4,12 +4,9 @@
 
 #include <QCryptographicHash>
 #include <QProcess>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "core/clock.h"
+#include "loopback.h"
 #include "offline/networkwatch.h"
 #include "offlinetestutil.h"
 #include "server/remoteshopservice.h"
@@ -17,26 +14,12 @@
 namespace vorel {
 namespace {
 
-// A loopback port nobody listens on (bound for a moment, then given back).
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
-
 class RealServer : public ::testing::Test {
 protected:
     RealServer() : store(dir.storePath())
     {
-        remote.port = freePort();
-        remote.messagePort = freePort();
+        remote.port = test::freePort();
+        remote.messagePort = test::freePort();
         shopFile = dir.file(QStringLiteral("shop.db"));
         QProcess init;
         init.start(QStringLiteral(VOREL_SERVER_EXE),
