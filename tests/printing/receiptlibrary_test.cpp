@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include "core/text.h"
 #include "printing/receipt.h"
@@ -16,7 +14,7 @@ namespace {
 
 QString goldenPath(int index)
 {
-    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("golden/template%1.txt").arg(index));
+    return QStringLiteral(VOREL_GOLDEN_DIR "/template%1.txt").arg(index);
 }
 
 ReceiptRequest sampleSlip(const ReceiptTemplates &t)
