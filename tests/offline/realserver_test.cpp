@@ -1,14 +1,12 @@
 // The wrappers and the network watch against a real vorel-server process on a demo shop:
-// the server goes away in the middle of a session, comes back, or was never there.
+// the server goes away in the middle of a session and comes back. The other outcomes of a
+// failed call walk the same branches as the scripted ones in connection_test.cpp.
 
 #include <QCryptographicHash>
 #include <QProcess>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "core/clock.h"
+#include "loopback.h"
 #include "offline/networkwatch.h"
 #include "offlinetestutil.h"
 #include "server/remoteshopservice.h"
@@ -16,26 +14,12 @@
 namespace vorel {
 namespace {
 
-// A loopback port nobody listens on (bound for a moment, then given back).
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
-
 class RealServer : public ::testing::Test {
 protected:
     RealServer() : store(dir.storePath())
     {
-        remote.port = freePort();
-        remote.messagePort = freePort();
+        remote.port = test::freePort();
+        remote.messagePort = test::freePort();
         shopFile = dir.file(QStringLiteral("shop.db"));
         QProcess init;
         init.start(QStringLiteral(VOREL_SERVER_EXE),
@@ -155,58 +139,6 @@ TEST_F(RealServer, AServerThatDiesMidSessionSendsTheSlipToTheLocalStore)
     EXPECT_EQ(pending.field(QStringLiteral("c")).asInt(), 1);
 }
 
-// No server was ever started: the port refuses. What the wrappers make of that depends on
-// the edition, the setting and the route.
-struct NoServerCase {
-    const char *name;
-    int net;
-    bool offlineAllowed;
-    Route route;
-    // expected
-    const char *reply; // nullptr: NetworkDownText; "UNREACHABLE": the service's own failure
-    bool offlineAfter;
-    bool slipStoredLocally;
-};
-
-class RealServerAbsent : public RealServer, public ::testing::WithParamInterface<NoServerCase> {};
-
-TEST_P(RealServerAbsent, ReadsAndWritesFollowTheEditionAndTheSetting)
-{
-    const NoServerCase &c = GetParam();
-    connect();
-    session.connection.net = static_cast<quint8>(c.net);
-    session.connection.loginFlag = true;
-    session.connection.loginOnline = true;
-    session.connection.offlineAllowed = c.offlineAllowed;
-    const QString noid = QStringLiteral("00110000003");
-
-    // A failed read switches the networked edition whatever the setting; the stand-alone
-    // one just fails.
-    ResultSet rows;
-    EXPECT_EQ(connection->openServerSql(rows, QStringLiteral("SELECT * FROM sys_co")), c.net == 0);
-    EXPECT_EQ(connection->isOffline(), c.net == 0);
-    EXPECT_EQ(rows.rowCount(), 0);
-
-    connection->setOffline(false);
-    offlineSignals.clear();
-    const QString reply = connection->execServerSql({opcode::Slip, noid, QStringLiteral("Add")}, test::slipBatch(noid), c.route);
-    EXPECT_EQ(reply, !c.reply                                   ? Connection::NetworkDownText
-                     : QByteArray(c.reply) == "UNREACHABLE"     ? RemoteShopService::UnreachableReply
-                                                                : QString::fromUtf8(c.reply));
-    EXPECT_EQ(connection->isOffline(), c.offlineAfter);
-    EXPECT_EQ(connection->showsOffline(), c.offlineAfter);
-    EXPECT_EQ(offlineSignals, c.offlineAfter ? QList<bool>{true} : QList<bool>{});
-    EXPECT_EQ(localCount(QStringLiteral("select count(*) from d712 where T=0")), c.slipStoredLocally ? 1 : 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, RealServerAbsent,
-    ::testing::Values(NoServerCase{"FallsBackToTheStore", 0, true, Route::Server, "Y", true, true},
-                      NoServerCase{"StoredValuePaymentIsRefused", 0, true, Route::ServerOnly, nullptr, true, false},
-                      NoServerCase{"ForbiddenOfflineWorkIsRefused", 0, false, Route::Server, nullptr, true, false},
-                      NoServerCase{"StandAloneReturnsTheFailure", 1, true, Route::Server, "UNREACHABLE", false, false}),
-    [](const auto &info) { return std::string(info.param.name); });
-
 TEST_F(RealServer, TheWatchBringsAnOnlineSessionBackWhenTheServerReturns)
 {
     startServer();
@@ -240,26 +172,6 @@ TEST_F(RealServer, TheWatchBringsAnOnlineSessionBackWhenTheServerReturns)
     ASSERT_TRUE(test::waitUntil([&] { return !connection->isOffline(); }, 20000));
     EXPECT_FALSE(connection->showsOffline());
     EXPECT_TRUE(watch->linkUp());
-}
-
-TEST_F(RealServer, ASessionOpenedOfflineStaysOffline)
-{
-    startServer();
-    connect();
-    session.connection.loginFlag = true;
-    session.connection.loginOnline = false; // offline login, or switched by hand
-    connection->setOffline(true);
-    FakeClock clock;
-    const RemoteServer where = remote;
-    watch = std::make_unique<NetworkWatch>(
-        *connection, [where] { return std::make_unique<RemoteShopService>(where, 1); }, clock, 20);
-    watch->start();
-    test::spin(300);
-    clock.advanceSeconds(60);
-    test::spin(300);
-    EXPECT_TRUE(connection->isOffline());
-    EXPECT_TRUE(connection->showsOffline());
-    EXPECT_FALSE(watch->linkUp());
 }
 
 } // namespace

@@ -107,11 +107,6 @@ TEST_F(FilePortsTest, WritesTheBytesToTheFileOfThePort)
 
 TEST_F(FilePortsTest, FileThatCannotBeWrittenTellsTheCashier)
 {
-    const QString expected = QStringLiteral(
-        "打印出现错误!以下情况均有可能会造成此错误:\r\n1.部分电脑无LTP口，多数笔记本都无LTP口\r\n"
-        "2.如初次使用打印，请按F10检查打印机参数设置!\r\n"
-        "3.如一直打印正常，仅此次出现错误，请检查硬件电源，数据线等有接触良好!\r\n"
-        "4.如无法解决,请返回主窗口,按F6暂时关闭打印!");
     const struct {
         const char *name;
         QString port;
@@ -127,7 +122,7 @@ TEST_F(FilePortsTest, FileThatCannotBeWrittenTellsTheCashier)
         EXPECT_FALSE(d.rawPrint(QStringLiteral("x"), c.port));
         ASSERT_EQ(sink.messages.size(), 1);
         EXPECT_EQ(sink.messages.front().caption, QStringLiteral("提示"));
-        EXPECT_EQ(sink.messages.front().text, expected);
+        EXPECT_EQ(sink.messages.front().text, Devices::PrintErrorText);
     }
     // The drawer and the display report the same way when they hang on such a port.
     sink.messages.clear();

@@ -221,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, RemoteShopServiceTest, ::testing::Values(Back
 
 TEST(RemoteShopServiceUnusable, RefusedConnectionFailsAtOnce)
 {
-    RemoteShopService till(RemoteServer{"127.0.0.1", test::refusingPort(), test::refusingPort(), false, {}}, 3);
+    RemoteShopService till(RemoteServer{"127.0.0.1", test::freePort(), test::freePort(), false, {}}, 3);
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(till.posExecSql(opcode::Plain, {}, {}, "SELECT 1", 3), RemoteShopService::UnreachableReply);
@@ -266,7 +266,6 @@ TEST(RemoteShopServiceTls, TalksToAServerWithItsOwnCertificate)
     const QString openssl = QStandardPaths::findExecutable("openssl");
     if (openssl.isEmpty())
         GTEST_SKIP() << "no openssl program to make a certificate with";
-    test::ensureCoreApplication();
     QTemporaryDir dir;
     const QString cert = dir.filePath("server.crt");
     const QString key = dir.filePath("server.key");

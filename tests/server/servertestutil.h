@@ -1,9 +1,7 @@
 #pragma once
 // Helpers of the server tests: password digests and logins, sockets that refuse or never
-// answer, raw HTTP, tills as text, servers in this process, and the application object
-// QProcess wants.
+// answer, raw HTTP, tills as text and servers in this process.
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QString>
 #include <QStringList>
@@ -18,6 +16,7 @@
 #include <ostream>
 
 #include "core/clock.h"
+#include "loopback.h"
 #include "server/remoteshopservice.h"
 #include "server/shopserver.h"
 #include "server/wire.h"
@@ -109,58 +108,6 @@ inline RemoteServer addressOf(const server::ShopServer &data, const server::Shop
 inline RemoteServer addressOf(const server::ShopServer &server)
 {
     return addressOf(server, server);
-}
-
-// A socket bound to a free loopback port; listening when asked. Closed on destruction.
-class LoopbackSocket {
-public:
-    explicit LoopbackSocket(bool listening)
-    {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        ::bind(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        socklen_t len = sizeof addr;
-        ::getsockname(fd_, reinterpret_cast<sockaddr *>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-        if (listening)
-            ::listen(fd_, 16);
-    }
-    ~LoopbackSocket() { close(); }
-    LoopbackSocket(const LoopbackSocket &) = delete;
-    LoopbackSocket &operator=(const LoopbackSocket &) = delete;
-
-    int port() const { return port_; }
-    void close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
-
-// A port nobody listens on: connecting is refused at once.
-inline int refusingPort()
-{
-    LoopbackSocket s(false);
-    return s.port();
-}
-
-// QProcess wants an application object; gtest's main does not make one.
-inline void ensureCoreApplication()
-{
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_server";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
 }
 
 } // namespace vorel::test

@@ -75,47 +75,20 @@ TEST_P(TwoServersTest, ATokenFromOneServerIsHonouredByTheOther)
     EXPECT_EQ(test::httpStatus(exec), 200);
     EXPECT_TRUE(test::httpBody(exec).contains(R"("reply":"Y")")) << exec.toStdString();
     EXPECT_TRUE(log_.has("till=001/vorel user=01 op=711", "-> Y")) << log_.lines().join('\n').toStdString();
-
 }
 
-TEST_P(TwoServersTest, ForgedExpiredAndForeignTokensAreRefused)
+// Tampering, foreign keys and expiry are the token tests' cases (sessions_test.cpp); here
+// both servers turn a token they cannot verify into the till's "log in again".
+TEST_P(TwoServersTest, AForgedTokenIsRefusedByEitherServer)
 {
-    const QByteArray token = login(*a_, "01");
+    QByteArray token = login(*a_, "01");
     ASSERT_EQ(token.count('.'), 2);
-    const auto changedAt = [&](qsizetype i) {
-        QByteArray t = token;
-        t[i] = t[i] == 'A' ? 'B' : 'A';
-        return t;
-    };
-    test::TestShop otherShop(GetParam(), test::TestShop::Content::Demo);
-    const std::unique_ptr<ShopServer> other = startServer(otherShop.location());
-    const QByteArray foreign = login(*other, "01");
-    ASSERT_FALSE(foreign.isEmpty());
-    EXPECT_EQ(open(*other, foreign).first, 200);
-    EXPECT_EQ(open(*other, token).first, 401);
-
-    const struct {
-        const char *what;
-        QByteArray token;
-        qint64 later; // seconds after the login
-        int status;
-    } cases[] = {
-        {"the token as issued", token, 0, 200},
-        {"a character of the payload changed", changedAt(token.indexOf('.') + 5), 0, 401},
-        {"the last character changed", changedAt(token.size() - 1), 0, 401},
-        {"a token of another shop", foreign, 0, 401},
-        {"at the end of the working day", token, SessionTokens::LifetimeSeconds - 1, 200},
-        {"expired", token, SessionTokens::LifetimeSeconds, 401},
-    };
-    for (const auto &c : cases) {
-        clock_.set(start_.addSecs(c.later));
-        for (const ShopServer *server : {a_.get(), b_.get()}) {
-            const auto [status, body] = open(*server, c.token);
-            EXPECT_EQ(status, c.status) << c.what;
-            if (c.status == 401) {
-                EXPECT_EQ(wire::optionalText(body, "error"), NoSession) << c.what;
-            }
-        }
+    const qsizetype i = token.indexOf('.') + 5;
+    token[i] = token[i] == 'A' ? 'B' : 'A';
+    for (const ShopServer *server : {a_.get(), b_.get()}) {
+        const auto [status, body] = open(*server, token);
+        EXPECT_EQ(status, 401);
+        EXPECT_EQ(wire::optionalText(body, "error"), NoSession);
     }
 
     // A key that cannot sign stops the server at start.

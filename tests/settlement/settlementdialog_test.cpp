@@ -176,20 +176,6 @@ TEST_F(SettlementDialogTest, RowsFollowTheOfferedTendersAndTheSystemLanguage)
         EXPECT_TRUE(dialog().findChild<QWidget *>(QLatin1String(row))->isVisible()) << row;
 }
 
-TEST_F(SettlementDialogTest, NothingDueClosesAtOnceAndShowsTheRefund)
-{
-    const struct {
-        const char *due, *change;
-    } cases[] = {{"-30", "     30.00"}, {"0", "      0.00"}};
-    for (const auto &c : cases) {
-        open(request(c.due));
-        EXPECT_EQ(field(F::Change), c.change);
-        type(" ");
-        key(Qt::Key_Return);
-        EXPECT_TRUE(closedOk()) << c.due;
-    }
-}
-
 TEST_F(SettlementDialogTest, PointsExchangeIsReadOnlyWithItsNotice)
 {
     SettlementRequest r = request("-12");
