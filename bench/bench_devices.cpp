@@ -19,10 +19,10 @@
 #include <unistd.h>
 
 #include "core/inifile.h"
+#include "core/messages.h"
 #include "core/session.h"
 #include "core/text.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/portmap.h"
 #include "printing/receipt.h"
 #include "printing/receiptlibrary.h"
@@ -108,7 +108,7 @@ public:
         IniFile(settings).writeString(QStringLiteral("PORTS"), QStringLiteral("COM1"), line.path());
         const PortMap ports = PortMap::fromSettingsFile(settings);
         serial_ = std::make_unique<SerialPortLibrary>(ports);
-        devices_ = std::make_unique<Devices>(session_, *serial_, ports, sink_);
+        devices_ = std::make_unique<Devices>(session_, *serial_, ports, notices_);
         ok_ = serial_->comInit(1, 9600);
     }
     bool ok() const { return ok_; }
@@ -117,7 +117,7 @@ public:
 private:
     QTemporaryDir dir_;
     Session session_;
-    RecordingMessageSink sink_;
+    RecordingMessages notices_;
     std::unique_ptr<SerialPortLibrary> serial_;
     std::unique_ptr<Devices> devices_;
     bool ok_ = false;

@@ -8,11 +8,11 @@
 
 #include "app/terminalconfig.h"
 #include "core/inifile.h"
+#include "core/messages.h"
 #include "core/programfolder.h"
 #include "core/session.h"
 #include "core/text.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/portmap.h"
 #include "printing/recordingseriallibrary.h"
 
@@ -28,7 +28,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 }
 
 struct ConfigRig {
-    ConfigRig() : folder(dir.path()), devices(session, serial, PortMap(dir.path()), sink) {}
+    ConfigRig() : folder(dir.path()), devices(session, serial, PortMap(dir.path()), notices) {}
 
     TerminalConfig load(QStringList *steps = nullptr)
     {
@@ -46,7 +46,7 @@ struct ConfigRig {
     ProgramFolder folder;
     Session session;
     RecordingSerialLibrary serial;
-    RecordingMessageSink sink;
+    RecordingMessages notices;
     Devices devices;
 };
 

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "core/session.h"
+#include "core/messages.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/portmap.h"
 #include "printing/recordingseriallibrary.h"
 
@@ -78,8 +78,8 @@ TEST(DevicesOpenPortsTest, StartUpOpensTheSerialPortsOfEnabledDevices)
         d.printerPortOpen = d.displayPortOpen = true; // left from an earlier run
         RecordingSerialLibrary serial;
         serial.missingPorts = QSet<int>(c.missing.begin(), c.missing.end());
-        RecordingMessageSink sink;
-        Devices devices(session, serial, PortMap(), sink);
+        RecordingMessages notices;
+        Devices devices(session, serial, PortMap(), notices);
 
         devices.openPorts();
         EXPECT_EQ(serial.calls, c.calls);

@@ -21,7 +21,6 @@
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/recordingseriallibrary.h"
 #include "sales/membercommands.h"
 #include "sales/sale.h"
@@ -200,7 +199,7 @@ public:
         session.devices.drawerConnection = 1;
         session.devices.drawerCommand = QStringLiteral("27,112,0,60,255");
         session.devices.pauseAfterReceipt = 0.5;
-        devices = std::make_unique<Devices>(session, serial, PortMap(home.path()), sink);
+        devices = std::make_unique<Devices>(session, serial, PortMap(home.path()), notices);
         devices->openPorts();
 
         connection = std::make_unique<Connection>(session, *service, *store);
@@ -286,7 +285,7 @@ public:
     ScreenRecord screen;
     ScriptedPrompt prompt;
     RecordingSerialLibrary serial;
-    RecordingMessageSink sink;
+    RecordingMessages notices;
     std::unique_ptr<Devices> devices;
     RecordingReceiptPrinter printer;
     RecordingMessages messages;

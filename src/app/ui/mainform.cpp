@@ -131,8 +131,8 @@ TMainForm::TMainForm(const MainFormParts &parts, QWidget *parent)
     pricing_ = std::make_unique<Pricing>(*sale_, session_.formats);
     model_ = std::make_unique<SaleTableModel>(*sale_, session_);
     serial_ = std::make_unique<SerialPortLibrary>(PortMap(folder_.root()));
-    devices_ = std::make_unique<Devices>(session_, *serial_, PortMap(folder_.root()), *this);
-    printer_ = std::make_unique<SessionReceiptPrinter>(session_, *devices_, *this, clock_);
+    devices_ = std::make_unique<Devices>(session_, *serial_, PortMap(folder_.root()), messages_);
+    printer_ = std::make_unique<SessionReceiptPrinter>(session_, *devices_, messages_, clock_);
     pages_ = std::make_unique<PrinterReceiptPages>();
     pages_->setViewer([](const ReceiptPage &page) { showReceiptPreview(page); });
     printer_->setPages(pages_.get());
@@ -1003,11 +1003,6 @@ void TMainForm::settleTopUp()
 {
     committer_->settleTopUp();
     focusCommandLine();
-}
-
-void TMainForm::showMessage(const QString &, const QString &text)
-{
-    messages_.notice(text);
 }
 
 void TMainForm::show(Indicator indicator, const QString &value)

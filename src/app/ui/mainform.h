@@ -15,7 +15,6 @@
 #include "app/windowtoggle.h"
 #include "app/ui/scenariohost.h"
 #include "core/programfolder.h"
-#include "printing/messagesink.h"
 #include "sales/customerdisplay.h"
 #include "sales/settlementlauncher.h"
 #include "settlement/slipscreen.h"
@@ -83,7 +82,6 @@ class TMainForm final : public QWidget,
                         public SlipScreen,
                         public SalesScreenView,
                         public SettlementLauncher,
-                        public MessageSink,
                         public CustomerDisplay,
                         public ScenarioHost {
     Q_OBJECT
@@ -159,8 +157,7 @@ public:
     void settleSale() override;
     void settleTopUp() override;
 
-    // ---- MessageSink, CustomerDisplay
-    void showMessage(const QString &caption, const QString &text) override;
+    // ---- CustomerDisplay
     void show(Indicator indicator, const QString &value) override;
     using QWidget::show;
 
