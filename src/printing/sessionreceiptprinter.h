@@ -10,7 +10,7 @@
 #include <QString>
 
 #include "printing/receipt.h"
-#include "settlement/receiptprinter.h"
+#include "printing/receiptprinter.h"
 
 namespace vorel {
 

@@ -14,7 +14,7 @@
 #include <functional>
 
 #include "sales/settlementlauncher.h"
-#include "settlement/receiptprinter.h"
+#include "printing/receiptprinter.h"
 #include "settlement/slipbatch.h"
 #include "settlement/slipnumbers.h"
 #include "settlement/slipscreen.h"

@@ -8,7 +8,7 @@
 
 #include "core/money.h"
 #include "sales/saleline.h"
-#include "settlement/slipbatch.h"
+#include "sales/settlementfields.h"
 
 namespace vorel {
 
