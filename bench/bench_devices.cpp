@@ -19,7 +19,6 @@
 #include <unistd.h>
 
 #include "core/inifile.h"
-#include "core/messages.h"
 #include "core/session.h"
 #include "core/text.h"
 #include "printing/devices.h"
@@ -27,6 +26,8 @@
 #include "printing/receipt.h"
 #include "printing/receiptlibrary.h"
 #include "printing/seriallibrary.h"
+
+#include "recordingmessages.h"
 
 using namespace vorel;
 

@@ -27,7 +27,6 @@
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "printing/devices.h"
-#include "printing/recordingseriallibrary.h"
 #include "sales/membercommands.h"
 #include "sales/sale.h"
 #include "server/localshopservice.h"
@@ -37,6 +36,11 @@
 #include "settlement/settlement.h"
 #include "settlement/slipcommitter.h"
 #include "sqlengine/engine.h"
+
+#include "fakeclock.h"
+#include "recordingmessages.h"
+#include "recordingreceiptprinter.h"
+#include "recordingseriallibrary.h"
 
 using namespace vorel;
 

@@ -33,11 +33,4 @@ public:
     virtual void print(const CommittedSlip &slip) = 0;
 };
 
-// Keeps what it was asked to print.
-class RecordingReceiptPrinter final : public ReceiptPrinter {
-public:
-    void print(const CommittedSlip &slip) override { printed.append(slip); }
-    QList<CommittedSlip> printed;
-};
-
 } // namespace vorel

@@ -8,13 +8,14 @@
 
 #include "app/terminalconfig.h"
 #include "core/inifile.h"
-#include "core/messages.h"
 #include "core/programfolder.h"
 #include "core/session.h"
 #include "core/text.h"
 #include "printing/devices.h"
 #include "printing/portmap.h"
-#include "printing/recordingseriallibrary.h"
+
+#include "recordingmessages.h"
+#include "recordingseriallibrary.h"
 
 using namespace vorel;
 

@@ -5,10 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "core/session.h"
-#include "core/messages.h"
 #include "printing/devices.h"
 #include "printing/portmap.h"
-#include "printing/recordingseriallibrary.h"
+
+#include "recordingmessages.h"
+#include "recordingseriallibrary.h"
 
 namespace vorel {
 namespace {

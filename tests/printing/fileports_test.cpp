@@ -10,11 +10,12 @@
 #include <functional>
 
 #include "core/inifile.h"
-#include "core/messages.h"
 #include "core/session.h"
 #include "printing/devices.h"
 #include "printing/portmap.h"
-#include "printing/recordingseriallibrary.h"
+
+#include "recordingmessages.h"
+#include "recordingseriallibrary.h"
 
 namespace vorel {
 namespace {

@@ -8,13 +8,15 @@
 #include <QTemporaryDir>
 
 #include "core/clock.h"
-#include "core/messages.h"
 #include "core/session.h"
 #include "core/text.h"
 #include "printing/devices.h"
 #include "printing/receiptpage.h"
-#include "printing/recordingseriallibrary.h"
 #include "printing/sessionreceiptprinter.h"
+
+#include "fakeclock.h"
+#include "recordingmessages.h"
+#include "recordingseriallibrary.h"
 
 namespace vorel {
 namespace {

@@ -10,13 +10,13 @@
 #include <thread>
 
 #include "core/inifile.h"
-#include "core/messages.h"
 #include "core/session.h"
 #include "core/text.h"
 #include "printing/devices.h"
 #include "printing/portmap.h"
 #include "printing/seriallibrary.h"
 #include "pseudoterminal.h"
+#include "recordingmessages.h"
 
 namespace vorel {
 namespace {

@@ -8,6 +8,7 @@
 
 #include "core/inifile.h"
 #include "core/text.h"
+#include "fakeshopservice.h"
 #include "terminalsettingsrig.h"
 
 namespace vorel {

@@ -5,15 +5,18 @@
 #include <QTemporaryDir>
 
 #include "core/clock.h"
-#include "core/fakeshopservice.h"
 #include "core/messages.h"
 #include "core/session.h"
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "printing/devices.h"
-#include "printing/recordingseriallibrary.h"
 #include "printing/sessionreceiptprinter.h"
 #include "printing/terminalsettingsform.h"
+
+#include "fakeclock.h"
+#include "fakeshopservice.h"
+#include "recordingmessages.h"
+#include "recordingseriallibrary.h"
 
 namespace vorel {
 

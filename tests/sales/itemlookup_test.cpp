@@ -11,10 +11,12 @@
 
 #include "commandlinetestutil.h"
 #include "core/clock.h"
-#include "core/fakeshopservice.h"
 #include "core/text.h"
 #include "sales/itemlookup.h"
 #include "server/localshopservice.h"
+
+#include "fakeclock.h"
+#include "fakeshopservice.h"
 
 namespace vorel {
 namespace {

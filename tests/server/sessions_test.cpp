@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QMessageAuthenticationCode>
 
+#include "fakeclock.h"
 #include "servertestutil.h"
 #include "testshop.h"
 

@@ -13,7 +13,6 @@
 #include <ostream>
 
 #include "core/clock.h"
-#include "core/fakeshopservice.h"
 #include "core/messages.h"
 #include "core/session.h"
 #include "core/terminalsettings.h"
@@ -21,13 +20,17 @@
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "printing/devices.h"
-#include "printing/recordingseriallibrary.h"
 #include "sales/membercommands.h"
 #include "sales/sale.h"
 #include "server/localshopservice.h"
 #include "server/remoteshopservice.h"
 #include "server/shopserver.h"
 #include "settlement/slipcommitter.h"
+#include "fakeclock.h"
+#include "fakeshopservice.h"
+#include "recordingmessages.h"
+#include "recordingreceiptprinter.h"
+#include "recordingseriallibrary.h"
 #include "testshop.h"
 
 inline void PrintTo(const QString &s, std::ostream *os)

@@ -9,10 +9,12 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "core/fakeshopservice.h"
 #include "core/messages.h"
 #include "sales/ui/ts013.h"
 #include "sales/ui/ts015.h"
+
+#include "fakeshopservice.h"
+#include "recordingmessages.h"
 
 using namespace vorel;
 
