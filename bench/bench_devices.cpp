@@ -22,11 +22,12 @@
 #include "core/session.h"
 #include "core/text.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/portmap.h"
 #include "printing/receipt.h"
 #include "printing/receiptlibrary.h"
 #include "printing/seriallibrary.h"
+
+#include "recordingmessages.h"
 
 using namespace vorel;
 
@@ -108,7 +109,7 @@ public:
         IniFile(settings).writeString(QStringLiteral("PORTS"), QStringLiteral("COM1"), line.path());
         const PortMap ports = PortMap::fromSettingsFile(settings);
         serial_ = std::make_unique<SerialPortLibrary>(ports);
-        devices_ = std::make_unique<Devices>(session_, *serial_, ports, sink_);
+        devices_ = std::make_unique<Devices>(session_, *serial_, ports, notices_);
         ok_ = serial_->comInit(1, 9600);
     }
     bool ok() const { return ok_; }
@@ -117,7 +118,7 @@ public:
 private:
     QTemporaryDir dir_;
     Session session_;
-    RecordingMessageSink sink_;
+    RecordingMessages notices_;
     std::unique_ptr<SerialPortLibrary> serial_;
     std::unique_ptr<Devices> devices_;
     bool ok_ = false;

@@ -14,10 +14,11 @@
 #include <chrono>
 #include <memory>
 
-#include "core/fakeshopservice.h"
 #include "core/session.h"
 #include "offline/connection.h"
 #include "offline/localstore.h"
+
+#include "fakeshopservice.h"
 
 using namespace vorel;
 

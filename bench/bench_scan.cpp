@@ -37,6 +37,8 @@
 #include "server/localshopservice.h"
 #include "server/shopdatabase.h"
 
+#include "recordingcustomerdisplay.h"
+
 using namespace vorel;
 
 namespace {

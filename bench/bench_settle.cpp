@@ -27,8 +27,6 @@
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
-#include "printing/recordingseriallibrary.h"
 #include "sales/membercommands.h"
 #include "sales/sale.h"
 #include "server/localshopservice.h"
@@ -38,6 +36,11 @@
 #include "settlement/settlement.h"
 #include "settlement/slipcommitter.h"
 #include "sqlengine/engine.h"
+
+#include "fakeclock.h"
+#include "recordingmessages.h"
+#include "recordingreceiptprinter.h"
+#include "recordingseriallibrary.h"
 
 using namespace vorel;
 
@@ -187,7 +190,7 @@ public:
         session_.devices.displayBaud = QStringLiteral("2400");
         session_.devices.drawerConnection = 1;
         session_.devices.drawerCommand = QStringLiteral("27,112,0,60,255");
-        devices_ = std::make_unique<Devices>(session_, serial_, PortMap(home_.path()), sink_);
+        devices_ = std::make_unique<Devices>(session_, serial_, PortMap(home_.path()), notices_);
         devices_->openPorts();
 
         connection_ = std::make_unique<Connection>(session_, *service_, *store_);
@@ -286,7 +289,7 @@ private:
     Screen screen_;
     CashPrompt prompt_;
     RecordingSerialLibrary serial_;
-    RecordingMessageSink sink_;
+    RecordingMessages notices_;
     std::unique_ptr<Devices> devices_;
     RecordingReceiptPrinter printer_;
     RecordingMessages messages_;

@@ -81,13 +81,13 @@ int main(int argc, char **argv)
 
     const ProgramFolder folder = ProgramFolder::locate(QApplication::arguments());
     std::unique_ptr<Clock> clock;
-    FakeClock *scriptClock = nullptr;
+    ManualClock *scriptClock = nullptr;
     if (scenario) {
         const QDateTime start = options.now.isEmpty() ? QDateTime(QDate(2026, 12, 5), QTime(9, 0, 0))
                                                       : parseDateTime(options.now);
-        auto fake = std::make_unique<FakeClock>(start.isValid() ? start : QDateTime::currentDateTime());
-        scriptClock = fake.get();
-        clock = std::move(fake);
+        auto scripted = std::make_unique<ManualClock>(start.isValid() ? start : QDateTime::currentDateTime());
+        scriptClock = scripted.get();
+        clock = std::move(scripted);
     } else {
         clock = std::make_unique<SystemClock>();
     }

@@ -38,20 +38,4 @@ private:
     QProcess process_;
 };
 
-// Counts the requests; answers as told.
-class FakeCalculator final : public Calculator {
-public:
-    bool open() override
-    {
-        ++opens_;
-        return available_;
-    }
-    int opens() const { return opens_; }
-    void setAvailable(bool available) { available_ = available; }
-
-private:
-    int opens_ = 0;
-    bool available_ = true;
-};
-
 } // namespace vorel

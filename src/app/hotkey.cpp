@@ -19,23 +19,6 @@ namespace vorel {
 
 const QString HotKey::AtomName = QStringLiteral("VorelHotKey");
 
-bool FakeHotKey::registerKey(int minKey)
-{
-    unregisterKey();
-    if (!available_ || !isValidKey(minKey) || minKey == takenElsewhere_)
-        return false;
-    key_ = minKey;
-    return true;
-}
-
-bool FakeHotKey::press(int minKey)
-{
-    if (key_ == 0 || minKey != key_)
-        return false;
-    emit pressed(minKey);
-    return true;
-}
-
 namespace {
 
 #if defined(Q_OS_WIN)

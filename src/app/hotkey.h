@@ -41,29 +41,4 @@ signals:
 // build knows no such window system.
 std::unique_ptr<HotKey> createSystemHotKey();
 
-// Holds keys without a window system; press() plays the cashier.
-class FakeHotKey final : public HotKey {
-    Q_OBJECT
-
-public:
-    using HotKey::HotKey;
-
-    bool isAvailable() const override { return available_; }
-    bool registerKey(int minKey) override;
-    void unregisterKey() override { key_ = 0; }
-    int registeredKey() const override { return key_; }
-
-    void setAvailable(bool available) { available_ = available; }
-    // Keys another program holds: registering them fails.
-    void setTakenElsewhere(int minKey) { takenElsewhere_ = minKey; }
-    // F<minKey> pressed: reported only when it is the key held, as the window system does.
-    // True when reported.
-    bool press(int minKey);
-
-private:
-    bool available_ = true;
-    int key_ = 0;
-    int takenElsewhere_ = 0;
-};
-
 } // namespace vorel

@@ -71,8 +71,8 @@ TillController::TillController(const TillParts &parts, TillDialogFactory &dialog
     // Section [PORTS] of the settings file says where COM1, LPT1 and the rest lead.
     const PortMap ports = PortMap::fromSettingsFile(settings_.path());
     serial_ = std::make_unique<SerialPortLibrary>(ports);
-    devices_ = std::make_unique<Devices>(session_, *serial_, ports, *this);
-    printer_ = std::make_unique<SessionReceiptPrinter>(session_, *devices_, *this, clock_);
+    devices_ = std::make_unique<Devices>(session_, *serial_, ports, messages_);
+    printer_ = std::make_unique<SessionReceiptPrinter>(session_, *devices_, messages_, clock_);
     pages_ = std::make_unique<PrinterReceiptPages>();
     printer_->setPages(pages_.get());
     picker_ = dialogs.itemPicker();
@@ -280,7 +280,7 @@ void TillController::resetForNewSlip()
     emit helpTextChanged(QString());
 }
 
-// ---- SettlementLauncher, MessageSink, CustomerDisplay
+// ---- SettlementLauncher, CustomerDisplay
 
 void TillController::settleSale()
 {
@@ -290,11 +290,6 @@ void TillController::settleSale()
 void TillController::settleTopUp()
 {
     committer_->settleTopUp();
-}
-
-void TillController::showMessage(const QString &, const QString &text)
-{
-    messages_.notice(text);
 }
 
 void TillController::show(Indicator indicator, const QString &value)

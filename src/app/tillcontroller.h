@@ -18,7 +18,6 @@
 #include "app/terminalconfig.h"
 #include "core/messages.h"
 #include "core/programfolder.h"
-#include "printing/messagesink.h"
 #include "sales/customerdisplay.h"
 #include "sales/settlementlauncher.h"
 #include "settlement/slipscreen.h"
@@ -81,7 +80,6 @@ class TillController final : public QObject,
                              public SlipScreen,
                              public SalesScreenView,
                              public SettlementLauncher,
-                             public MessageSink,
                              public CustomerDisplay {
     Q_OBJECT
 
@@ -165,8 +163,7 @@ public:
     void settleSale() override;
     void settleTopUp() override;
 
-    // ---- MessageSink, CustomerDisplay
-    void showMessage(const QString &caption, const QString &text) override;
+    // ---- CustomerDisplay
     void show(Indicator indicator, const QString &value) override;
 
 signals:

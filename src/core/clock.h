@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <utility>
 
 namespace vorel {
 
@@ -23,24 +24,19 @@ public:
     bool setSystemTime(const QDateTime &localTime) override;
 };
 
-// A clock that only moves when told to; setSystemTime moves it too, so a login test
-// sees the till's clock follow the server.
-class FakeClock final : public Clock {
+// A clock that stands where it was set and moves only when told to: the scripted time of a
+// rehearsed till, the fixed day of a demo shop. Setting the system time moves this clock
+// instead of the PC's, so the till still follows the server's date.
+class ManualClock final : public Clock {
 public:
-    explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(9, 0, 0)));
+    explicit ManualClock(QDateTime start) : current_(std::move(start)) {}
     QDateTime now() const override { return current_; }
     bool setSystemTime(const QDateTime &localTime) override;
     void set(const QDateTime &t) { current_ = t; }
-    void advanceMs(qint64 ms) { current_ = current_.addMSecs(ms); }
     void advanceSeconds(qint64 s) { current_ = current_.addSecs(s); }
-    int setCalls() const { return setCalls_; }
-    // When false, setSystemTime refuses like a PC without the right to change its clock.
-    void setAllowSystemTimeChange(bool allow) { allowSet_ = allow; }
 
 private:
     QDateTime current_;
-    int setCalls_ = 0;
-    bool allowSet_ = true;
 };
 
 // "YYYY-MM-DD hh:nn:ss": how time stamps stand on screen, in SQL and in settings files.

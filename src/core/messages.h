@@ -1,11 +1,9 @@
 #pragma once
 // The till's message boxes: a notice, a failure notice and a yes/no question, each with a
-// text and nothing else. Logic classes report through this interface; the till shows real
-// boxes, tests and the scenario runner record them and answer questions from a script.
+// text and nothing else. Logic classes (the device layer and the receipt printing among
+// them) report through this interface; the till shows real boxes.
 
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace vorel {
 
@@ -21,35 +19,6 @@ public:
     void notice(const QString &text) { show(text, Kind::Notice); }
     void failure(const QString &text) { show(text, Kind::Failure); }
     bool ask(const QString &text) { return show(text, Kind::Question); }
-};
-
-// Keeps every box shown; questions take the queued answers in order, then `defaultAnswer`.
-class RecordingMessages final : public Messages {
-public:
-    struct Shown {
-        QString text;
-        Kind kind;
-    };
-
-    bool show(const QString &text, Kind kind) override
-    {
-        shown.append({text, kind});
-        if (kind != Kind::Question)
-            return true;
-        return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
-    }
-
-    QStringList texts() const
-    {
-        QStringList out;
-        for (const Shown &s : shown)
-            out << s.text;
-        return out;
-    }
-
-    QList<Shown> shown;
-    QList<bool> answers;
-    bool defaultAnswer = false;
 };
 
 } // namespace vorel

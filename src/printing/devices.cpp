@@ -4,9 +4,9 @@
 #include <array>
 #include <utility>
 
+#include "core/messages.h"
 #include "core/session.h"
 #include "core/text.h"
-#include "printing/messagesink.h"
 #include "printing/seriallibrary.h"
 
 namespace vorel {
@@ -42,8 +42,6 @@ bool startsWith(const QString &name, QLatin1String prefix)
 
 const QByteArray Devices::SerialPrefix("\x1B\x40\x1C\x26\x1B\x5C\xCF\x00", 8);
 
-const QString Devices::PrintErrorCaption = QStringLiteral("提示");
-
 const QString Devices::PrintErrorText = QStringLiteral(
     "打印出现错误!以下情况均有可能会造成此错误:\r\n"
     "1.部分电脑无LTP口，多数笔记本都无LTP口\r\n"
@@ -51,7 +49,7 @@ const QString Devices::PrintErrorText = QStringLiteral(
     "3.如一直打印正常，仅此次出现错误，请检查硬件电源，数据线等有接触良好!\r\n"
     "4.如无法解决,请返回主窗口,按F6暂时关闭打印!");
 
-Devices::Devices(Session &session, SerialLibrary &serial, PortMap ports, MessageSink &messages)
+Devices::Devices(Session &session, SerialLibrary &serial, PortMap ports, Messages &messages)
     : session_(session), serial_(serial), ports_(std::move(ports)), messages_(messages)
 {
 }
@@ -113,7 +111,7 @@ bool Devices::writeFile(const QByteArray &bytes, const QString &port)
     file.close();
     if (ok && file.error() == QFileDevice::NoError)
         return true;
-    messages_.showMessage(PrintErrorCaption, PrintErrorText);
+    messages_.notice(PrintErrorText);
     return false;
 }
 

@@ -20,7 +20,7 @@
 
 namespace vorel {
 
-class MessageSink;
+class Messages;
 class SerialLibrary;
 class Session;
 
@@ -30,11 +30,10 @@ public:
 
     // Sent in front of every serial message.
     static const QByteArray SerialPrefix;
-    // The cashier's message when a file port cannot be written.
-    static const QString PrintErrorCaption;
+    // The cashier's notice when a file port cannot be written.
     static const QString PrintErrorText;
 
-    Devices(Session &session, SerialLibrary &serial, PortMap ports, MessageSink &messages);
+    Devices(Session &session, SerialLibrary &serial, PortMap ports, Messages &messages);
 
     static Route route(const QString &portName);
     // The display's message: ESC s, the indicator code, ESC Q A, the value, CR.
@@ -82,7 +81,7 @@ private:
     Session &session_;
     SerialLibrary &serial_;
     PortMap ports_;
-    MessageSink &messages_;
+    Messages &messages_;
 };
 
 } // namespace vorel

@@ -1,9 +1,9 @@
 #include "printing/sessionreceiptprinter.h"
 
 #include "core/clock.h"
+#include "core/messages.h"
 #include "core/session.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/receiptpage.h"
 
 namespace vorel {
@@ -19,9 +19,7 @@ ReceiptLine receiptLine(const SaleLine &l)
     return {l.tm(), l.wlId(), l.wlName(), l.dwName(), l.wlGg(), l.sl(), l.sj(), l.smoney(), l.zk(), l.note()};
 }
 
-const QString SessionReceiptPrinter::MessageCaption = QStringLiteral("提示");
-
-SessionReceiptPrinter::SessionReceiptPrinter(Session &session, Devices &devices, MessageSink &messages,
+SessionReceiptPrinter::SessionReceiptPrinter(Session &session, Devices &devices, Messages &messages,
                                              const Clock &clock)
     : session_(session), devices_(devices), messages_(messages), clock_(clock)
 {
@@ -70,7 +68,7 @@ bool SessionReceiptPrinter::RenderReceipt(const ReceiptRequest &request)
         last_ = renderReceipt(request, env);
     } catch (const ReceiptNumberError &e) {
         last_ = {};
-        messages_.showMessage(MessageCaption, e.message());
+        messages_.notice(e.message());
         return false;
     }
     if (request.driver)
@@ -88,7 +86,7 @@ bool SessionReceiptPrinter::output(const ReceiptRequest &request)
     case ReceiptOutput::Nothing:
         return true;
     case ReceiptOutput::MessageBox:
-        messages_.showMessage(MessageCaption, last_.text());
+        messages_.notice(last_.text());
         return true;
     case ReceiptOutput::Raw:
         return devices_.rawPrint(last_.text(), request.printerPort);
@@ -107,7 +105,7 @@ bool SessionReceiptPrinter::toPages(const ReceiptPage &page, bool preview)
     QString error;
     const bool done = preview ? pages_->preview(page, &error) : pages_->print(page, &error);
     if (!done)
-        messages_.showMessage(MessageCaption, error);
+        messages_.notice(error);
     return done;
 }
 

@@ -10,13 +10,13 @@
 #include <QString>
 
 #include "printing/receipt.h"
-#include "settlement/receiptprinter.h"
+#include "printing/receiptprinter.h"
 
 namespace vorel {
 
 class Clock;
 class Devices;
-class MessageSink;
+class Messages;
 class ReceiptPages;
 class Session;
 struct ReceiptPage;
@@ -28,9 +28,7 @@ ReceiptLine receiptLine(const SaleLine &line);
 
 class SessionReceiptPrinter final : public ReceiptPrinter {
 public:
-    static const QString MessageCaption; // "提示"
-
-    SessionReceiptPrinter(Session &session, Devices &devices, MessageSink &messages, const Clock &clock);
+    SessionReceiptPrinter(Session &session, Devices &devices, Messages &messages, const Clock &clock);
 
     // Page printing and preview; until they are set, driver and test prints print nothing.
     void setPages(ReceiptPages *pages) { pages_ = pages; }
@@ -53,7 +51,7 @@ private:
 
     Session &session_;
     Devices &devices_;
-    MessageSink &messages_;
+    Messages &messages_;
     const Clock &clock_;
     ReceiptPages *pages_ = nullptr;
     RenderedReceipt last_;

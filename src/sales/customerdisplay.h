@@ -2,9 +2,8 @@
 // The customer's pole display: one value at a time, with one of its four indicator lamps
 // lit. The sales screen shows the running total, the commit shows the change; the settings
 // dialog's display test lights all four. The serial implementation turns a call into the
-// display's byte message; the recording one keeps what was shown, for tests.
+// display's byte message.
 
-#include <QList>
 #include <QString>
 
 namespace vorel {
@@ -27,22 +26,6 @@ public:
     void showTotal(const QString &value) { show(Indicator::Total, value); }
     void showReceived(const QString &value) { show(Indicator::Received, value); }
     void showChange(const QString &value) { show(Indicator::Change, value); }
-};
-
-class RecordingCustomerDisplay : public CustomerDisplay {
-public:
-    struct Shown {
-        Indicator indicator;
-        QString value;
-        bool operator==(const Shown &) const = default;
-    };
-
-    void show(Indicator indicator, const QString &value) override { shown.append({indicator, value}); }
-
-    // The value of the last call, empty when nothing was shown.
-    QString lastValue() const { return shown.isEmpty() ? QString() : shown.constLast().value; }
-
-    QList<Shown> shown;
 };
 
 } // namespace vorel

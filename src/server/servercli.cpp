@@ -138,7 +138,7 @@ int init(const QCommandLineParser &args)
     const QString location = args.value(QStringLiteral("db"));
     // The demo's dates (its open stock period, its slips) follow "today"; a rehearsal may
     // fix the day.
-    FakeClock fixedDay;
+    ManualClock fixedDay(QDateTime::currentDateTime());
     SystemClock systemClock;
     const Clock *clock = &systemClock;
     if (args.isSet(QStringLiteral("today"))) {

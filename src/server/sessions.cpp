@@ -4,12 +4,11 @@
 
 #include <QCryptographicHash>
 #include <QMessageAuthenticationCode>
-#include <QRandomGenerator>
 #include <algorithm>
-#include <cctype>
 #include <stdexcept>
 
 #include "core/resultset.h"
+#include "server/shopdatabase.h"
 
 namespace vorel::server {
 
@@ -47,19 +46,6 @@ QString clipped(const QString &text, int max)
 constexpr int KeyWidth = 64;
 constexpr int VersionWidth = 100;
 
-bool isHexText(const QByteArray &text)
-{
-    return !text.isEmpty() && text.size() % 2 == 0
-           && std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
-}
-
-QString storedSecret(sql::Backend &db)
-{
-    ResultSet rows;
-    db.execute(QStringLiteral("SELECT SECRET FROM SYS_SERVER WHERE SERVER_ID = 1"), &rows);
-    return rows.totalRowCount() > 0 ? rows.fieldAt(0, 0).asString().trimmed() : QString();
-}
-
 std::optional<QString> textMember(const Json &object, const char *key)
 {
     const auto it = object.find(key);
@@ -82,7 +68,7 @@ std::optional<qint64> numberMember(const Json &object, const char *key)
 
 SessionTokens::SessionTokens(QByteArray secret, const Clock &clock) : secret_(std::move(secret)), clock_(clock)
 {
-    if (secret_.size() < MinimumSecretBytes)
+    if (secret_.size() < ShopDatabase::MinimumSecretBytes)
         throw std::invalid_argument("the session signing key is too short");
 }
 
@@ -140,25 +126,6 @@ std::optional<Session> SessionTokens::verify(const QString &token) const
     if (clock_.now().toSecsSinceEpoch() >= *expires)
         return std::nullopt;
     return Session{*user, *key, *terminal, QDateTime::fromSecsSinceEpoch(*issued), QDateTime::fromSecsSinceEpoch(*expires)};
-}
-
-QByteArray SessionTokens::shopSecret(sql::Backend &db, const Clock &clock)
-{
-    QString stored = storedSecret(db);
-    if (stored.isEmpty()) {
-        quint32 words[SecretBytes / sizeof(quint32)];
-        QRandomGenerator::system()->fillRange(words);
-        const QByteArray drawn(reinterpret_cast<const char *>(words), sizeof words);
-        db.execute(QStringLiteral("INSERT INTO SYS_SERVER (SERVER_ID, SECRET, BDATE) VALUES (1, %1, %2) "
-                                  "ON CONFLICT DO NOTHING")
-                       .arg(quoted(QString::fromLatin1(drawn.toHex())), quoted(formatDateTime(clock.now()))),
-                   nullptr);
-        stored = storedSecret(db);
-    }
-    const QByteArray hex = stored.toLatin1();
-    if (!isHexText(hex) || hex.size() < 2 * MinimumSecretBytes)
-        throw std::invalid_argument("SYS_SERVER.SECRET must be at least 32 hex digits");
-    return QByteArray::fromHex(hex);
 }
 
 // ---- tills online

@@ -42,23 +42,14 @@ public:
     // A long working day; a till still logged in after that is refused once and logs in
     // again by itself.
     static constexpr int LifetimeSeconds = 16 * 3600;
-    static constexpr int SecretBytes = 32;        // what init draws
-    static constexpr int MinimumSecretBytes = 16; // what a server accepts
-
-    // `secret`: the raw signing key. Throws std::invalid_argument when it is shorter than
-    // MinimumSecretBytes.
+    // `secret`: the raw signing key, the shop's (ShopDatabase::shopSecret). Throws
+    // std::invalid_argument when it is shorter than ShopDatabase::MinimumSecretBytes.
     SessionTokens(QByteArray secret, const Clock &clock);
 
     // A token for the session, issued now and valid for LifetimeSeconds.
     QString issue(const QString &userId, const QString &terminalKey, const QString &terminalId) const;
     // The session of `token`; empty when it is malformed, signed with another key or expired.
     std::optional<Session> verify(const QString &token) const;
-
-    // The shop's signing key from SYS_SERVER. When the row is missing, a new key is drawn
-    // from the system's random source and stored; two servers doing so at the same moment
-    // end up with the one that was stored first. Throws sql::DbError, and
-    // std::invalid_argument when the stored key is not hex of at least MinimumSecretBytes.
-    static QByteArray shopSecret(sql::Backend &db, const Clock &clock);
 
 private:
     QByteArray mac(const QByteArray &signedPart) const;

@@ -4,10 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <algorithm>
+#include <cctype>
 #include <iterator>
 
-#include "server/sessions.h"
+#include "core/resultset.h"
 #include "sqlengine/sqlitebackend.h"
 
 namespace vorel::server {
@@ -136,6 +139,19 @@ QString quoted(const QString &text)
     return QLatin1Char('\'') + q + QLatin1Char('\'');
 }
 
+bool isHexText(const QByteArray &text)
+{
+    return !text.isEmpty() && text.size() % 2 == 0
+           && std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+QString storedSecret(sql::Backend &db)
+{
+    ResultSet rows;
+    db.execute(QStringLiteral("SELECT SECRET FROM SYS_SERVER WHERE SERVER_ID = 1"), &rows);
+    return rows.totalRowCount() > 0 ? rows.fieldAt(0, 0).asString().trimmed() : QString();
+}
+
 } // namespace
 
 ShopDatabase::ShopDatabase(QString location, const Clock &clock)
@@ -257,7 +273,7 @@ void ShopDatabase::create(const CreateOptions &options) const
         if (pg && options.force)
             dropExisting(*db);
         db->executeScript(schema);
-        SessionTokens::shopSecret(*db, clock_);
+        shopSecret(*db, clock_);
         if (options.demo)
             db->executeScript(demo);
         db->commit();
@@ -276,6 +292,25 @@ void ShopDatabase::create(const CreateOptions &options) const
             removeSqliteFiles(location_);
         throw;
     }
+}
+
+QByteArray ShopDatabase::shopSecret(sql::Backend &db, const Clock &clock)
+{
+    QString stored = storedSecret(db);
+    if (stored.isEmpty()) {
+        quint32 words[SecretBytes / sizeof(quint32)];
+        QRandomGenerator::system()->fillRange(words);
+        const QByteArray drawn(reinterpret_cast<const char *>(words), sizeof words);
+        db.execute(QStringLiteral("INSERT INTO SYS_SERVER (SERVER_ID, SECRET, BDATE) VALUES (1, %1, %2) "
+                                  "ON CONFLICT DO NOTHING")
+                       .arg(quoted(QString::fromLatin1(drawn.toHex())), quoted(formatDateTime(clock.now()))),
+                   nullptr);
+        stored = storedSecret(db);
+    }
+    const QByteArray hex = stored.toLatin1();
+    if (!isHexText(hex) || hex.size() < 2 * MinimumSecretBytes)
+        throw std::invalid_argument("SYS_SERVER.SECRET must be at least 32 hex digits");
+    return QByteArray::fromHex(hex);
 }
 
 std::unique_ptr<sql::Backend> ShopDatabase::open() const

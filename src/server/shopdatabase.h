@@ -2,6 +2,7 @@
 // Making and opening a shop database: the schema of the backend, the demo shop, and a
 // generator that fills the catalogue with many more styles for load and speed trials.
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <memory>
@@ -53,6 +54,15 @@ public:
     // holds no shop, or lacks a table of the server's own (SYS_SERVER, SYS_TILL, SYS_NOID:
     // a shop made from an older schema).
     std::unique_ptr<sql::Backend> open() const;
+
+    // The shop's key for signing session tokens, from SYS_SERVER. When the row is missing, a
+    // new key of SecretBytes is drawn from the system's random source and stored; two
+    // servers doing so at the same moment end up with the one that was stored first. Throws
+    // sql::DbError, and std::invalid_argument when the stored key is not hex of at least
+    // MinimumSecretBytes.
+    static constexpr int SecretBytes = 32;        // what init draws
+    static constexpr int MinimumSecretBytes = 16; // what a server accepts
+    static QByteArray shopSecret(sql::Backend &db, const Clock &clock);
 
     // Adds `count` generated styles (names, sizes, two colours each, barcodes and stock in
     // every warehouse) in one transaction.

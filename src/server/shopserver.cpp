@@ -414,7 +414,7 @@ struct ShopServer::Impl {
             if (i == 0) {
                 w->db = shop.open();
                 try {
-                    tokens = std::make_unique<SessionTokens>(SessionTokens::shopSecret(*w->db, clock), clock);
+                    tokens = std::make_unique<SessionTokens>(ShopDatabase::shopSecret(*w->db, clock), clock);
                 } catch (const sql::DbError &e) {
                     throw ShopDatabaseError(e.message());
                 } catch (const std::invalid_argument &e) {

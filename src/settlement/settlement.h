@@ -15,26 +15,9 @@
 #include <optional>
 
 #include "core/money.h"
+#include "sales/settlementfields.h"
 
 namespace vorel {
-
-// In the order the amounts travel to the slip: S1 .. S7. The five tenders in between are
-// also the tender cycle of Up and Down, in this order.
-enum class SettlementField : int {
-    AmountDue = 0, // 应收
-    RoundOff,      // 抹零: an amount the shop waives
-    Voucher,       // 现金券
-    StoredValue,   // 储值卡
-    BankCard,      // 银联
-    Cash,          // 现金
-    Change,        // 找零
-};
-inline constexpr int SettlementFieldCount = 7;
-
-inline constexpr bool isTender(SettlementField f)
-{
-    return f >= SettlementField::RoundOff && f <= SettlementField::Cash;
-}
 
 // One settlement as the sales screen asks for it.
 struct SettlementRequest {

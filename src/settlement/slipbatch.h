@@ -6,7 +6,6 @@
 
 #include <QList>
 #include <QString>
-#include <array>
 
 #include "settlement/settlement.h"
 
@@ -14,9 +13,6 @@ namespace vorel {
 
 class Sale;
 class SaleLine;
-
-// The seven amounts S1 .. S7 as shown (the width-10 texts keep their leading blanks).
-using SettlementTexts = std::array<QString, SettlementFieldCount>;
 
 struct SlipBatchInput {
     QString number;      // the slip number label

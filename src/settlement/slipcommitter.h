@@ -15,7 +15,7 @@
 
 #include "offline/connection.h"
 #include "sales/settlementlauncher.h"
-#include "settlement/receiptprinter.h"
+#include "printing/receiptprinter.h"
 #include "settlement/slipbatch.h"
 #include "settlement/slipnumbers.h"
 #include "settlement/slipscreen.h"

@@ -13,6 +13,7 @@
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "server/localshopservice.h"
+#include "fakeclock.h"
 #include "testshop.h"
 
 namespace vorel::test {

@@ -10,12 +10,14 @@
 
 #include "app/loginflow.h"
 #include "core/clock.h"
-#include "core/fakeshopservice.h"
 #include "core/messages.h"
 #include "core/session.h"
 #include "core/terminalsettings.h"
 #include "core/text.h"
+#include "fakeclock.h"
+#include "fakeshopservice.h"
 #include "lockrig.h"
+#include "recordingmessages.h"
 
 inline void PrintTo(const QString &s, std::ostream *os)
 {

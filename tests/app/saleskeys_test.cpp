@@ -11,6 +11,8 @@
 #include "sales/itempicker.h"
 #include "sales/pricing.h"
 
+#include "fakecalculator.h"
+
 using namespace vorel;
 using namespace vorel::test;
 

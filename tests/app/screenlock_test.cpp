@@ -7,8 +7,10 @@
 #include <ostream>
 #include <vector>
 
-#include "core/fakeshopservice.h"
 #include "lockrig.h"
+
+#include "fakeclock.h"
+#include "fakeshopservice.h"
 
 namespace vorel {
 namespace {
@@ -35,7 +37,6 @@ protected:
     ScreenLock lock{connection, clock};
     int locks = 0;
 };
-
 
 // One step of a scenario: move the clock, maybe press a key first, then one tick.
 struct Step {

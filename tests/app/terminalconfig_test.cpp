@@ -12,9 +12,10 @@
 #include "core/session.h"
 #include "core/text.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/portmap.h"
-#include "printing/recordingseriallibrary.h"
+
+#include "recordingmessages.h"
+#include "recordingseriallibrary.h"
 
 using namespace vorel;
 
@@ -28,7 +29,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 }
 
 struct ConfigRig {
-    ConfigRig() : folder(dir.path()), devices(session, serial, PortMap(dir.path()), sink) {}
+    ConfigRig() : folder(dir.path()), devices(session, serial, PortMap(dir.path()), notices) {}
 
     TerminalConfig load(QStringList *steps = nullptr)
     {
@@ -46,7 +47,7 @@ struct ConfigRig {
     ProgramFolder folder;
     Session session;
     RecordingSerialLibrary serial;
-    RecordingMessageSink sink;
+    RecordingMessages notices;
     Devices devices;
 };
 

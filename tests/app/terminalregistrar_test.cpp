@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/terminalregistrar.h"
+#include "fakeshopservice.h"
 #include "loginrig.h"
 
 namespace vorel {

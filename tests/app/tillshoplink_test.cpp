@@ -15,6 +15,8 @@
 #include "lockrig.h"
 #include "server/shopserver.h"
 
+#include "fakeclock.h"
+
 using namespace vorel;
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fakeclock.h"
+
 namespace vorel {
 namespace {
 
@@ -36,6 +38,19 @@ TEST(ClockFake, SetSystemTime)
         EXPECT_EQ(clock.now(), c.accepted ? c.target : start);
         EXPECT_EQ(clock.setCalls(), 1);
     }
+}
+
+// The clock of a rehearsed till and of a demo shop's fixed day: it follows the server's time
+// like the PC's clock would, and keeps its own for a time that is no time.
+TEST(ClockManual, FollowsTheServerAndTheScript)
+{
+    ManualClock clock(at(2026, 12, 5, 9));
+    EXPECT_TRUE(clock.setSystemTime(at(2026, 12, 6, 8, 30)));
+    EXPECT_EQ(clock.now(), at(2026, 12, 6, 8, 30));
+    EXPECT_FALSE(clock.setSystemTime(QDateTime()));
+    EXPECT_EQ(clock.now(), at(2026, 12, 6, 8, 30));
+    clock.advanceSeconds(90);
+    EXPECT_EQ(clock.now(), at(2026, 12, 6, 8, 31, 30));
 }
 
 TEST(ClockFormat, FormatsWithZeroPadding)

@@ -10,6 +10,7 @@
 #include "core/session.h"
 #include "members/membereditor.h"
 #include "server/localshopservice.h"
+#include "fakeclock.h"
 #include "testshop.h"
 
 namespace vorel::test {

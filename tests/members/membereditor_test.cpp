@@ -6,9 +6,10 @@
 #include <memory>
 
 #include "core/clock.h"
-#include "core/fakeshopservice.h"
 #include "core/session.h"
 #include "demoshop.h"
+#include "fakeclock.h"
+#include "fakeshopservice.h"
 
 using namespace vorel;
 using namespace vorel::test;

@@ -9,6 +9,7 @@
 
 #include "core/messages.h"
 #include "demoshop.h"
+#include "recordingmessages.h"
 
 using namespace vorel;
 using namespace vorel::test;

@@ -3,6 +3,8 @@
 
 #include "offlinetestutil.h"
 
+#include "fakeshopservice.h"
+
 namespace vorel {
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include "core/clock.h"
 #include "offline/networkwatch.h"
+#include "fakeclock.h"
 #include "offlinetestutil.h"
 
 namespace vorel {

@@ -12,11 +12,12 @@
 
 #include <ostream>
 
-#include "core/fakeshopservice.h"
 #include "core/programfolder.h"
 #include "core/session.h"
 #include "offline/connection.h"
 #include "offline/localstore.h"
+
+#include "fakeshopservice.h"
 
 // Readable QStrings in test failures.
 inline void PrintTo(const QString &s, std::ostream *os)

@@ -11,6 +11,8 @@
 #include "offlinetestutil.h"
 #include "server/remoteshopservice.h"
 
+#include "fakeclock.h"
+
 namespace vorel {
 namespace {
 

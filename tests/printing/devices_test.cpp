@@ -6,9 +6,10 @@
 
 #include "core/session.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/portmap.h"
-#include "printing/recordingseriallibrary.h"
+
+#include "recordingmessages.h"
+#include "recordingseriallibrary.h"
 
 namespace vorel {
 namespace {
@@ -78,8 +79,8 @@ TEST(DevicesOpenPortsTest, StartUpOpensTheSerialPortsOfEnabledDevices)
         d.printerPortOpen = d.displayPortOpen = true; // left from an earlier run
         RecordingSerialLibrary serial;
         serial.missingPorts = QSet<int>(c.missing.begin(), c.missing.end());
-        RecordingMessageSink sink;
-        Devices devices(session, serial, PortMap(), sink);
+        RecordingMessages notices;
+        Devices devices(session, serial, PortMap(), notices);
 
         devices.openPorts();
         EXPECT_EQ(serial.calls, c.calls);

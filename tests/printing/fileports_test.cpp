@@ -12,9 +12,10 @@
 #include "core/inifile.h"
 #include "core/session.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/portmap.h"
-#include "printing/recordingseriallibrary.h"
+
+#include "recordingmessages.h"
+#include "recordingseriallibrary.h"
 
 namespace vorel {
 namespace {
@@ -54,13 +55,13 @@ protected:
         serial.calls.clear();
     }
 
-    Devices devices() { return Devices(session, serial, PortMap::fromSettingsFile(settingsPath), sink); }
+    Devices devices() { return Devices(session, serial, PortMap::fromSettingsFile(settingsPath), notices); }
 
     QTemporaryDir dir;
     QString settingsPath;
     Session session;
     RecordingSerialLibrary serial;
-    RecordingMessageSink sink;
+    RecordingMessages notices;
 };
 
 TEST_F(FilePortsTest, WritesTheBytesToTheFileOfThePort)
@@ -101,7 +102,7 @@ TEST_F(FilePortsTest, WritesTheBytesToTheFileOfThePort)
         EXPECT_TRUE(c.print(d));
         EXPECT_EQ(fileBytes(dir.filePath(QString::fromLatin1(c.file))).toHex(' '), c.bytes.toHex(' '));
     }
-    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_TRUE(notices.shown.isEmpty());
     EXPECT_TRUE(serial.calls.isEmpty()) << "files never touch the serial ports";
 }
 
@@ -118,17 +119,17 @@ TEST_F(FilePortsTest, FileThatCannotBeWrittenTellsTheCashier)
     Devices d = devices();
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        sink.messages.clear();
+        notices.shown.clear();
         EXPECT_FALSE(d.rawPrint(QStringLiteral("x"), c.port));
-        ASSERT_EQ(sink.messages.size(), 1);
-        EXPECT_EQ(sink.messages.front().caption, QStringLiteral("提示"));
-        EXPECT_EQ(sink.messages.front().text, Devices::PrintErrorText);
+        ASSERT_EQ(notices.shown.size(), 1);
+        EXPECT_EQ(notices.shown.front().kind, Messages::Kind::Notice);
+        EXPECT_EQ(notices.shown.front().text, Devices::PrintErrorText);
     }
     // The drawer and the display report the same way when they hang on such a port.
-    sink.messages.clear();
+    notices.shown.clear();
     d.openDrawer(QStringLiteral("LPT2"), QString(), QStringLiteral("7"), true, 1);
     d.showOnDisplay(u'2', QStringLiteral("1"), QStringLiteral("LPT2"));
-    EXPECT_EQ(sink.messages.size(), 2);
+    EXPECT_EQ(notices.shown.size(), 2);
 }
 
 TEST_F(FilePortsTest, OtherNamesGoNowhere)
@@ -145,7 +146,7 @@ TEST_F(FilePortsTest, OtherNamesGoNowhere)
     }
     EXPECT_EQ(contents(dir.path()).join(u' ').toStdString(), before.join(u' ').toStdString());
     EXPECT_TRUE(serial.calls.isEmpty());
-    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_TRUE(notices.shown.isEmpty());
 }
 
 } // namespace

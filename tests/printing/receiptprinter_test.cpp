@@ -11,10 +11,12 @@
 #include "core/session.h"
 #include "core/text.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/receiptpage.h"
-#include "printing/recordingseriallibrary.h"
 #include "printing/sessionreceiptprinter.h"
+
+#include "fakeclock.h"
+#include "recordingmessages.h"
+#include "recordingseriallibrary.h"
 
 namespace vorel {
 namespace {
@@ -75,10 +77,10 @@ protected:
     QTemporaryDir dir;
     Session session;
     RecordingSerialLibrary serial;
-    RecordingMessageSink sink;
+    RecordingMessages notices;
     FakeClock clock{QDateTime(QDate(2026, 3, 4), QTime(10, 5))};
-    Devices devices{session, serial, PortMap(dir.path()), sink};
-    SessionReceiptPrinter printer{session, devices, sink, clock};
+    Devices devices{session, serial, PortMap(dir.path()), notices};
+    SessionReceiptPrinter printer{session, devices, notices, clock};
     CommittedSlip slip;
 };
 
@@ -88,7 +90,7 @@ TEST_F(ReceiptPrinterTest, CommittedSlipGoesAsTextToThePrinterPort)
     const QString expected = QStringLiteral("    样板服饰\r\n单号:0001收银:A01\r\nA中文字体.   2  258.00\r\n"
                                             "总额:    258.0\r\n现金:    300.0\r\n累计积分: 1500\r\n");
     EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("receipt.txt"))), toGbk(expected));
-    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_TRUE(notices.shown.isEmpty());
 
     session.connection.offline = true;
     printer.print(slip);
@@ -99,15 +101,15 @@ TEST_F(ReceiptPrinterTest, FailuresAreToldAndNeverThrown)
 {
     slip.amounts[5] = QStringLiteral("三百");
     EXPECT_NO_THROW(printer.print(slip));
-    ASSERT_EQ(sink.messages.size(), 1);
-    EXPECT_TRUE(sink.messages[0].text.contains(QStringLiteral("三百")));
+    ASSERT_EQ(notices.shown.size(), 1);
+    EXPECT_TRUE(notices.shown[0].text.contains(QStringLiteral("三百")));
     EXPECT_TRUE(printer.last().lines.isEmpty());
 
     slip.amounts[5] = QStringLiteral("300");
     session.devices.printerPort = QStringLiteral("C:\\missing\\receipt.txt");
     EXPECT_NO_THROW(printer.print(slip));
-    ASSERT_EQ(sink.messages.size(), 2);
-    EXPECT_EQ(sink.messages[1].text, Devices::PrintErrorText);
+    ASSERT_EQ(notices.shown.size(), 2);
+    EXPECT_EQ(notices.shown[1].text, Devices::PrintErrorText);
 }
 
 TEST_F(ReceiptPrinterTest, ShowOnlyAndDisabledPrinterPrintNothing)
@@ -115,8 +117,8 @@ TEST_F(ReceiptPrinterTest, ShowOnlyAndDisabledPrinterPrintNothing)
     ReceiptRequest request = printer.requestFor(slip);
     request.showOnly = true;
     EXPECT_TRUE(printer.RenderReceipt(request));
-    ASSERT_EQ(sink.messages.size(), 1);
-    EXPECT_EQ(sink.messages[0].text, printer.last().text());
+    ASSERT_EQ(notices.shown.size(), 1);
+    EXPECT_EQ(notices.shown[0].text, printer.last().text());
 
     session.devices.printerEnabled = false;
     printer.print(slip);
@@ -143,7 +145,7 @@ TEST_F(ReceiptPrinterTest, DriverPrintingMakesOnePageOfThePaperWidth)
         EXPECT_NEAR(pdf.width, mmToPoints(width), 0.5) << width;
         EXPECT_GT(pdf.height, mmToPoints(20)) << width;
     }
-    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_TRUE(notices.shown.isEmpty());
 }
 
 TEST(ReceiptPageTest, PageGrowsWithItsLines)

@@ -13,10 +13,10 @@
 #include "core/session.h"
 #include "core/text.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
 #include "printing/portmap.h"
 #include "printing/seriallibrary.h"
 #include "pseudoterminal.h"
+#include "recordingmessages.h"
 
 namespace vorel {
 namespace {
@@ -62,7 +62,7 @@ protected:
 
         const PortMap ports = PortMap::fromSettingsFile(settingsPath);
         serial = std::make_unique<SerialPortLibrary>(ports, std::chrono::milliseconds(1000));
-        devices = std::make_unique<Devices>(session, *serial, ports, sink);
+        devices = std::make_unique<Devices>(session, *serial, ports, notices);
         devices->openPorts();
         ASSERT_TRUE(session.devices.printerPortOpen) << serial->lastError().toStdString();
         ASSERT_TRUE(session.devices.displayPortOpen) << serial->lastError().toStdString();
@@ -82,7 +82,7 @@ protected:
     PseudoTerminal printer;
     PseudoTerminal display;
     Session session;
-    RecordingMessageSink sink;
+    RecordingMessages notices;
     std::unique_ptr<SerialPortLibrary> serial;
     std::unique_ptr<Devices> devices;
 };
@@ -123,7 +123,7 @@ TEST_F(SerialPortsTest, MessagesArriveByteForByteOnTheirPort)
         c.send(*devices);
         expectReceived(c.printer, c.display);
     }
-    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_TRUE(notices.shown.isEmpty());
 }
 
 TEST_F(SerialPortsTest, DrawerCommandsOnPrinterAndOnDisplay)
@@ -236,7 +236,7 @@ TEST_F(SerialPortsTest, LibraryCalls)
     serial->comSend("lost", 4);
     EXPECT_FALSE(devices->rawPrint(QStringLiteral("lost"), QStringLiteral("COM2")));
     expectReceived({}, {});
-    EXPECT_TRUE(sink.messages.isEmpty()) << "serial failures stay silent";
+    EXPECT_TRUE(notices.shown.isEmpty()) << "serial failures stay silent";
 
     // The settings dialog's port check reopens a single port.
     EXPECT_TRUE(devices->reopenPort(QStringLiteral("COM1"), QStringLiteral("2400")));

@@ -8,6 +8,7 @@
 
 #include "core/inifile.h"
 #include "core/text.h"
+#include "fakeshopservice.h"
 #include "terminalsettingsrig.h"
 
 namespace vorel {
@@ -212,7 +213,7 @@ TEST(TerminalSettingsFormTest, PrintTestUsesTheUnsavedFieldsAndTheSampleSale)
                                  QStringLiteral("[合计]")};
 
     ASSERT_TRUE(rig.form.runTest(TerminalSettingsForm::Test::Print));
-    EXPECT_TRUE(rig.sink.messages.isEmpty());
+    EXPECT_TRUE(rig.notices.shown.isEmpty());
     const QStringList lines = rig.printer.last().lines;
     ASSERT_EQ(lines.size(), 2 + TerminalSettingsForm::sampleLines().size());
     EXPECT_EQ(lines.first(), QStringLiteral("单号:") + QString(11, u'X') + QStringLiteral("机号:00"));

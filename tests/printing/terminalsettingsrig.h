@@ -5,16 +5,18 @@
 #include <QTemporaryDir>
 
 #include "core/clock.h"
-#include "core/fakeshopservice.h"
 #include "core/messages.h"
 #include "core/session.h"
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
-#include "printing/recordingseriallibrary.h"
 #include "printing/sessionreceiptprinter.h"
 #include "printing/terminalsettingsform.h"
+
+#include "fakeclock.h"
+#include "fakeshopservice.h"
+#include "recordingmessages.h"
+#include "recordingseriallibrary.h"
 
 namespace vorel {
 
@@ -22,10 +24,10 @@ struct TerminalSettingsRig {
     QTemporaryDir dir;
     Session session;
     RecordingSerialLibrary serial;
-    RecordingMessageSink sink;
+    RecordingMessages notices;
     FakeClock clock;
-    Devices devices{session, serial, PortMap(dir.path()), sink};
-    SessionReceiptPrinter printer{session, devices, sink, clock};
+    Devices devices{session, serial, PortMap(dir.path()), notices};
+    SessionReceiptPrinter printer{session, devices, notices, clock};
     FakeShopService shop;
     LocalStore store{dir.filePath(QStringLiteral("unused"))};
     Connection connection{session, shop, store};

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "commandlinetestutil.h"
-#include "core/fakeshopservice.h"
+
+#include "fakeshopservice.h"
 
 namespace vorel {
 namespace {

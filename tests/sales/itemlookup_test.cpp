@@ -12,7 +12,6 @@
 
 #include "commandlinetestutil.h"
 #include "core/clock.h"
-#include "core/fakeshopservice.h"
 #include "core/text.h"
 #include "sales/itemlookup.h"
 #include "server/localshopservice.h"
@@ -20,6 +19,9 @@
 #include "server/shopdatabase.h"
 #include "server/shopserver.h"
 #include "testshop.h"
+
+#include "fakeclock.h"
+#include "fakeshopservice.h"
 
 namespace vorel {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "core/fakeshopservice.h"
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "sales/settlementlauncher.h"
+#include "fakeshopservice.h"
 #include "salestestutil.h"
 
 using namespace vorel;

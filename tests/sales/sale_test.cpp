@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "core/text.h"
+#include "recordingcustomerdisplay.h"
 #include "salestestutil.h"
 
 using namespace vorel;

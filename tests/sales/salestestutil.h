@@ -14,6 +14,8 @@
 #include "sales/pricing.h"
 #include "sales/sale.h"
 
+#include "recordingcustomerdisplay.h"
+
 namespace vorel {
 
 inline void PrintTo(const Money &value, std::ostream *os)

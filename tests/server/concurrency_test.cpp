@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "core/money.h"
+#include "fakeclock.h"
 #include "servertestutil.h"
 #include "testshop.h"
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "fakeclock.h"
 #include "servertestutil.h"
 
 using namespace vorel;

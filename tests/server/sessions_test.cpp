@@ -7,6 +7,9 @@
 #include <QCryptographicHash>
 #include <QMessageAuthenticationCode>
 
+#include "server/shopdatabase.h"
+
+#include "fakeclock.h"
 #include "servertestutil.h"
 #include "testshop.h"
 
@@ -122,7 +125,7 @@ TEST(SessionTokens, ForeignAndMalformedTokensAreRefused)
     // The hand-made signature is a real one: the same payload with "v1" passes.
     EXPECT_TRUE(tokens.verify(signedWith(Key, "v1." + goodPayload)).has_value());
 
-    EXPECT_THROW(SessionTokens(QByteArray(SessionTokens::MinimumSecretBytes - 1, 'k'), clock), std::invalid_argument);
+    EXPECT_THROW(SessionTokens(QByteArray(ShopDatabase::MinimumSecretBytes - 1, 'k'), clock), std::invalid_argument);
 }
 
 // ---- in the shop database
@@ -155,19 +158,19 @@ protected:
 TEST_P(SessionsInDatabaseTest, TheShopKeyIsDrawnOnceAndThenRead)
 {
     EXPECT_EQ(secretText(), ""); // the schema script alone draws none
-    const QByteArray first = SessionTokens::shopSecret(*db_, clock_);
-    EXPECT_EQ(first.size(), SessionTokens::SecretBytes);
+    const QByteArray first = ShopDatabase::shopSecret(*db_, clock_);
+    EXPECT_EQ(first.size(), ShopDatabase::SecretBytes);
     EXPECT_EQ(secretText(), QString::fromLatin1(first.toHex()));
     ResultSet rows;
     db_->execute("SELECT BDATE FROM SYS_SERVER", &rows);
     EXPECT_EQ(rows.fieldAt(0, 0).asDateTime(), Start);
 
     // A second server reads the same key over its own connection.
-    EXPECT_EQ(SessionTokens::shopSecret(*shop_->open(), clock_), first);
+    EXPECT_EQ(ShopDatabase::shopSecret(*shop_->open(), clock_), first);
 
     // Another shop draws its own.
     test::TestShop other(GetParam(), test::TestShop::Content::Schema);
-    EXPECT_NE(SessionTokens::shopSecret(*other.open(), clock_), first);
+    EXPECT_NE(ShopDatabase::shopSecret(*other.open(), clock_), first);
 
     // A key set by hand must be hex of at least 16 bytes.
     const struct {
@@ -183,9 +186,9 @@ TEST_P(SessionsInDatabaseTest, TheShopKeyIsDrawnOnceAndThenRead)
     for (const auto &c : cases) {
         db_->execute(QStringLiteral("UPDATE SYS_SERVER SET SECRET = '%1'").arg(c.secret), nullptr);
         if (c.accepted)
-            EXPECT_EQ(SessionTokens::shopSecret(*db_, clock_), QByteArray::fromHex(c.secret)) << c.secret;
+            EXPECT_EQ(ShopDatabase::shopSecret(*db_, clock_), QByteArray::fromHex(c.secret)) << c.secret;
         else
-            EXPECT_THROW(SessionTokens::shopSecret(*db_, clock_), std::invalid_argument) << c.secret;
+            EXPECT_THROW(ShopDatabase::shopSecret(*db_, clock_), std::invalid_argument) << c.secret;
     }
 }
 

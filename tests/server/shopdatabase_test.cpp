@@ -9,6 +9,7 @@
 #include <map>
 
 #include "server/membernumbers.h"
+#include "fakeclock.h"
 #include "servertestutil.h"
 #include "testshop.h"
 

@@ -6,6 +6,7 @@
 
 #include "server/sessions.h"
 #include "server/shopdatabase.h"
+#include "fakeclock.h"
 #include "servertestutil.h"
 #include "testshop.h"
 

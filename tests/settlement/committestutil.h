@@ -13,7 +13,6 @@
 #include <ostream>
 
 #include "core/clock.h"
-#include "core/fakeshopservice.h"
 #include "core/messages.h"
 #include "core/session.h"
 #include "core/terminalsettings.h"
@@ -21,14 +20,17 @@
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "printing/devices.h"
-#include "printing/messagesink.h"
-#include "printing/recordingseriallibrary.h"
 #include "sales/membercommands.h"
 #include "sales/sale.h"
 #include "server/localshopservice.h"
 #include "server/remoteshopservice.h"
 #include "server/shopserver.h"
 #include "settlement/slipcommitter.h"
+#include "fakeclock.h"
+#include "fakeshopservice.h"
+#include "recordingmessages.h"
+#include "recordingreceiptprinter.h"
+#include "recordingseriallibrary.h"
 #include "testshop.h"
 
 inline void PrintTo(const QString &s, std::ostream *os)
@@ -193,7 +195,7 @@ public:
         session.devices.drawerConnection = 1;
         session.devices.drawerCommand = QStringLiteral("27,112,0,60,255");
         session.devices.pauseAfterReceipt = 0.5;
-        devices = std::make_unique<Devices>(session, serial, PortMap(home.path()), sink);
+        devices = std::make_unique<Devices>(session, serial, PortMap(home.path()), notices);
         devices->openPorts();
 
         connection = std::make_unique<Connection>(session, *service, *store);
@@ -279,7 +281,7 @@ public:
     ScreenRecord screen;
     ScriptedPrompt prompt;
     RecordingSerialLibrary serial;
-    RecordingMessageSink sink;
+    RecordingMessages notices;
     std::unique_ptr<Devices> devices;
     RecordingReceiptPrinter printer;
     RecordingMessages messages;

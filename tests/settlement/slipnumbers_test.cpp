@@ -13,13 +13,16 @@
 #include <optional>
 
 #include "core/clock.h"
-#include "core/fakeshopservice.h"
 #include "core/messages.h"
 #include "core/session.h"
 #include "core/terminalsettings.h"
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "settlement/ui/ts012.h"
+
+#include "fakeclock.h"
+#include "fakeshopservice.h"
+#include "recordingmessages.h"
 
 using namespace vorel;
 

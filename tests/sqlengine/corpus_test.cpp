@@ -25,6 +25,7 @@
 #include "core/clock.h"
 #include "sqlengine/engine.h"
 #include "sqlengine/textoutput.h"
+#include "fakeclock.h"
 #include "testshop.h"
 
 namespace vorel::sql {

@@ -6,6 +6,7 @@
 
 #include "core/clock.h"
 #include "sqlengine/engine.h"
+#include "fakeclock.h"
 #include "testshop.h"
 
 namespace vorel::sql {

@@ -18,6 +18,10 @@
 #include "core/terminalsettings.h"
 #include "offline/localstore.h"
 
+#include "fakecalculator.h"
+#include "fakeclock.h"
+#include "recordingmessages.h"
+
 namespace vorel::test {
 
 class NoRegistration final : public TerminalRegistration {

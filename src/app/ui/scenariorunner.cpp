@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,7 +15,7 @@
 #include <QScreen>
 #include <QTextEdit>
 #include <QTextStream>
-#include <QtTest/qtestkeyboard.h>
+#include <array>
 #include <cstdio>
 #include <optional>
 
@@ -35,6 +36,75 @@ QString oneLine(QString text)
     text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
     text.replace(QLatin1Char('\r'), QLatin1String("\\n"));
     return text;
+}
+
+// The character a key types on its own: letters in lower case, digits and signs as they
+// are; Enter, Tab, Backspace and Escape their control characters; the other keys (arrows,
+// function keys, Insert, Delete, ...) nothing.
+QString textOfKey(Qt::Key key)
+{
+    switch (key) {
+    case Qt::Key_Backspace:
+        return QStringLiteral("\x08");
+    case Qt::Key_Tab:
+        return QStringLiteral("\t");
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return QStringLiteral("\r");
+    case Qt::Key_Escape:
+        return QStringLiteral("\x1b");
+    default:
+        break;
+    }
+    if (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde)
+        return QString(QChar(key).toLower());
+    return {};
+}
+
+// The modifier keys of a chord, in the order they go down.
+struct ModifierKey {
+    Qt::KeyboardModifier modifier;
+    Qt::Key key;
+};
+constexpr std::array<ModifierKey, 3> ModifierKeys{{
+    {Qt::ShiftModifier, Qt::Key_Shift},
+    {Qt::ControlModifier, Qt::Key_Control},
+    {Qt::AltModifier, Qt::Key_Alt},
+}};
+
+void sendKey(QWidget *target, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, const QString &text = {})
+{
+    // QApplication offers a key press that did not come from the window system to the
+    // shortcuts first, as it does a typed one.
+    QKeyEvent event(type, key, modifiers, text);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+// A key pressed and let go as on a keyboard: the chord's modifier keys go down first, each
+// reporting those already held, and come up after the key in the reverse order. Nothing
+// more is sent to a control the key press has closed.
+void clickKey(QWidget *target, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString &text)
+{
+    const QPointer<QWidget> alive(target);
+    Qt::KeyboardModifiers held;
+    for (const ModifierKey &m : ModifierKeys) {
+        if (modifiers.testFlag(m.modifier) && !alive.isNull()) {
+            sendKey(target, QEvent::KeyPress, m.key, held);
+            held |= m.modifier;
+        }
+    }
+    if (alive.isNull())
+        return;
+    sendKey(target, QEvent::KeyPress, key, modifiers, text);
+    if (alive.isNull())
+        return;
+    sendKey(target, QEvent::KeyRelease, key, modifiers, text);
+    for (auto m = ModifierKeys.rbegin(); m != ModifierKeys.rend(); ++m) {
+        if (modifiers.testFlag(m->modifier) && !alive.isNull()) {
+            sendKey(target, QEvent::KeyRelease, m->key, held);
+            held &= ~m->modifier;
+        }
+    }
 }
 
 QWidget *keyTarget()
@@ -293,14 +363,14 @@ QString ScenarioRunner::focus(const QString &name)
 QString ScenarioRunner::typeText(const QString &text)
 {
     // One key per character, to whatever has the focus at that moment (a field may pass the
-    // focus on). QTest::keyClicks would lose every character outside Latin-1.
+    // focus on), so that characters outside Latin-1 arrive as well.
     for (const char32_t c : text.toUcs4()) {
         QWidget *target = keyTarget();
         if (target == nullptr)
             return QStringLiteral("no control has the keyboard focus");
         // Qt numbers a character's key by its upper-case form, as for letters.
         const auto key = Qt::Key(QChar::toUpper(c));
-        QTest::sendKeyEvent(QTest::Click, target, key, QString::fromUcs4(&c, 1), Qt::NoModifier);
+        clickKey(target, key, Qt::NoModifier, QString::fromUcs4(&c, 1));
         if (finished_)
             break;
     }
@@ -312,7 +382,7 @@ QString ScenarioRunner::pressKey(const KeyChord &chord)
     QWidget *target = keyTarget();
     if (target == nullptr)
         return QStringLiteral("no window to press the key in");
-    QTest::keyClick(target, chord.key, chord.modifiers);
+    clickKey(target, chord.key, chord.modifiers, textOfKey(chord.key));
     return {};
 }
 

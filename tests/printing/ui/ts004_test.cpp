@@ -212,7 +212,7 @@ TEST_F(TS004Test, OpeningSetsTheReceiptTitleAndTheDialogsPages)
     ReceiptRequest request = rig.form.testRequest(false);
     request.driver = true;
     EXPECT_TRUE(rig.printer.RenderReceipt(request));
-    EXPECT_TRUE(rig.sink.messages.isEmpty());
+    EXPECT_TRUE(rig.notices.shown.isEmpty());
 }
 
 TEST_F(TS004Test, EditableListsTakeOnlyDigitsWhenTyped)

@@ -10,7 +10,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "core/fakeshopservice.h"
+#include "fakeshopservice.h"
+#include "recordingmessages.h"
 #include "core/messages.h"
 #include "sales/ui/ts009.h"
 #include "sales/ui/ts013.h"

@@ -1,4 +1,4 @@
-#include "printing/recordingseriallibrary.h"
+#include "recordingseriallibrary.h"
 
 namespace vorel {
 

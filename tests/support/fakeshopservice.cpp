@@ -1,4 +1,4 @@
-#include "core/fakeshopservice.h"
+#include "fakeshopservice.h"
 
 namespace vorel {
 

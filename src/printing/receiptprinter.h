@@ -8,7 +8,7 @@
 
 #include "core/money.h"
 #include "sales/saleline.h"
-#include "settlement/slipbatch.h"
+#include "sales/settlementfields.h"
 
 namespace vorel {
 
@@ -31,13 +31,6 @@ class ReceiptPrinter {
 public:
     virtual ~ReceiptPrinter() = default;
     virtual void print(const CommittedSlip &slip) = 0;
-};
-
-// Keeps what it was asked to print.
-class RecordingReceiptPrinter final : public ReceiptPrinter {
-public:
-    void print(const CommittedSlip &slip) override { printed.append(slip); }
-    QList<CommittedSlip> printed;
 };
 
 } // namespace vorel
