@@ -112,8 +112,12 @@ NetworkWatch::ClientFactory TillShopLink::watchClientFactory() const
         return {};
     const RemoteServer server = remote_->server();
     const int timeout = remote_->timeoutSeconds();
-    return [server, timeout]() -> std::unique_ptr<ShopService> {
-        return std::make_unique<RemoteShopService>(server, timeout);
+    // The keep-alive moves the till's last-seen time only with the session the login opened.
+    const QString token = remote_->sessionToken();
+    return [server, timeout, token]() -> std::unique_ptr<ShopService> {
+        auto client = std::make_unique<RemoteShopService>(server, timeout);
+        client->useSessionToken(token);
+        return client;
     };
 }
 

@@ -61,8 +61,8 @@ public:
     bool standAloneStarted() const { return local_ != nullptr; }
     // The in-process service, null until the stand-alone edition started.
     LocalShopService *localService() const { return local_.get(); }
-    // Makes the network watch's own client for the server in use (null in the stand-alone
-    // edition, where nothing is watched).
+    // Makes the network watch's own client for the server in use, carrying the session of
+    // the login made before (null in the stand-alone edition, where nothing is watched).
     NetworkWatch::ClientFactory watchClientFactory() const;
 
 private:

@@ -28,7 +28,9 @@ class NetworkWatch : public QObject {
 
 public:
     // Makes the worker's client: called on the worker thread, once per start(), so it must
-    // hold copies of what it needs (server address, time-out), not the UI thread's client.
+    // hold copies of what it needs (server address, time-out, the login's session token),
+    // not the UI thread's client. Without the token the keep-alive tells the till that the
+    // server is there but does not keep the till on the server's list of tills online.
     using ClientFactory = std::function<std::unique_ptr<ShopService>()>;
 
     static constexpr int DefaultIntervalMs = 5000;

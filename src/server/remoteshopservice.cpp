@@ -195,6 +195,17 @@ bool RemoteShopService::hasSession() const
     return !d->currentToken().isEmpty();
 }
 
+QString RemoteShopService::sessionToken() const
+{
+    return d->currentToken();
+}
+
+void RemoteShopService::useSessionToken(const QString &token)
+{
+    const std::lock_guard lock(d->stateMutex);
+    d->token = token;
+}
+
 QString RemoteShopService::lastMessage() const
 {
     const std::lock_guard lock(d->stateMutex);

@@ -40,6 +40,12 @@ public:
     const RemoteServer &server() const;
 
     bool hasSession() const;
+    // The session token the last login obtained; empty without one.
+    QString sessionToken() const;
+    // Carries `token`, a copy of another client's, with every later call, as the network
+    // watch's client does with the till's. Without that client's login it cannot log in
+    // again when the server refuses the token.
+    void useSessionToken(const QString &token);
     // What the server said when the last call did not succeed (an error text, a refusal).
     QString lastMessage() const;
 

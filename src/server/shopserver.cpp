@@ -428,6 +428,13 @@ struct ShopServer::Impl {
                     throw ShopDatabaseError(e.message());
                 }
             }
+            if (options.lockWaitMs > 0) {
+                try {
+                    w->db->setLockWait(options.lockWaitMs);
+                } catch (const sql::DbError &e) {
+                    throw ShopDatabaseError(e.message());
+                }
+            }
             w->engine = std::make_unique<sql::Engine>(*w->db, clock, cache);
             workers.add(std::move(w));
         }

@@ -32,6 +32,10 @@ struct ServerOptions {
     int port = 8601;                       // 0: any free port (see ShopServer::port)
     int messagePort = 8602;                // 0: any free port
     int workers = 4;                       // database connections
+    // How long one attempt of a batch waits for another writer's lock (ms); 0 leaves the
+    // database's own wait. A batch is tried three times, and the till gets the lock refusal
+    // only if that comes back within its time-out; otherwise it takes the server for gone.
+    int lockWaitMs = 0;
     // How long an idle till connection is kept open. A kept connection holds a service
     // thread, and stopping waits for it, so this stays short.
     int keepAliveSeconds = 2;

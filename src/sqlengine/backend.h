@@ -82,6 +82,11 @@ public:
 
     // Runs a script of several statements (schema set-up), outside the engine.
     virtual void executeScript(const QString &script) = 0;
+
+    // How long (ms > 0) a statement waits for another connection's lock before it fails
+    // with Busy. Until set, SQLite waits kDefaultBusyTimeoutMs and PostgreSQL as long as
+    // its own lock_timeout says (no limit unless the location sets one).
+    virtual void setLockWait(int ms) = 0;
 };
 
 // Opens a backend from a location: a SQLite file path, or a "postgresql://..." /

@@ -16,9 +16,12 @@ struct Raised {
 };
 
 // A database error as the till expects to read it. A duplicate key names the key the
-// way the shop's clients test for it ("PK_D712").
+// way the shop's clients test for it ("PK_D712"); a lock that outlasted the retries is
+// a refusal the till keeps online for, never the database's own text.
 QString phrase(const DbError &e)
 {
+    if (e.kind == DbError::Kind::Busy)
+        return BusyReply;
     if (e.kind == DbError::Kind::DuplicateKey) {
         QString table = e.table.toUpper();
         QString constraint = e.constraint.toUpper();
@@ -138,7 +141,7 @@ BatchResult Engine::run(const QString &batch)
         result.reply = e.message();
         return result;
     } catch (const DbError &e) {
-        result.reply = e.message();
+        result.reply = phrase(e);
         return result;
     }
 

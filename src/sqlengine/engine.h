@@ -14,6 +14,11 @@ namespace vorel::sql {
 
 class TranslationCache;
 
+// The reply to a batch that kept finding the database locked (another writer, a deadlock)
+// after every retry. It is a refusal, not a failure of the link: the till stays online and
+// shows it, and the cashier tries again.
+inline const QString BusyReply = QStringLiteral("数据库锁定,请稍后再试!");
+
 struct BatchResult {
     // "Y" when the batch committed; otherwise the message for the user (the RAISERROR text,
     // or the database error as the till expects it, e.g. naming PK_D712).

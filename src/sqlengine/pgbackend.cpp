@@ -191,6 +191,15 @@ void PgBackend::connect()
         command(QStringLiteral("SET TIME ZONE INTERVAL '%1' HOUR TO MINUTE").arg(offset));
         timeZone_ = offset;
     }
+    if (lockWaitMs_ > 0)
+        command(QStringLiteral("SET lock_timeout = %1").arg(lockWaitMs_));
+}
+
+void PgBackend::setLockWait(int ms)
+{
+    lockWaitMs_ = ms;
+    ensureConnected();
+    command(QStringLiteral("SET lock_timeout = %1").arg(ms));
 }
 
 void PgBackend::ensureConnected()

@@ -31,6 +31,8 @@ public:
     qint64 changedRows() const override { return changed_; }
     Catalog loadCatalog() override;
     void executeScript(const QString &script) override;
+    // Sets lock_timeout, again on every new connection.
+    void setLockWait(int ms) override;
 
     // The server process serving this connection (for logs); 0 when not connected.
     int serverProcessId() const;
@@ -56,6 +58,7 @@ private:
     QString location_;
     std::unique_ptr<pg_conn, ConnCloser> conn_;
     QString timeZone_;
+    int lockWaitMs_ = 0; // 0: the server's own lock_timeout
     qint64 changed_ = 0;
     bool inTransaction_ = false;
 };

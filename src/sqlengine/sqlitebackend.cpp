@@ -193,7 +193,7 @@ SqliteBackend::SqliteBackend(const QString &path, bool create) : path_(path)
 
 SqliteBackend::~SqliteBackend() = default;
 
-void SqliteBackend::setBusyTimeout(int ms)
+void SqliteBackend::setLockWait(int ms)
 {
     sqlite3_busy_timeout(db_.get(), ms);
 }

@@ -35,9 +35,9 @@ public:
     Catalog loadCatalog() override;
     void executeScript(const QString &script) override;
 
+    void setLockWait(int ms) override;
+
     const QString &path() const { return path_; }
-    // How long a statement waits for another connection's lock before failing with Busy.
-    void setBusyTimeout(int ms);
     bool inTransaction() const;
 
 private:

@@ -7,12 +7,16 @@
 #include <QFileInfo>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "app/tillshoplink.h"
 #include "core/clock.h"
 #include "core/session.h"
 #include "core/text.h"
 #include "lockrig.h"
+#include "offline/networkwatch.h"
+#include "server/remoteshopservice.h"
+#include "server/sessions.h"
 #include "server/shopserver.h"
 
 #include "fakeclock.h"
@@ -42,6 +46,28 @@ struct LinkRig {
     std::unique_ptr<TillShopLink> link;
 };
 
+// The demo shop behind a shop server in this process, on the rig's clock; the session
+// takes its message port, as the settings would give it.
+struct ServedShop {
+    explicit ServedShop(LinkRig &rig) : shop(sql::BackendKind::SQLite, test::TestShop::Content::Demo, rig.clock.now().date())
+    {
+        server::ServerOptions options;
+        options.location = shop.location();
+        options.host = QStringLiteral("127.0.0.1");
+        options.port = 0;
+        options.messagePort = 0;
+        options.workers = 1;
+        options.keepAliveSeconds = 1;
+        options.log = [](const QString &) {};
+        server = std::make_unique<server::ShopServer>(options, rig.clock);
+        server->start();
+        rig.session.connection.indyTcpPort = server->messagePort();
+    }
+
+    test::TestShop shop;
+    std::unique_ptr<server::ShopServer> server;
+};
+
 TEST(TillShopLink, WithoutAShopNothingAnswers)
 {
     LinkRig rig;
@@ -62,19 +88,9 @@ TEST(TillShopLink, WithoutAShopNothingAnswers)
 TEST(TillShopLink, TheNetworkEditionReachesItsServer)
 {
     LinkRig rig;
-    test::TestShop shop(sql::BackendKind::SQLite, test::TestShop::Content::Demo, rig.clock.now().date());
-    server::ServerOptions options;
-    options.location = shop.location();
-    options.host = QStringLiteral("127.0.0.1");
-    options.port = 0;
-    options.messagePort = 0;
-    options.workers = 1;
-    options.log = [](const QString &) {};
-    server::ShopServer server(options, rig.clock);
-    server.start();
-    rig.session.connection.indyTcpPort = server.messagePort();
+    ServedShop served(rig);
 
-    ASSERT_TRUE(rig.link->connect(QStringLiteral("127.0.0.1"), server.port(), 2000));
+    ASSERT_TRUE(rig.link->connect(QStringLiteral("127.0.0.1"), served.server->port(), 2000));
     const LoginReply reply = rig.login();
     ASSERT_TRUE(reply.reachable);
     EXPECT_EQ(reply.rows.totalRowCount(), 1);
@@ -83,6 +99,50 @@ TEST(TillShopLink, TheNetworkEditionReachesItsServer)
     // The connection layer goes through the same service.
     ResultSet rows;
     EXPECT_TRUE(rig.link->connection().openServerSql(rows, QStringLiteral("select CK_NAME from D1007 where CK_ID='001'")));
+}
+
+// A till that does nothing but keep its session alive stays on the server's list of tills
+// online long after the window in which a silent till drops off.
+TEST(TillShopLink, KeepAlivesAloneKeepTheTillOnTheServersList)
+{
+    LinkRig rig;
+    ServedShop served(rig);
+    ASSERT_TRUE(rig.link->connect(QStringLiteral("127.0.0.1"), served.server->port(), 2000));
+    ASSERT_EQ(rig.login().rows.totalRowCount(), 1);
+    Session::Connection &state = rig.session.connection;
+    state.net = 0;
+    state.loginFlag = true;
+    state.loginOnline = true;
+    ASSERT_TRUE(rig.link->service().tcpSend(QStringLiteral("Connect"), {QStringLiteral("01 张丽"), QStringLiteral("CL 1.0")}));
+    state.lastMessageExchange = rig.clock.now();
+
+    RemoteShopService office(RemoteServer{QStringLiteral("127.0.0.1"), served.server->port(),
+                                          served.server->messagePort(), false, {}});
+    ASSERT_EQ(office.thrGetLogin(LoginRequest{QStringLiteral("99"), getMD5(QStringLiteral("99")),
+                                              QStringLiteral("office"), QStringLiteral("CL")})
+                  .rows.totalRowCount(),
+              1);
+
+    NetworkWatch watch(rig.link->connection(), rig.link->watchClientFactory(), rig.clock, 10);
+    watch.setLinkUp(true);
+    QList<bool> answers;
+    QObject::connect(&watch, &NetworkWatch::probed, [&answers](bool reached) { answers.append(reached); });
+    watch.start();
+    // One keep-alive each time the link has been quiet too long, until well past the window.
+    constexpr int quietSpells = server::TillList::OnlineWindowSeconds / (NetworkWatch::QuietSeconds + 1) + 2;
+    for (int i = 1; i <= quietSpells; ++i) {
+        rig.clock.advanceSeconds(NetworkWatch::QuietSeconds + 1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == i; }, 10000)) << i;
+    }
+    watch.stop();
+    EXPECT_EQ(answers, QList<bool>(quietSpells, true));
+
+    const std::optional<QList<wire::OnlineTill>> tills = office.tillsOnline();
+    ASSERT_TRUE(tills.has_value());
+    ASSERT_EQ(tills->size(), 1);
+    EXPECT_EQ(tills->at(0).terminalKey, QStringLiteral("vorel"));
+    EXPECT_EQ(tills->at(0).lastSeen, rig.clock.now());
+    EXPECT_FALSE(rig.link->connection().isOffline());
 }
 
 TEST(TillShopLink, TheStandAloneEditionMakesItsShopOnce)

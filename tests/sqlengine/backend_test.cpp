@@ -533,7 +533,7 @@ TEST(SqliteBackendLocking, WriterGivesUpWithBusyAfterItsTimeout)
     const QString path = dir.filePath(QStringLiteral("shop.db"));
     SqliteBackend first(path, true);
     SqliteBackend second(path, false);
-    second.setBusyTimeout(100);
+    second.setLockWait(100);
     first.begin(true);
     QElapsedTimer timer;
     timer.start();
@@ -620,7 +620,14 @@ TEST_F(PgBackendSession, WaitingForARowLockTooLongIsBusy)
     PgBackend first(schema.location());
     PgBackend second(schema.location());
     first.executeScript(QStringLiteral("CREATE TABLE T (N INTEGER); INSERT INTO T VALUES (1);"));
-    second.execute(QStringLiteral("SET lock_timeout = 200"), nullptr);
+    second.setLockWait(200);
+    // The wait still holds on the connection opened again after the first one was lost.
+    first.execute(QStringLiteral("SELECT pg_terminate_backend(%1, 5000)").arg(second.serverProcessId()), nullptr);
+    EXPECT_TRUE(errorOf([&] { second.execute(QStringLiteral("SELECT 1"), nullptr); }));
+    ResultSet setting;
+    second.execute(QStringLiteral("SHOW lock_timeout"), &setting);
+    ASSERT_EQ(setting.fieldAt(0, 0).asString().toStdString(), "200ms");
+
     first.begin(true);
     first.execute(QStringLiteral("UPDATE T SET N = 2"), nullptr);
     second.begin(true);
