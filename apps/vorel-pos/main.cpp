@@ -136,16 +136,18 @@ int main(int argc, char **argv)
     UserPreferences prefs(folder.path(settings.userPrefsFileName()));
     prepareFreshFolder(prefs);
 
+    // A local store that cannot be opened does not stop the till: it still sells online, and
+    // the login dialog's repair replaces the file. The cashier is told before the login.
     std::unique_ptr<LocalStore> store;
+    QString storeProblem;
+    LocalStore::provideCleanCopy(folder, LocalStore::shippedCleanCopy());
     try {
-        LocalStore::provideCleanCopy(folder, LocalStore::shippedCleanCopy());
         store = std::make_unique<LocalStore>(LocalStore::prepareFile(folder));
         store->open();
     } catch (const LocalStoreError &e) {
-        splash.reset();
-        play();
-        messages.failure(e.message());
-        return finish(1);
+        storeProblem = e.message();
+        if (!store)
+            store = std::make_unique<LocalStore>(folder.path(QString::fromLatin1(LocalStoreFileName)));
     }
 
     TillShopLink link(session, *store, *clock, folder.path(QString::fromLatin1(TillShopLink::ShopFileName)));
@@ -190,6 +192,8 @@ int main(int argc, char **argv)
     });
 
     play();
+    if (!storeProblem.isEmpty())
+        messages.failure(storeProblem);
     {
         LoginDialog dialog(flow);
         if (dialog.exec() != QDialog::Accepted) {
