@@ -172,7 +172,7 @@ int main(int argc, char **argv)
         }
     } hostRelease{runner.get()};
     if (runner)
-        runner->setHost(&form);
+        runner->setHost(&till);
 
     const TerminalConfig config = loadTerminalConfig(folder, session, till.controller().devices(), [&](int step, const QString &text) {
         splash->showLoadStep(step, text);

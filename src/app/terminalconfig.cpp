@@ -16,10 +16,19 @@ const QString SettingsFileName = QStringLiteral("VOREL.DLL");
 
 } // namespace
 
-QString programVersion()
+int programVersionNumber()
 {
-    const QString v = QCoreApplication::applicationVersion();
-    return v.isEmpty() ? QStringLiteral(PROJECT_VERSION_TEXT) : v;
+    QString v = QCoreApplication::applicationVersion();
+    if (v.isEmpty())
+        v = QStringLiteral(PROJECT_VERSION_TEXT);
+    const QStringList parts = v.split(QLatin1Char('.'));
+    return parts.value(0).toInt() * 100 + parts.value(1).toInt();
+}
+
+QString versionText(int number)
+{
+    const QString digits = QString::number(number);
+    return (QString::number(number / 100) + QLatin1Char('.') + digits.mid(1, 2)).trimmed();
 }
 
 QString logoFile(const TerminalSettings &settings, const ProgramFolder &folder)
@@ -94,7 +103,8 @@ TerminalConfig loadTerminalConfig(const ProgramFolder &folder, Session &session,
     c.skinIndex = index >= 0 && index < c.skins.size() ? index : 0;
 
     show(4, loadstep::Version);
-    c.version = programVersion();
+    c.versionNumber = programVersionNumber();
+    c.version = versionText(c.versionNumber);
     session.identity.version = c.version;
 
     show(5, loadstep::Starting);

@@ -38,6 +38,7 @@ struct TerminalConfig {
     int lockSeconds = 0;         // NUM2 minutes as seconds
     QStringList skins;           // skin*.skn in the program folder
     int skinIndex = 0;           // skinlistindex, within the list
+    int versionNumber = 0;       // the program's version number (major x 100 + minor)
     QString version;             // G_VER
 };
 
@@ -56,8 +57,10 @@ inline const QString Done = QStringLiteral("装入完成!");
 
 using LoadStep = std::function<void(int step, const QString &text)>;
 
-// "1.0": the version of the program, as the version label shows it.
-QString programVersion();
+// The program's version number as the shop counts it: major x 100 + minor ("1.2" is 102).
+int programVersionNumber();
+// G_VER of a version number: its hundreds, a dot and the next two digits (102 is "1.02").
+QString versionText(int number);
 
 // The shop's logo named by LOGO in the program folder; empty when unset or missing.
 QString logoFile(const TerminalSettings &settings, const ProgramFolder &folder);

@@ -1,5 +1,6 @@
 #include "app/tillcontroller.h"
 
+#include <QFile>
 #include <QNetworkInterface>
 
 #include "app/loginrecord.h"
@@ -249,6 +250,18 @@ int TillController::nextSkin()
     config_.skinIndex = (config_.skinIndex + 1) % int(config_.skins.size());
     UserPreferences(folder_.path(session_.identity.iniFileName)).setSkinListIndex(config_.skinIndex);
     return config_.skinIndex;
+}
+
+QString TillController::skinStyleSheet(int index)
+{
+    if (index >= 0 && index < config_.skins.size()) {
+        QFile file(folder_.path(QStringLiteral("skin/") + config_.skins.at(index)));
+        if (file.open(QIODevice::ReadOnly))
+            return QString::fromUtf8(file.readAll());
+    }
+    config_.skinIndex = -1;
+    UserPreferences(folder_.path(session_.identity.iniFileName)).setSkinListIndex(-1);
+    return QString();
 }
 
 // ---- SlipScreen

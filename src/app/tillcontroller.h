@@ -140,6 +140,9 @@ public:
     void advanceTime(int seconds);
     // F12: the next skin's index, stored in the preferences; -1 without skins.
     int nextSkin();
+    // The style sheet of skin `index` of the list. A skin that cannot be read gives the
+    // built-in look (an empty sheet), and that choice is what the preferences keep.
+    QString skinStyleSheet(int index);
 
     // ---- SlipScreen
     bool practiceMode() const override;

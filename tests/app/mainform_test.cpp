@@ -56,6 +56,18 @@ TEST(MainForm, KeyHelpListsEveryKeyInOrder)
     EXPECT_EQ(shown.mid(0, expected.size()), expected);
 }
 
+TEST(MainForm, ASkinThatCannotBeReadLeavesTheBuiltInLook)
+{
+    TerminalConfig config;
+    config.skins = {QStringLiteral("gone.skn")};
+    ScreenRig rig(config);
+    EXPECT_TRUE(rig.form->styleSheet().isEmpty());
+    EXPECT_EQ(rig.controller().config().skinIndex, -1);
+    // F12 tries the list again from its start.
+    QTest::keyClick(rig.form, Qt::Key_F12);
+    EXPECT_EQ(rig.controller().config().skinIndex, -1);
+}
+
 TEST(MainForm, ClosingSavesTheScreenAndEndsTheLogin)
 {
     TerminalConfig config;

@@ -110,3 +110,13 @@ TEST(TerminalConfig, SettingsTemplatesSkinsAndPorts)
 }
 
 } // namespace
+
+TEST(TerminalConfig, VersionTextOfTheVersionNumber)
+{
+    const struct {
+        int number;
+        const char *text;
+    } cases[] = {{100, "1.00"}, {101, "1.01"}, {112, "1.12"}, {1203, "12.20"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(versionText(c.number), QString::fromLatin1(c.text)) << c.number;
+}

@@ -173,7 +173,9 @@ void TMainForm::applyConfig(const TerminalConfig &config)
         model_->setGroupValueColumnVisible(config.grid->column14Visible);
     }
     applySettingsShown();
+    // Only a version above 1.00 is shown.
     ui_.version->setText(QStringLiteral("版本：") + config.version);
+    ui_.version->setVisible(config.versionNumber > 100);
     if (!config.skins.isEmpty())
         applySkin(config.skinIndex);
     setColourScreen(true);
@@ -222,11 +224,7 @@ void TMainForm::applyColours()
 
 void TMainForm::applySkin(int index)
 {
-    const TerminalConfig &config = till_->config();
-    if (index < 0 || index >= config.skins.size())
-        return;
-    QFile file(till_->folder().path(QStringLiteral("skin/") + config.skins.at(index)));
-    setStyleSheet(file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString());
+    setStyleSheet(till_->skinStyleSheet(index));
 }
 
 // ---- session
@@ -295,7 +293,7 @@ void TMainForm::openTerminalSettings()
 
 void TMainForm::lockScreen()
 {
-    TS002::lockScreen(till_->screenLock(), this, ui_.cashier->text());
+    TS002::lockScreen(till_->screenLock(), this, till_->session().identity.userId);
     focusCommandLine();
 }
 
@@ -357,68 +355,6 @@ void TMainForm::applyToggle(WindowToggle toggle)
     case WindowToggle::Nothing:
         break;
     }
-}
-
-// ---- scenarios
-
-QList<std::pair<QString, QString>> TMainForm::screenLabels()
-{
-    QList<std::pair<QString, QString>> out;
-    // Before the first login and after the close nothing of the screen is on view.
-    if (!isVisible())
-        return out;
-    const auto add = [&out](const QWidget *w, const QString &text) {
-        if (w->isVisibleTo(w->window()))
-            out.append({w->objectName(), text});
-    };
-    for (QLabel *l : {ui_.title, ui_.welcome, ui_.welcomeBlack, ui_.terminal, ui_.warehouse, ui_.cashier,
-                      ui_.salesperson, ui_.slipNumber, ui_.date, ui_.shift, ui_.status->onlineLabel(),
-                      ui_.status->offlineLabel(), ui_.print, ui_.card, ui_.memberName, ui_.memberRate,
-                      ui_.memberPoints, ui_.memberGrade, ui_.memberBalance}) {
-        add(l, l->text());
-    }
-    add(ui_.practiceBadge, ui_.practiceBadge->text());
-    if (ui_.centre->currentWidget() == ui_.summary) {
-        QStringList rows;
-        for (const QLabel *l : ui_.summary->findChildren<QLabel *>())
-            rows << l->text();
-        out.append({ui_.summary->objectName(), rows.join(QLatin1Char('|'))});
-    }
-    for (QLabel *l : {ui_.total, ui_.quantity, ui_.saving})
-        add(l, l->text());
-    add(ui_.keyHelp, QString());
-    add(ui_.version, ui_.version->text());
-    add(commandEdit(), commandEdit()->text());
-    add(helpLabel(), helpLabel()->text());
-    return out;
-}
-
-QList<QList<std::pair<QString, QString>>> TMainForm::gridRows()
-{
-    QList<QList<std::pair<QString, QString>>> out;
-    for (const SaleLine &l : till_->sale().lines()) {
-        out.append({{QStringLiteral("TM"), l.tm()},
-                    {QStringLiteral("WL_ID"), l.wlId()},
-                    {QStringLiteral("WL_NAME"), l.wlName()},
-                    {QStringLiteral("SL"), QString::number(l.sl())},
-                    {QStringLiteral("ODJ"), QString::number(l.odj())},
-                    {QStringLiteral("ZK"), QString::number(l.zk())},
-                    {QStringLiteral("SJ"), QString::number(l.sj())},
-                    {QStringLiteral("SMONEY"), QString::number(l.smoney())},
-                    {QStringLiteral("G"), QString::number(l.g())},
-                    {QStringLiteral("NOTE"), l.note()}});
-    }
-    return out;
-}
-
-bool TMainForm::offline() const
-{
-    return till_->session().connection.offline;
-}
-
-void TMainForm::advanceTime(int seconds)
-{
-    till_->advanceTime(seconds);
 }
 
 // ---- drawing what the till announces
@@ -582,11 +518,6 @@ void TMainForm::saveScreenSettings()
 {
     TerminalSettings &settings = till_->settings();
     const TerminalConfig &config = till_->config();
-    settings.setWarehouseName(ui_.warehouse->text());
-    settings.setFullLayout(config.fullLayout);
-    settings.setKeyHelpVisible(till_->keys().keyHelpVisible());
-    settings.setThemeColor(config.themeColor);
-    settings.setThemeFontColor(config.themeFontColor);
     GridLayout layout;
     for (int c = 0; c < GridLayout::ColumnCount; ++c)
         layout.widths[std::size_t(c)] = ui_.grid->columnWidth(c);
@@ -594,7 +525,11 @@ void TMainForm::saveScreenSettings()
     layout.titleFontSize = ui_.grid->table()->horizontalHeader()->font().pointSize();
     layout.column1Visible = model_->isColumnVisible(SaleTableModel::BarcodeColumn);
     layout.column14Visible = model_->isColumnVisible(SaleTableModel::GroupValueColumn);
-    settings.writeGridLayout(layout);
+    // One guarded run: the first write that fails ends the saving, silently.
+    [[maybe_unused]] const bool saved =
+        settings.setWarehouseName(till_->session().terminal.warehouseName) && settings.setFullLayout(config.fullLayout)
+        && settings.setKeyHelpVisible(till_->keys().keyHelpVisible()) && settings.setThemeColor(config.themeColor)
+        && settings.setThemeFontColor(config.themeFontColor) && settings.writeGridLayout(layout);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)

@@ -11,7 +11,6 @@
 #include <memory>
 
 #include "app/ui/mainformui.h"
-#include "app/ui/scenariohost.h"
 #include "app/windowtoggle.h"
 
 class QSystemTrayIcon;
@@ -26,7 +25,7 @@ struct MemberCard;
 struct SettlementSummary;
 struct TerminalConfig;
 
-class TMainForm final : public QWidget, public ScenarioHost {
+class TMainForm final : public QWidget {
     Q_OBJECT
 
 public:
@@ -51,13 +50,6 @@ public:
     void startSession();
     // First activation: the shift check, the automatic synchronisation, the command line.
     void firstActivation();
-
-    // ---- scenarios
-    QWidget *screen() override { return this; }
-    QList<std::pair<QString, QString>> screenLabels() override;
-    QList<QList<std::pair<QString, QString>>> gridRows() override;
-    bool offline() const override;
-    void advanceTime(int seconds) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

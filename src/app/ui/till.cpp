@@ -1,8 +1,13 @@
 #include "app/ui/till.h"
 
+#include <QLabel>
+#include <QLineEdit>
+
 #include "app/tillshoplink.h"
+#include "core/session.h"
 #include "core/terminalsettings.h"
 #include "members/ui/tiv7001_1.h"
+#include "sales/sale.h"
 #include "sales/ui/memberdialogboxes.h"
 #include "sales/ui/ts009.h"
 #include "settlement/ui/dialogsettlementprompt.h"
@@ -35,6 +40,15 @@ private:
     const TillParts &parts_;
 };
 
+// The labels and edits of the sales screen in screen order, as a scenario dumps them.
+const char *const ScreenNames[] = {
+    "LAB_TIT",  "bsLinkLab_Welcome", "WELCOM_BLACK", "bsLabZ01", "bsLabZ02",  "bsLabZ05",  "bsLabZ07",
+    "bsLabZ03", "bdate",             "bsLabZ06",     "LAB_ONLINE", "LAB_OFFLINE", "LAB_PRINT", "bsLabZ04",
+    "lab_vipname", "lab_vipzk",      "vipf",         "VIP_G",    "vipm",      "Panel6",    "Panel4",
+    "LAB_TOL02", "Lab_sl",           "LAB_YH",       "Pnl_cli_3_B", "LAB_VER", "TMCOLOR",   "HELP_COLOR",
+    "TMBLACK",  "HELP_BLACK",
+};
+
 } // namespace
 
 Till::Till(const TillParts &parts) : form_(std::make_unique<TMainForm>())
@@ -49,6 +63,61 @@ Till::~Till()
     // The window and everything that draws the sale go first; the dialogs the controller
     // keeps only point at the window and are never shown again.
     form_.reset();
+}
+
+QList<std::pair<QString, QString>> Till::screenLabels()
+{
+    QList<std::pair<QString, QString>> out;
+    // Before the first login and after the close nothing of the screen is on view.
+    if (!form_->isVisible())
+        return out;
+    for (const char *name : ScreenNames) {
+        const QWidget *w = form_->findChild<QWidget *>(QString::fromLatin1(name));
+        if (!w || !w->isVisibleTo(form_.get()))
+            continue;
+        QString text;
+        if (const auto *label = qobject_cast<const QLabel *>(w)) {
+            text = label->text();
+        } else if (const auto *edit = qobject_cast<const QLineEdit *>(w)) {
+            text = edit->text();
+        } else if (qstrcmp(name, "Panel4") == 0) {
+            // The summary, one row a label.
+            QStringList rows;
+            for (const QLabel *l : w->findChildren<QLabel *>())
+                rows << l->text();
+            text = rows.join(QLatin1Char('|'));
+        }
+        out.append({w->objectName(), text});
+    }
+    return out;
+}
+
+QList<QList<std::pair<QString, QString>>> Till::gridRows()
+{
+    QList<QList<std::pair<QString, QString>>> out;
+    for (const SaleLine &l : controller_->sale().lines()) {
+        out.append({{QStringLiteral("TM"), l.tm()},
+                    {QStringLiteral("WL_ID"), l.wlId()},
+                    {QStringLiteral("WL_NAME"), l.wlName()},
+                    {QStringLiteral("SL"), QString::number(l.sl())},
+                    {QStringLiteral("ODJ"), QString::number(l.odj())},
+                    {QStringLiteral("ZK"), QString::number(l.zk())},
+                    {QStringLiteral("SJ"), QString::number(l.sj())},
+                    {QStringLiteral("SMONEY"), QString::number(l.smoney())},
+                    {QStringLiteral("G"), QString::number(l.g())},
+                    {QStringLiteral("NOTE"), l.note()}});
+    }
+    return out;
+}
+
+bool Till::offline() const
+{
+    return controller_->session().connection.offline;
+}
+
+void Till::advanceTime(int seconds)
+{
+    controller_->advanceTime(seconds);
 }
 
 } // namespace vorel

@@ -7,18 +7,26 @@
 
 #include "app/tillcontroller.h"
 #include "app/ui/mainform.h"
+#include "app/ui/scenariohost.h"
 
 namespace vorel {
 
-class Till {
+class Till final : public ScenarioHost {
 public:
     explicit Till(const TillParts &parts);
-    ~Till();
+    ~Till() override;
     Till(const Till &) = delete;
     Till &operator=(const Till &) = delete;
 
     TMainForm &window() { return *form_; }
     TillController &controller() { return *controller_; }
+
+    // ---- what a scenario sees of the till
+    QWidget *screen() override { return form_.get(); }
+    QList<std::pair<QString, QString>> screenLabels() override;
+    QList<QList<std::pair<QString, QString>>> gridRows() override;
+    bool offline() const override;
+    void advanceTime(int seconds) override;
 
 private:
     std::unique_ptr<TMainForm> form_;
