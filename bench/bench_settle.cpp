@@ -29,6 +29,7 @@
 #include "printing/devices.h"
 #include "sales/membercommands.h"
 #include "sales/sale.h"
+#include "loopbackserver.h"
 #include "server/localshopservice.h"
 #include "server/remoteshopservice.h"
 #include "server/shopdatabase.h"
@@ -134,16 +135,7 @@ public:
         if (way == Way::InProcess) {
             service_ = std::make_unique<LocalShopService>(shopFile, clock_);
         } else {
-            server::ServerOptions options;
-            options.location = shopFile;
-            options.host = QStringLiteral("127.0.0.1");
-            options.port = 0;
-            options.messagePort = 0;
-            options.workers = 4;
-            options.keepAliveSeconds = 2;
-            options.log = [](const QString &) {};
-            server_ = std::make_unique<server::ShopServer>(options, clock_);
-            server_->start();
+            server_ = test::startLoopbackServer(shopFile, clock_, {4, 2});
             auto remote = std::make_unique<RemoteShopService>(
                 RemoteServer{QStringLiteral("127.0.0.1"), server_->port(), server_->messagePort(), false, {}}, 5);
             if (remote->thrGetLogin(LoginRequest{QStringLiteral("01"), getMD5(QStringLiteral("01")),

@@ -12,14 +12,9 @@ void StatementRewriter::planInsertValues()
     int j = begin_ + 1;
     if (j < end_ && tokens_[j].isWord("INTO"))
         ++j;
-    if (!isName(j))
+    const QString table = tableNameAt(j);
+    if (table.isEmpty())
         return;
-    QString table = tokens_[j].text;
-    ++j;
-    while (j + 1 < end_ && tokens_[j].is(TokenKind::Dot) && isName(j + 1)) {
-        table = tokens_[j + 1].text;
-        j += 2;
-    }
     // The columns named, or all of the table's in order.
     QStringList columns;
     if (j < end_ && tokens_[j].is(TokenKind::LParen)) {
@@ -58,19 +53,27 @@ void StatementRewriter::planInsertValues()
     }
 }
 
-void StatementRewriter::planUpdateSet()
+QString StatementRewriter::tableNameAt(int &j) const
 {
-    if (!tokens_[begin_].isWord("UPDATE"))
-        return;
-    int j = begin_ + 1;
     if (!isName(j))
-        return;
+        return {};
     QString table = tokens_[j].text;
     ++j;
     while (j + 1 < end_ && tokens_[j].is(TokenKind::Dot) && isName(j + 1)) {
         table = tokens_[j + 1].text;
         j += 2;
     }
+    return table;
+}
+
+void StatementRewriter::planUpdateSet()
+{
+    if (!tokens_[begin_].isWord("UPDATE"))
+        return;
+    int j = begin_ + 1;
+    const QString table = tableNameAt(j);
+    if (table.isEmpty())
+        return;
     while (j < end_ && !tokens_[j].isWord("SET"))
         ++j;
     ++j;

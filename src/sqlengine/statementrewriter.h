@@ -99,6 +99,9 @@ private:
     int matchParen(int open) const;
     int matchParenBack(int close) const;
     bool isName(int i) const;
+    // The table named at token j ("schema.table" gives "table"); j moves past the name.
+    // Empty when no name stands there.
+    QString tableNameAt(int &j) const;
     int depthAt(int i) const;
     void buildScope();
     SqlType columnType(const QString &qualifier, const QString &column) const;

@@ -9,7 +9,7 @@
 #include "fakeclock.h"
 #include "offlinetestutil.h"
 #include "server/remoteshopservice.h"
-#include "server/shopserver.h"
+#include "loopbackserver.h"
 #include "testshop.h"
 
 namespace vorel {
@@ -28,18 +28,8 @@ protected:
     {
         VOREL_REQUIRE_BACKEND(GetParam());
         shop = std::make_unique<test::TestShop>(GetParam(), test::TestShop::Content::Demo, clock.now().date());
-        server::ServerOptions options;
-        options.location = shop->location();
-        options.host = QStringLiteral("127.0.0.1");
-        options.port = 0;
-        options.messagePort = 0;
-        options.workers = 2;
         // Three attempts end well within the till's time-out.
-        options.lockWaitMs = 100;
-        options.keepAliveSeconds = 1;
-        options.log = [](const QString &) {};
-        server = std::make_unique<server::ShopServer>(options, clock);
-        server->start();
+        server = test::startLoopbackServer(shop->location(), clock, {.lockWaitMs = 100});
 
         remote = std::make_unique<RemoteShopService>(
             RemoteServer{QStringLiteral("127.0.0.1"), server->port(), server->messagePort(), false, {}}, 5);

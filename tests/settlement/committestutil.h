@@ -24,7 +24,7 @@
 #include "sales/sale.h"
 #include "server/localshopservice.h"
 #include "server/remoteshopservice.h"
-#include "server/shopserver.h"
+#include "loopbackserver.h"
 #include "settlement/slipcommitter.h"
 #include "fakeclock.h"
 #include "fakeshopservice.h"
@@ -148,16 +148,7 @@ public:
         } else if (kind == ShopKind::InProcess) {
             service = std::make_unique<LocalShopService>(shop->location(), clock);
         } else {
-            server::ServerOptions options;
-            options.location = shop->location();
-            options.host = QStringLiteral("127.0.0.1");
-            options.port = 0;
-            options.messagePort = 0;
-            options.workers = 2;
-            options.keepAliveSeconds = 1;
-            options.log = [](const QString &) {};
-            shopServer = std::make_unique<server::ShopServer>(options, clock);
-            shopServer->start();
+            shopServer = startLoopbackServer(shop->location(), clock);
             auto remote = std::make_unique<RemoteShopService>(
                 RemoteServer{QStringLiteral("127.0.0.1"), shopServer->port(), shopServer->messagePort(), false, {}}, 5);
             const LoginReply login = remote->thrGetLogin(
