@@ -1,5 +1,6 @@
 #include "app/loginflow.h"
 
+#include <QNetworkInterface>
 #include <QScopeGuard>
 
 #include "app/loginrecord.h"
@@ -26,6 +27,11 @@ const QString LoginFlow::NoWarehouseText =
 const QString LoginFlow::NoTillRightText = QStringLiteral("您没有收银的权限!请与系统管理员联系!");
 const QString LoginFlow::SupplierResolvesText = QStringLiteral("由供应商服务器解析IP地址");
 const QString LoginFlow::StandAloneText = QStringLiteral("单机版");
+const QString LoginFlow::RepairNeedsPasswordText =
+    QStringLiteral("【离线数据库修复】需要权限的验证，请使用拥有该权限的用户并录入正确的密码!");
+const QString LoginFlow::NoRepairRightText = QStringLiteral("您没有【离线数据库修复】的权限!请与系统管理员联系!");
+const QString LoginFlow::RepairUnavailableText =
+    QStringLiteral("【离线数据库修复】权限验证通过!本版本还不能在登录窗口替换离线文件，请与系统管理员联系!");
 
 namespace {
 
@@ -97,6 +103,18 @@ LoginFlow::LoginFlow(Session &session, TerminalSettings &settings, UserPreferenc
 {
 }
 
+QString LoginFlow::repairTerminalKey()
+{
+    QString address = QStringLiteral("VOREL");
+    for (const QNetworkInterface &i : QNetworkInterface::allInterfaces()) {
+        if (!(i.flags() & QNetworkInterface::IsLoopBack) && !i.hardwareAddress().isEmpty()) {
+            address = i.hardwareAddress();
+            break;
+        }
+    }
+    return address.remove(QLatin1Char('\'')).left(29);
+}
+
 LoginScreen LoginFlow::prepare()
 {
     LoginScreen screen;
@@ -148,28 +166,72 @@ void LoginFlow::remember(const QString &userId, const QString &serverText)
         prefs_.setServer(serverText);
 }
 
+NetworkSettings LoginFlow::networkSettings() const
+{
+    const ServerAddress address = parseServerText(prefs_.server(), settings_.dataPort());
+    return {address.host, address.port, !settings_.serverResolvedBySupplier()};
+}
+
+void LoginFlow::saveNetworkSettings(const NetworkSettings &network)
+{
+    if (settings_.serverResolvedBySupplier())
+        return;
+    const QString host = network.host.trimmed();
+    const bool dataPort = host.isEmpty() || network.port == settings_.dataPort();
+    prefs_.setServer(dataPort ? host : host + QLatin1Char(',') + QString::number(network.port));
+}
+
+void LoginFlow::notice(const QString &text)
+{
+    messages_.notice(text);
+}
+
 LoginFlow::Result LoginFlow::stop(const QString &text, Focus focus)
 {
     messages_.notice(text);
     return {Status::Stopped, focus};
 }
 
-LoginFlow::Result LoginFlow::login(Mode mode, const QString &serverText, const QString &userId,
-                                   const QString &password)
+template <typename Body>
+LoginFlow::Result LoginFlow::exclusively(Body body)
 {
     if (inProgress_)
         return {Status::Ignored, Focus::None};
     inProgress_ = true;
     const auto done = qScopeGuard([this] { inProgress_ = false; });
-    return run(mode, serverText, userId, password);
+    return body();
 }
 
-LoginFlow::Result LoginFlow::run(Mode mode, const QString &serverText, const QString &userId,
-                                 const QString &password)
+LoginFlow::Result LoginFlow::login(Mode mode, const QString &serverText, const QString &userId,
+                                   const QString &password)
+{
+    return exclusively([&] { return run(mode, serverText, userId, password); });
+}
+
+LoginFlow::Result LoginFlow::checkRepair(const QString &serverText, const QString &userId, const QString &password)
+{
+    return exclusively([&]() -> Result {
+        if (auto refused = checkFields(true, serverText, userId))
+            return *refused;
+        const QString terminalKey = repairTerminalKey();
+        const QString passwordMd5 = getMD5(password);
+        ResultSet row;
+        if (auto refused = connectServer(serverText, userId, passwordMd5, terminalKey))
+            return *refused;
+        if (auto refused = askServer(userId, passwordMd5, terminalKey, row))
+            return *refused;
+        if (!row.first())
+            return stop(RepairNeedsPasswordText, Focus::PasswordSelected);
+        if (!CashierRights(row.field(QStringLiteral("pos_qs")).asString()).has(CashierRight::RepairLocalStore))
+            return stop(NoRepairRightText);
+        return {Status::Passed, Focus::None};
+    });
+}
+
+std::optional<LoginFlow::Result> LoginFlow::checkFields(bool online, const QString &serverText, const QString &userId)
 {
     Session::Connection &state = session_.connection;
-    const bool offline = mode == Mode::Offline;
-    if (state.net == 0 && !offline && serverText.trimmed().isEmpty())
+    if (state.net == 0 && online && serverText.trimmed().isEmpty())
         return stop(NoServerText, Focus::Server);
     if (userId.isEmpty())
         return stop(NoUserText, Focus::User);
@@ -178,6 +240,58 @@ LoginFlow::Result LoginFlow::run(Mode mode, const QString &serverText, const QSt
     state.dbName = settings_.posDb();
     state.socketConnPort = settings_.dataPort();
     state.indyTcpPort = settings_.msgPort();
+    return std::nullopt;
+}
+
+std::optional<LoginFlow::Result> LoginFlow::connectServer(const QString &serverText, const QString &userId,
+                                                          const QString &passwordMd5, const QString &terminalKey)
+{
+    Session::Connection &state = session_.connection;
+    session_.identity.pwdMd5 = passwordMd5;
+    session_.identity.macAdd = terminalKey;
+    session_.identity.userId = userId;
+
+    const ServerAddress address = parseServerText(serverText, state.socketConnPort);
+    if (address.standAlone) {
+        state.server = address.host;
+        state.net = 1;
+    } else if (state.net == 0) {
+        state.server = link_.resolveHost(address.host);
+        state.socketConnPort = address.port;
+    }
+    if (state.net == 0) {
+        if (!link_.connect(state.server, state.socketConnPort, ConnectTimeoutMs))
+            return stop(ServerFailedText);
+    } else {
+        link_.startStandAlone();
+    }
+    return std::nullopt;
+}
+
+std::optional<LoginFlow::Result> LoginFlow::askServer(const QString &userId, const QString &passwordMd5,
+                                                      const QString &terminalKey, ResultSet &row)
+{
+    const LoginReply reply =
+        link_.service().thrGetLogin(LoginRequest{userId, passwordMd5, terminalKey, session_.connection.dbName});
+    if (!reply.reachable)
+        return stop(ServerFailedText);
+    row = reply.rows;
+    const bool databaseFailed = row.columnCount() > 0
+                                && row.column(0).name.compare(QLatin1String("ERRID"), Qt::CaseInsensitive) == 0;
+    if (session_.connection.net != 0 && databaseFailed) {
+        row.first();
+        return stop(standAloneFailureText(row.field(QStringLiteral("ERRMSG")).asString()));
+    }
+    return std::nullopt;
+}
+
+LoginFlow::Result LoginFlow::run(Mode mode, const QString &serverText, const QString &userId,
+                                 const QString &password)
+{
+    Session::Connection &state = session_.connection;
+    const bool offline = mode == Mode::Offline;
+    if (auto refused = checkFields(!offline, serverText, userId))
+        return *refused;
     const QString terminalKey = settings_.macAddress();
     const QString passwordMd5 = getMD5(password);
     state.loginOnline = !offline;
@@ -196,38 +310,12 @@ LoginFlow::Result LoginFlow::run(Mode mode, const QString &serverText, const QSt
         }
     } else {
         loginTime = QStringLiteral("getdate()");
-        session_.identity.pwdMd5 = passwordMd5;
-        session_.identity.macAdd = terminalKey;
-        session_.identity.userId = userId;
-
-        const ServerAddress address = parseServerText(serverText, state.socketConnPort);
-        if (address.standAlone) {
-            state.server = address.host;
-            state.net = 1;
-        } else if (state.net == 0) {
-            state.server = link_.resolveHost(address.host);
-            state.socketConnPort = address.port;
-        }
-        if (state.net == 0) {
-            if (!link_.connect(state.server, state.socketConnPort, ConnectTimeoutMs))
-                return stop(ServerFailedText);
-        } else {
-            link_.startStandAlone();
-        }
+        if (auto refused = connectServer(serverText, userId, passwordMd5, terminalKey))
+            return *refused;
         Connection &connection = link_.connection();
         connection.setOffline(false);
-
-        const LoginReply reply =
-            link_.service().thrGetLogin(LoginRequest{userId, passwordMd5, terminalKey, state.dbName});
-        if (!reply.reachable)
-            return stop(ServerFailedText);
-        row = reply.rows;
-        const bool databaseFailed = row.columnCount() > 0
-                                    && row.column(0).name.compare(QLatin1String("ERRID"), Qt::CaseInsensitive) == 0;
-        if (state.net != 0 && databaseFailed) {
-            row.first();
-            return stop(standAloneFailureText(row.field(QStringLiteral("ERRMSG")).asString()));
-        }
+        if (auto refused = askServer(userId, passwordMd5, terminalKey, row))
+            return *refused;
         if (!row.first())
             return stop(WrongPasswordText, Focus::PasswordSelected);
         if (row.field(QStringLiteral("ZD_T")).asBool())

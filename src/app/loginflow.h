@@ -3,9 +3,11 @@
 // behind its two buttons (online against the shop server, offline against the local
 // store). It checks the user, the terminal and the rights, brings the PC clock to the
 // server's date, remembers the terminal in the settings file, starts the session and writes
-// the login record. The dialog only draws fields and passes their texts in.
+// the login record. Beside it: the rights check of the database repair and the network
+// settings. The dialog only draws fields and passes their texts in.
 
 #include <QString>
+#include <optional>
 
 #include "core/resultset.h"
 
@@ -66,6 +68,14 @@ struct LoginScreen {
     bool networkButtons = true; // btn_set and btn_ls (hidden in the stand-alone edition)
 };
 
+// The shop server of the network edition as the user preferences keep it in the server
+// text: the address, and the port after the comma (DATAPORT when there is none).
+struct NetworkSettings {
+    QString host;
+    int port = 0;
+    bool editable = true; // false when the supplier's name service gives the address
+};
+
 class LoginFlow {
 public:
     enum class Mode { Online, Offline };
@@ -73,6 +83,7 @@ public:
         Started, // the session is running: close the dialog with OK
         Stopped, // a check failed (its message was shown); the dialog stays open
         Ignored, // a login was already running
+        Passed,  // the repair checks passed: the user may replace the local store
     };
     // Where the dialog puts the cursor after a stop.
     enum class Focus { None, Server, User, PasswordSelected };
@@ -94,6 +105,11 @@ public:
     static const QString NoTillRightText;
     static const QString SupplierResolvesText;
     static const QString StandAloneText;
+    static const QString RepairNeedsPasswordText;
+    static const QString NoRepairRightText;
+    // What the repair button says once its checks passed, while this till cannot replace
+    // the local store file from the login dialog.
+    static const QString RepairUnavailableText;
     // The help shown when the in-process database does not start, around its message.
     static QString standAloneFailureText(const QString &error);
 
@@ -102,12 +118,27 @@ public:
 
     // The PC name in the login record; the real one unless set.
     void setComputerName(const QString &name) { computerName_ = name; }
+    // The terminal key of the repair check: the PC's first network adapter address ("VOREL"
+    // when there is none), without single quotes, at most 29 characters.
+    static QString repairTerminalKey();
 
     // The dialog's opening steps, read from the settings files and the local store.
     LoginScreen prepare();
 
     Result login(Mode mode, const QString &serverText, const QString &userId, const QString &password);
     bool inProgress() const { return inProgress_; }
+
+    // The repair button: the online login's checks against the shop server, with this PC's
+    // adapter address as the terminal key, then the repair right (pos_qs character 17).
+    // Passed when the user may replace the local store; otherwise the message was shown.
+    Result checkRepair(const QString &serverText, const QString &userId, const QString &password);
+    // A notice in the login's message box.
+    void notice(const QString &text);
+
+    // The network settings the settings button edits. Saving keeps the address alone when
+    // the port is DATAPORT, else "address,port"; nothing when the address is not editable.
+    NetworkSettings networkSettings() const;
+    void saveNetworkSettings(const NetworkSettings &network);
 
     // Leaving the dialog or one of its two fields: the last user and server are kept
     // (the server unless the supplier resolves it or the till runs stand-alone).
@@ -118,8 +149,17 @@ public:
     static QString warehouseQuery(const QString &userId);
 
 private:
+    // Runs `body` as the one login in progress.
+    template <typename Body>
+    Result exclusively(Body body);
     Result run(Mode mode, const QString &serverText, const QString &userId, const QString &password);
     Result stop(const QString &text, Focus focus = Focus::None);
+    // The steps the login and the repair check share; each gives a result only when it stops.
+    std::optional<Result> checkFields(bool online, const QString &serverText, const QString &userId);
+    std::optional<Result> connectServer(const QString &serverText, const QString &userId,
+                                        const QString &passwordMd5, const QString &terminalKey);
+    std::optional<Result> askServer(const QString &userId, const QString &passwordMd5, const QString &terminalKey,
+                                    ResultSet &row);
 
     Session &session_;
     TerminalSettings &settings_;

@@ -1,7 +1,10 @@
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "app/ui/logindialog.h"
@@ -38,6 +41,9 @@ TEST(LoginDialogTest, KeysLogInOnlineAndOffline)
 
     user->clear();
     QTest::keyClicks(user, QStringLiteral("01"));
+    // Caps Lock on: the password still arrives in lower case.
+    QTest::keyClicks(password, QStringLiteral("aBC"));
+    EXPECT_EQ(password->text(), QStringLiteral("abc"));
     password->clear();
     QTest::keyClicks(password, QStringLiteral("01"));
     QTest::keyClick(password, Qt::Key_Return);
@@ -47,6 +53,47 @@ TEST(LoginDialogTest, KeysLogInOnlineAndOffline)
     EXPECT_TRUE(rig.session.connection.loginFlag);
     EXPECT_EQ(rig.session.identity.userId, QStringLiteral("01"));
     EXPECT_EQ(rig.prefs.user(), QStringLiteral("01"));
+}
+
+TEST(LoginDialogTest, NetworkSettingsAndRepairButtons)
+{
+    test::LoginRig rig;
+    rig.prefs.setServer(QStringLiteral("shop.example,9000"));
+    LoginDialog dialog(*rig.flow);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto *server = dialog.findChild<QLineEdit *>(QStringLiteral("n_server"));
+    auto *user = dialog.findChild<QLineEdit *>(QStringLiteral("usercode"));
+    auto *password = dialog.findChild<QLineEdit *>(QStringLiteral("userpassword"));
+
+    // The settings open on the server text's address and port; OK shows the new ones.
+    QString shownHost;
+    int shownPort = 0;
+    QTimer::singleShot(0, [&] {
+        auto *net = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(net && net->objectName() == QStringLiteral("TFrm_Net"));
+        auto *host = net->findChild<QLineEdit *>(QStringLiteral("edt_server"));
+        auto *port = net->findChild<QSpinBox *>(QStringLiteral("edt_port"));
+        shownHost = host->text();
+        shownPort = port->value();
+        host->setText(QStringLiteral("10.0.0.8"));
+        port->setValue(9100);
+        QTest::mouseClick(net->findChild<QPushButton *>(QStringLiteral("btn_ok")), Qt::LeftButton);
+    });
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btn_set")), Qt::LeftButton);
+    EXPECT_EQ(shownHost, QStringLiteral("shop.example"));
+    EXPECT_EQ(shownPort, 9000);
+    EXPECT_EQ(server->text(), QStringLiteral("10.0.0.8,9100"));
+    EXPECT_EQ(rig.prefs.server(), QStringLiteral("10.0.0.8,9100"));
+
+    // Repair: the server checks the password and the right, then says what it can do.
+    user->setText(QStringLiteral("01"));
+    password->setText(QStringLiteral("01"));
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btn_db")), Qt::LeftButton);
+    EXPECT_EQ(rig.link->port, 9100);
+    EXPECT_EQ(rig.messages.texts(), QStringList{LoginFlow::RepairUnavailableText});
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(rig.session.connection.loginFlag);
 }
 
 } // namespace

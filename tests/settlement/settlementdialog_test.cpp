@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -33,7 +34,7 @@ protected:
     SettlementDialog &dialog()
     {
         if (!dialog_)
-            dialog_ = std::make_unique<SettlementDialog>(settingsPath_, nullptr, chinese_);
+            dialog_ = std::make_unique<SettlementDialog>(settingsPath_, owner_.get(), chinese_);
         return *dialog_;
     }
 
@@ -66,6 +67,7 @@ protected:
     QTemporaryDir home_;
     QString settingsPath_;
     bool chinese_ = true;
+    std::unique_ptr<QWidget> owner_; // the sales screen, when a test needs one
     std::unique_ptr<SettlementDialog> dialog_;
 };
 
@@ -174,6 +176,27 @@ TEST_F(SettlementDialogTest, RowsFollowTheOfferedTendersAndTheSystemLanguage)
         EXPECT_FALSE(dialog().findChild<QWidget *>(QLatin1String(row))->isVisible()) << row;
     for (const char *row : {"Pnl01", "Pnl06", "Pnl07", "Pnl_bom"})
         EXPECT_TRUE(dialog().findChild<QWidget *>(QLatin1String(row))->isVisible()) << row;
+}
+
+TEST_F(SettlementDialogTest, RowsFitTheFontUnderTheSkinOfTheSalesScreen)
+{
+    // The sales screen carries its skin as a style sheet, which also reaches this dialog.
+    owner_ = std::make_unique<QWidget>();
+    owner_->setStyleSheet(QStringLiteral("QWidget#Pnl_top, QWidget#Pnl_bom { background-color: #3d5a80; }"));
+    owner_->show();
+    open(request("474"));
+    const int rowHeight = dialog().findChild<QWidget *>(QStringLiteral("Pnl01"))->height();
+    for (const char *name : {"LAB01", "LABZ01", "LAB06", "LABZ06", "LABZ07"}) {
+        const auto *w = dialog().findChild<QWidget *>(QLatin1String(name));
+        EXPECT_EQ(w->font().pointSize(), 26) << name;
+        EXPECT_GE(rowHeight, QFontMetrics(w->font()).height()) << name;
+    }
+    const QFontMetrics figures(dialog().findChild<QWidget *>(QStringLiteral("LABZ01"))->font());
+    EXPECT_GE(dialog().findChild<QWidget *>(QStringLiteral("LABZ01"))->width(),
+              figures.horizontalAdvance(QStringLiteral("9999999999")));
+    EXPECT_LT(dialog().findChild<QWidget *>(QStringLiteral("Pnl_bom"))->height(), rowHeight);
+    key(Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_EQ(dialog().findChild<QWidget *>(QStringLiteral("LABZ07"))->font().pointSize(), 27);
 }
 
 TEST_F(SettlementDialogTest, PointsExchangeIsReadOnlyWithItsNotice)

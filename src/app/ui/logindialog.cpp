@@ -8,7 +8,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include "core/ui/dialogbuttons.h"
 
 namespace vorel {
 
@@ -27,6 +30,20 @@ QPushButton *namedButton(const char *name, const QString &caption, QWidget *pare
     button->setObjectName(QLatin1String(name));
     button->setAutoDefault(false);
     return button;
+}
+
+// Keeps an edit in one case as it is typed (the user number upper, the password lower, so
+// that Caps Lock does not spoil it), the cursor where it was.
+void keepCase(QLineEdit *edit, QString (QString::*toCase)() const &)
+{
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit, toCase](const QString &text) {
+        const QString cased = (text.*toCase)();
+        if (cased != text) {
+            const int cursor = edit->cursorPosition();
+            edit->setText(cased);
+            edit->setCursorPosition(cursor);
+        }
+    });
 }
 
 } // namespace
@@ -73,27 +90,15 @@ LoginDialog::LoginDialog(LoginFlow &flow, QWidget *parent)
     layout->addLayout(pending);
     layout->addLayout(buttons);
 
-    connect(user_, &QLineEdit::textEdited, this, [this](const QString &text) {
-        const QString upper = text.toUpper();
-        if (upper != text) {
-            const int cursor = user_->cursorPosition();
-            user_->setText(upper);
-            user_->setCursorPosition(cursor);
-        }
-    });
+    keepCase(user_, &QString::toUpper);
+    keepCase(password_, &QString::toLower);
     connect(server_, &QLineEdit::editingFinished, this, &LoginDialog::rememberFields);
     connect(user_, &QLineEdit::editingFinished, this, &LoginDialog::rememberFields);
     connect(online_, &QPushButton::clicked, this, [this] { attempt(LoginFlow::Mode::Online); });
     connect(offline_, &QPushButton::clicked, this, [this] { attempt(LoginFlow::Mode::Offline); });
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(network_, &QPushButton::clicked, this, [this] {
-        if (!flow_.inProgress())
-            emit networkSettingsRequested();
-    });
-    connect(repair_, &QPushButton::clicked, this, [this] {
-        if (!flow_.inProgress())
-            emit repairRequested(user_->text(), password_->text());
-    });
+    connect(network_, &QPushButton::clicked, this, &LoginDialog::editNetworkSettings);
+    connect(repair_, &QPushButton::clicked, this, &LoginDialog::checkRepair);
     refresh();
 }
 
@@ -157,7 +162,42 @@ void LoginDialog::attempt(LoginFlow::Mode mode)
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     const LoginFlow::Result result = flow_.login(mode, server_->text(), user_->text(), password_->text());
-    switch (result.focus) {
+    focusAfter(result.focus);
+    if (result.status == LoginFlow::Status::Started)
+        accept();
+}
+
+void LoginDialog::editNetworkSettings()
+{
+    if (flow_.inProgress())
+        return;
+    // The settings start from what the server field holds now.
+    rememberFields();
+    NetworkSettingsDialog dialog(flow_.networkSettings(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    flow_.saveNetworkSettings(dialog.settings());
+    refresh();
+}
+
+void LoginDialog::checkRepair()
+{
+    if (flow_.inProgress())
+        return;
+    LoginFlow::Result result;
+    {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+        result = flow_.checkRepair(server_->text(), user_->text(), password_->text());
+    }
+    focusAfter(result.focus);
+    if (result.status == LoginFlow::Status::Passed)
+        flow_.notice(LoginFlow::RepairUnavailableText);
+}
+
+void LoginDialog::focusAfter(LoginFlow::Focus focus)
+{
+    switch (focus) {
     case LoginFlow::Focus::Server:
         server_->setFocus();
         break;
@@ -171,8 +211,36 @@ void LoginDialog::attempt(LoginFlow::Mode mode)
     case LoginFlow::Focus::None:
         break;
     }
-    if (result.status == LoginFlow::Status::Started)
-        accept();
+}
+
+NetworkSettingsDialog::NetworkSettingsDialog(const NetworkSettings &network, QWidget *parent)
+    : QDialog(parent), host_(new QLineEdit(network.host, this)), port_(new QSpinBox(this))
+{
+    setObjectName(QStringLiteral("TFrm_Net"));
+    setWindowTitle(QStringLiteral("网络设定"));
+    host_->setObjectName(QStringLiteral("edt_server"));
+    host_->setMaxLength(30);
+    host_->setMinimumWidth(host_->fontMetrics().horizontalAdvance(QStringLiteral("000.000.000.000,00000")));
+    host_->setEnabled(network.editable);
+    port_->setObjectName(QStringLiteral("edt_port"));
+    // A port counts only above 100; anything else means the connection service's own.
+    port_->setRange(101, 65535);
+    port_->setValue(network.port);
+    port_->setEnabled(network.editable);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("服务器地址"), host_);
+    form->addRow(QStringLiteral("端      口"), port_);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(okCancelRow<QDialog>(this, &QDialog::accept));
+    host_->setFocus();
+    host_->selectAll();
+}
+
+NetworkSettings NetworkSettingsDialog::settings() const
+{
+    return {host_->text(), port_->value(), host_->isEnabled()};
 }
 
 } // namespace vorel

@@ -1,7 +1,8 @@
 #pragma once
 // The login dialog "tlogin": server, user number and password, the terminal and on-duty
-// lines, and the online / offline buttons. The checks and the session start are the login
-// flow's; this dialog draws its fields and passes their texts in.
+// lines, the online / offline buttons, the network settings and the database repair. The
+// checks and the session start are the login flow's; this dialog draws its fields and
+// passes their texts in.
 
 #include <QDialog>
 
@@ -10,6 +11,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace vorel {
 
@@ -27,17 +29,16 @@ public:
 
     void done(int result) override;
 
-signals:
-    // btn_set: the network settings dialog; the owner calls refresh() when it returns OK.
-    void networkSettingsRequested();
-    // btn_db: the local database repair, with the user number and password typed.
-    void repairRequested(const QString &userId, const QString &password);
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void attempt(LoginFlow::Mode mode);
+    // btn_set: the network settings; after OK the dialog shows what they changed.
+    void editNetworkSettings();
+    // btn_db: the repair checks against the shop server.
+    void checkRepair();
+    void focusAfter(LoginFlow::Focus focus);
     void rememberFields();
 
     LoginFlow &flow_;
@@ -54,6 +55,21 @@ private:
     QPushButton *repair_;
     QPushButton *network_;
     QPushButton *cancel_;
+};
+
+// The network settings "TFrm_Net" (网络设定): the address and port of the shop server the
+// network edition connects to.
+class NetworkSettingsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit NetworkSettingsDialog(const NetworkSettings &network, QWidget *parent = nullptr);
+
+    NetworkSettings settings() const;
+
+private:
+    QLineEdit *host_;
+    QSpinBox *port_;
 };
 
 } // namespace vorel

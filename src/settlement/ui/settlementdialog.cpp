@@ -73,10 +73,6 @@ SettlementDialog::SettlementDialog(QString settingsPath, QWidget *parent, bool s
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    // The figures are drawn bold, and mb measures them that way.
-    QFont bold;
-    bold.setBold(true);
-
     top_ = new QWidget(this);
     top_->setObjectName(QStringLiteral("Pnl_top"));
     top_->setAutoFillBackground(true);
@@ -100,7 +96,6 @@ SettlementDialog::SettlementDialog(QString settingsPath, QWidget *parent, bool s
             row.memo = new QLineEdit(row.panel);
             row.memo->setObjectName(valueName);
             row.memo->setFrame(false);
-            row.memo->setFont(bold);
             row.memo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             row.memo->setContextMenuPolicy(Qt::PreventContextMenu);
             // Nothing reaches a tender but typed keys: no drops, no input method.
@@ -116,7 +111,6 @@ SettlementDialog::SettlementDialog(QString settingsPath, QWidget *parent, bool s
             row.amount = new QLabel(row.panel);
             row.amount->setObjectName(valueName);
             row.amount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            row.amount->setFont(bold);
             line->addWidget(row.amount, 1);
             line->addSpacing(AmountInset);
         }
@@ -142,7 +136,6 @@ SettlementDialog::SettlementDialog(QString settingsPath, QWidget *parent, bool s
     measure_ = new QLabel(QStringLiteral("999999999999"), this);
     measure_->setObjectName(QStringLiteral("mb"));
     measure_->setContentsMargins(6, 3, 6, 3);
-    measure_->setFont(bold);
     measure_->hide();
 
     applyFont();
@@ -394,6 +387,19 @@ void SettlementDialog::applyFont()
     QFont f = font();
     f.setPointSize(logic_.fontSize());
     setFont(f);
+    // Under a style sheet (the skin of the sales screen that owns the dialog) a font set on
+    // the dialog no longer reaches the controls inside, so each row is given it directly.
+    // The figures are drawn bold, and mb measures them that way.
+    QFont bold = f;
+    bold.setBold(true);
+    for (const Row &row : rows_) {
+        row.caption->setFont(f);
+        if (row.memo)
+            row.memo->setFont(bold);
+        else
+            row.amount->setFont(bold);
+    }
+    measure_->setFont(bold);
 }
 
 void SettlementDialog::fitRows()
