@@ -31,7 +31,7 @@ const QString LoginFlow::RepairNeedsPasswordText =
     QStringLiteral("【离线数据库修复】需要权限的验证，请使用拥有该权限的用户并录入正确的密码!");
 const QString LoginFlow::NoRepairRightText = QStringLiteral("您没有【离线数据库修复】的权限!请与系统管理员联系!");
 const QString LoginFlow::RepairUnavailableText =
-    QStringLiteral("【离线数据库修复】权限验证通过!本版本还不能在登录窗口替换离线文件，请与系统管理员联系!");
+    QStringLiteral("【离线数据库修复】权限验证通过!请与系统管理员联系,用干净副本VORELZBACK替换离线数据库VORELZ!");
 
 namespace {
 
