@@ -13,17 +13,25 @@
 namespace vorel {
 namespace {
 
+// The login dialog of a network till whose preferences name a server, on screen.
+struct ShownLogin {
+    ShownLogin() { dialog.show(); }
+    QLineEdit *edit(const char *name) { return dialog.findChild<QLineEdit *>(QString::fromLatin1(name)); }
+
+    test::LoginRig rig;
+    const bool serverNamed = rig.prefs.setServer(QStringLiteral("shop.example,9000"));
+    LoginDialog dialog{*rig.flow};
+};
+
 TEST(LoginDialogTest, KeysLogInOnlineAndOffline)
 {
-    test::LoginRig rig;
-    rig.prefs.setServer(QStringLiteral("shop.example,9000"));
-    LoginDialog dialog(*rig.flow);
-    dialog.show();
+    ShownLogin shown;
+    test::LoginRig &rig = shown.rig;
+    LoginDialog &dialog = shown.dialog;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-
-    auto *server = dialog.findChild<QLineEdit *>(QStringLiteral("n_server"));
-    auto *user = dialog.findChild<QLineEdit *>(QStringLiteral("usercode"));
-    auto *password = dialog.findChild<QLineEdit *>(QStringLiteral("userpassword"));
+    QLineEdit *server = shown.edit("n_server");
+    QLineEdit *user = shown.edit("usercode");
+    QLineEdit *password = shown.edit("userpassword");
     ASSERT_TRUE(server && user && password);
     EXPECT_EQ(server->text(), QStringLiteral("shop.example,9000"));
     EXPECT_EQ(user->text(), QStringLiteral("02")); // the preferences' default user
@@ -57,14 +65,13 @@ TEST(LoginDialogTest, KeysLogInOnlineAndOffline)
 
 TEST(LoginDialogTest, NetworkSettingsAndRepairButtons)
 {
-    test::LoginRig rig;
-    rig.prefs.setServer(QStringLiteral("shop.example,9000"));
-    LoginDialog dialog(*rig.flow);
-    dialog.show();
+    ShownLogin shown;
+    test::LoginRig &rig = shown.rig;
+    LoginDialog &dialog = shown.dialog;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    auto *server = dialog.findChild<QLineEdit *>(QStringLiteral("n_server"));
-    auto *user = dialog.findChild<QLineEdit *>(QStringLiteral("usercode"));
-    auto *password = dialog.findChild<QLineEdit *>(QStringLiteral("userpassword"));
+    QLineEdit *server = shown.edit("n_server");
+    QLineEdit *user = shown.edit("usercode");
+    QLineEdit *password = shown.edit("userpassword");
 
     // The settings open on the server text's address and port; OK shows the new ones.
     QString shownHost;
