@@ -3,11 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <chrono>
@@ -19,63 +17,13 @@
 #include "sqlengine/backend.h"
 #include "sqlengine/pgbackend.h"
 #include "sqlengine/sqlitebackend.h"
+#include "testshop.h"
 
 namespace vorel::sql {
 
 namespace {
 
-// The fixture's own parameter type: gtest's printer for it stays in this file.
-enum class Db { SQLite, PostgreSQL };
-
-void PrintTo(Db db, std::ostream *os)
-{
-    *os << (db == Db::SQLite ? "SQLite" : "PostgreSQL");
-}
-
-QString pgServer()
-{
-    return qEnvironmentVariable("VOREL_TEST_PG");
-}
-
-// The location with a server setting ("search_path=x") applied at connect time, so a
-// reconnect keeps it.
-QString withSetting(const QString &location, const QString &setting)
-{
-    if (location.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive)) {
-        const QChar sep = location.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?');
-        QString encoded = setting;
-        encoded.replace(QLatin1Char('='), QLatin1String("%3D"));
-        return location + sep + QStringLiteral("options=-c") + encoded;
-    }
-    return location + QStringLiteral(" options='-c%1'").arg(setting);
-}
-
-// A schema of its own for one test, dropped afterwards.
-class PgSchema {
-public:
-    explicit PgSchema(const QString &server)
-        : server_(server), admin_(server),
-          name_(QStringLiteral("vt_%1_%2")
-                    .arg(QCoreApplication::applicationPid())
-                    .arg(QRandomGenerator::global()->generate())) {
-        admin_.executeScript(QStringLiteral("CREATE SCHEMA ") + name_);
-    }
-    ~PgSchema() {
-        try {
-            admin_.executeScript(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(name_));
-        } catch (const DbError &) {
-            // The throwaway cluster goes away anyway.
-        }
-    }
-    PgSchema(const PgSchema &) = delete;
-    PgSchema &operator=(const PgSchema &) = delete;
-    QString location() const { return withSetting(server_, QStringLiteral("search_path=") + name_); }
-
-private:
-    QString server_;
-    PgBackend admin_;
-    QString name_;
-};
+using test::TestShop;
 
 std::optional<DbError> errorOf(const std::function<void()> &f)
 {
@@ -87,22 +35,15 @@ std::optional<DbError> errorOf(const std::function<void()> &f)
     return std::nullopt;
 }
 
-class BackendTest : public ::testing::TestWithParam<Db> {
+// An empty database of its own on the backend of the test: a file in a temporary folder, or a
+// schema in the test server.
+class BackendTest : public ::testing::TestWithParam<BackendKind> {
 protected:
     void SetUp() override
     {
-        if (GetParam() == Db::SQLite) {
-            ASSERT_TRUE(dir_.isValid());
-            location_ = dir_.filePath(QStringLiteral("shop.db"));
-            db_ = std::make_unique<SqliteBackend>(location_, true);
-            return;
-        }
-        const QString server = pgServer();
-        if (server.isEmpty())
-            GTEST_SKIP() << "VOREL_TEST_PG is not set; run the tests under scripts/with-test-postgres";
-        schema_ = std::make_unique<PgSchema>(server);
-        location_ = schema_->location();
-        db_ = std::make_unique<PgBackend>(location_);
+        VOREL_REQUIRE_BACKEND(GetParam());
+        shop_ = std::make_unique<TestShop>(GetParam(), TestShop::Content::Empty);
+        db_ = openAnother();
     }
 
     void TearDown() override
@@ -111,13 +52,13 @@ protected:
             db_->rollback();
     }
 
-    bool isPg() const { return GetParam() == Db::PostgreSQL; }
+    bool isPg() const { return GetParam() == BackendKind::PostgreSQL; }
 
     std::unique_ptr<Backend> openAnother() const
     {
         if (isPg())
-            return std::make_unique<PgBackend>(location_);
-        return std::make_unique<SqliteBackend>(location_, false);
+            return std::make_unique<PgBackend>(shop_->location());
+        return std::make_unique<SqliteBackend>(shop_->location(), false);
     }
 
     void run(const QString &sql) { db_->execute(sql, nullptr); }
@@ -134,9 +75,7 @@ protected:
         return query(db, QStringLiteral("SELECT COUNT(*) FROM ") + table).fieldAt(0, 0).asInt();
     }
 
-    QTemporaryDir dir_;
-    std::unique_ptr<PgSchema> schema_; // outlives the connection below
-    QString location_;
+    std::unique_ptr<TestShop> shop_; // outlives the connection below
     std::unique_ptr<Backend> db_;
 };
 
@@ -377,13 +316,10 @@ TEST_P(BackendTest, ExecuteRunsExactlyOneStatement)
     EXPECT_EQ(count(*db_, QStringLiteral("T1")), 3) << "a refused text must not run its first statement";
 }
 
-std::string backendName(const ::testing::TestParamInfo<Db> &info)
-{
-    return info.param == Db::SQLite ? "SQLite" : "PostgreSQL";
-}
-
-INSTANTIATE_TEST_SUITE_P(SqliteBackend, BackendTest, ::testing::Values(Db::SQLite), backendName);
-INSTANTIATE_TEST_SUITE_P(PgBackend, BackendTest, ::testing::Values(Db::PostgreSQL), backendName);
+INSTANTIATE_TEST_SUITE_P(SqliteBackend, BackendTest, ::testing::Values(BackendKind::SQLite),
+                         ::testing::PrintToStringParamName());
+INSTANTIATE_TEST_SUITE_P(PgBackend, BackendTest, ::testing::Values(BackendKind::PostgreSQL),
+                         ::testing::PrintToStringParamName());
 
 // ---- SQLite only
 
@@ -552,9 +488,8 @@ class PgBackendSession : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        server_ = pgServer();
-        if (server_.isEmpty())
-            GTEST_SKIP() << "VOREL_TEST_PG is not set; run the tests under scripts/with-test-postgres";
+        VOREL_REQUIRE_BACKEND(BackendKind::PostgreSQL);
+        server_ = test::pgTestServer();
     }
     QString server_;
 };
@@ -564,7 +499,7 @@ TEST_F(PgBackendSession, LocalTimestampIsTheShopsClockWhateverTheServerZone)
     // Start the session in a zone far from ours; the backend must move it to local time.
     const QDateTime now = QDateTime::currentDateTime();
     const char *far = now.offsetFromUtc() > 0 ? "Pacific/Pago_Pago" : "Pacific/Kiritimati";
-    PgBackend db(withSetting(server_, QStringLiteral("TimeZone=") + QLatin1String(far)));
+    PgBackend db(test::withServerSetting(server_, QStringLiteral("TimeZone=") + QLatin1String(far)));
     ResultSet rows;
     ASSERT_TRUE(db.execute(QStringLiteral("SELECT LOCALTIMESTAMP AS T, CURRENT_SETTING('TimeZone') AS Z"), &rows));
     EXPECT_EQ(rows.column(0).type, FieldType::DateTime);
@@ -601,7 +536,7 @@ TEST_F(PgBackendSession, LostConnectionIsReportedAndReopenedBetweenTransactions)
 
 TEST_F(PgBackendSession, CommitAfterAFailedStatementIsAnError)
 {
-    PgSchema schema(server_);
+    TestShop schema(BackendKind::PostgreSQL, TestShop::Content::Empty);
     PgBackend db(schema.location());
     db.execute(QStringLiteral("CREATE TABLE T (N INTEGER NOT NULL)"), nullptr);
     db.begin(true);
@@ -616,7 +551,7 @@ TEST_F(PgBackendSession, CommitAfterAFailedStatementIsAnError)
 
 TEST_F(PgBackendSession, WaitingForARowLockTooLongIsBusy)
 {
-    PgSchema schema(server_);
+    TestShop schema(BackendKind::PostgreSQL, TestShop::Content::Empty);
     PgBackend first(schema.location());
     PgBackend second(schema.location());
     first.executeScript(QStringLiteral("CREATE TABLE T (N INTEGER); INSERT INTO T VALUES (1);"));
