@@ -558,30 +558,7 @@ TEST(PgBackendOpen, UnreachableServerFailsWithTheReason)
     EXPECT_TRUE(e->message().startsWith(QLatin1String("cannot connect"))) << e->message().toStdString();
 }
 
-// ---- Catalogue and locations
-
-TEST(BackendCatalog, LooksUpWithoutRegardToCaseAndKeepsTheSchemasSpelling)
-{
-    Catalog c;
-    EXPECT_TRUE(c.isEmpty());
-    c.addTable(QStringLiteral("d712"), {{QStringLiteral("noid"), SqlType::Text}, {QStringLiteral("amount"), SqlType::Decimal}});
-    c.addTable(QStringLiteral("D713"), {{QStringLiteral("NOID"), SqlType::Text}, {QStringLiteral("Qty"), SqlType::Integer}});
-    c.addTable(QStringLiteral("d714"), {{QStringLiteral("noid"), SqlType::Text}});
-
-    EXPECT_EQ(c.columnType(QStringLiteral("D712"), QStringLiteral("AMOUNT")), SqlType::Decimal);
-    EXPECT_EQ(c.columnType(QStringLiteral("d713"), QStringLiteral("qty")), SqlType::Integer);
-    EXPECT_EQ(c.columnType(QStringLiteral("d713"), QStringLiteral("amount")), SqlType::Unknown);
-    EXPECT_EQ(c.columnType(QStringLiteral("nope"), QStringLiteral("noid")), SqlType::Unknown);
-    ASSERT_NE(c.columns(QStringLiteral("D714")), nullptr);
-    EXPECT_EQ(c.columns(QStringLiteral("D714"))->size(), 1);
-
-    const struct {
-        const char *asked;
-        const char *canonical;
-    } names[] = {{"NoId", "NOID"}, {"qty", "Qty"}, {"AMOUNT", "amount"}, {"unknown_col", "unknown_col"}};
-    for (const auto &n : names)
-        EXPECT_EQ(c.canonicalColumnName(QLatin1String(n.asked)), QLatin1String(n.canonical)) << n.asked;
-}
+// ---- Locations
 
 TEST(BackendLocation, PostgresLocationsAreRecognised)
 {
