@@ -242,6 +242,7 @@ TEST_F(CommandLineTest, HelpTextsFollowTheWholeTypedText)
         // The texts themselves are a table in the command line; here how the typed text picks one.
         {"++", "金额更改,后面请输入金额"},
         {".", "当前商品打折，后面输入折扣【8折输入->.80】"},
+        {"+-", "退货功能,后面请输入退货数量"}, // the hint of a return, which runs as "+"
         {" ++ ", "金额更改,后面请输入金额"},
         {"*+", ""},
         {"+-3", ""},
