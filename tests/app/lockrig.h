@@ -1,8 +1,7 @@
 #pragma once
-// A fresh copy of the shipped local store, and a screen lock for cashier 01 in front of the
-// demo shop served in process.
+// A screen lock for cashier 01 in front of the demo shop served in process, over a fresh copy
+// of the shipped local store.
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -14,19 +13,10 @@
 #include "offline/localstore.h"
 #include "server/localshopservice.h"
 #include "fakeclock.h"
+#include "freshstore.h"
 #include "testshop.h"
 
 namespace vorel::test {
-
-inline std::unique_ptr<LocalStore> freshLocalStore(const QTemporaryDir &dir)
-{
-    const QString path = dir.filePath(QString::fromLatin1(LocalStoreFileName));
-    EXPECT_TRUE(QFile::copy(LocalStore::shippedCleanCopy(), path));
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    auto store = std::make_unique<LocalStore>(path);
-    store->open();
-    return store;
-}
 
 struct LockRig {
     LockRig()

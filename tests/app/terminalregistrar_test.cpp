@@ -109,10 +109,7 @@ TEST(TerminalRegistrar, NewNumberIsInsertedWithAFreshKeyAndItsOwnSlipCounter)
                            QStringLiteral("ZD_KEY=4321105"), QStringLiteral("BDATE=") + created,
                            QStringLiteral("EDATE=") + created, QStringLiteral("DB=1"), QStringLiteral("T=0")}));
     EXPECT_EQ(r.rig.settings.macAddress(), QStringLiteral("4321105"));
-    EXPECT_EQ(r.rig.settings.slipCounter(), 10000000);
-    ASSERT_EQ(r.rig.messages.shown.size(), 1);
-    EXPECT_EQ(r.rig.messages.shown[0].text, TerminalRegistrar::ClearQuestionText);
-    EXPECT_EQ(r.rig.messages.shown[0].kind, Messages::Kind::Question);
+    EXPECT_EQ(r.rig.settings.slipCounter(), 10000000); // the question that follows is the register scenario's
 }
 
 TEST(TerminalRegistrar, RightKeyTakesTheTerminalOverAsItStands)

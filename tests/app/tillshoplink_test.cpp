@@ -85,30 +85,16 @@ TEST(TillShopLink, WithoutAShopNothingAnswers)
     EXPECT_FALSE(rig.login().reachable);
 }
 
-TEST(TillShopLink, TheNetworkEditionReachesItsServer)
-{
-    LinkRig rig;
-    ServedShop served(rig);
-
-    ASSERT_TRUE(rig.link->connect(QStringLiteral("127.0.0.1"), served.server->port(), 2000));
-    const LoginReply reply = rig.login();
-    ASSERT_TRUE(reply.reachable);
-    EXPECT_EQ(reply.rows.totalRowCount(), 1);
-    EXPECT_FALSE(rig.link->standAloneStarted());
-    EXPECT_TRUE(static_cast<bool>(rig.link->watchClientFactory()));
-    // The connection layer goes through the same service.
-    ResultSet rows;
-    EXPECT_TRUE(rig.link->connection().openServerSql(rows, QStringLiteral("select CK_NAME from D1007 where CK_ID='001'")));
-}
-
 // A till that does nothing but keep its session alive stays on the server's list of tills
 // online long after the window in which a silent till drops off.
 TEST(TillShopLink, KeepAlivesAloneKeepTheTillOnTheServersList)
 {
     LinkRig rig;
     ServedShop served(rig);
+    // The network edition: connected and logged in, no stand-alone shop, a watch that probes.
     ASSERT_TRUE(rig.link->connect(QStringLiteral("127.0.0.1"), served.server->port(), 2000));
     ASSERT_EQ(rig.login().rows.totalRowCount(), 1);
+    EXPECT_FALSE(rig.link->standAloneStarted());
     Session::Connection &state = rig.session.connection;
     state.net = 0;
     state.loginFlag = true;

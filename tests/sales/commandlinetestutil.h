@@ -3,7 +3,6 @@
 // scripted member commands, settlement and item picker, and a connection over a given shop
 // service and a fresh local store.
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <optional>
 #include <ostream>
@@ -15,6 +14,7 @@
 #include "sales/itempicker.h"
 #include "sales/membercommands.h"
 #include "sales/settlementlauncher.h"
+#include "freshstore.h"
 #include "salestestutil.h"
 
 // Readable QStrings in test failures.
@@ -82,24 +82,6 @@ public:
     QList<QStringList> shown;
 };
 
-// A copy of the clean local store in a folder of its own.
-class TempStore {
-public:
-    TempStore()
-    {
-        EXPECT_TRUE(QFile::copy(LocalStore::shippedCleanCopy(), path()));
-        QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner);
-        store.open();
-    }
-    QString path() const { return dir_.filePath(QStringLiteral("VORELZ")); }
-
-private:
-    QTemporaryDir dir_;
-
-public:
-    LocalStore store{path()};
-};
-
 struct CommandRig : SaleRig {
     explicit CommandRig(ShopService &shopService) : shop(shopService)
     {
@@ -109,8 +91,9 @@ struct CommandRig : SaleRig {
     }
 
     ShopService &shop;
-    TempStore local;
-    Connection connection{session, shop, local.store};
+    QTemporaryDir storeDir;
+    std::unique_ptr<LocalStore> store = freshLocalStore(storeDir);
+    Connection connection{session, shop, *store};
     ScriptedMembers members;
     CountingSettlement settlement;
     ScriptedPicker picker;

@@ -89,6 +89,8 @@ struct DeskRig : SaleRig {
 
 } // namespace
 
+// The search's SQL and what it finds are the corpus's (members.test); the card's fields on
+// screen are the stored-value scenario's.
 TEST(MemberDeskChoose, TakesTheCardFoundOrPicked)
 {
     const struct {
@@ -118,11 +120,6 @@ TEST(MemberDeskChoose, TakesTheCardFoundOrPicked)
         EXPECT_EQ(str(r.help), c.help);
         EXPECT_EQ(r.reachedAction, c.done);
         ASSERT_EQ(rig.shop.calls(FakeShopService::CallKind::Open).size(), 1);
-        EXPECT_EQ(str(rig.shop.calls(FakeShopService::CallKind::Open).first().sql),
-                  "SELECT  *,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (VIPID = '88000001') union  SELECT "
-                  "*,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (VIPTEL like '%88000001%') union  SELECT  "
-                  "*,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (VIPNAME like '%88000001%') union  SELECT  "
-                  "*,VIPGRARD + 1 AS G FROM D702 WHERE (T = 0) AND (BIRDATE like '%88000001%') order by vipid ");
         ASSERT_EQ(rig.dialogs.picked.size(), c.pickerRows ? 1 : 0);
         if (c.pickerRows) {
             EXPECT_EQ(rig.dialogs.picked.first().rowCount(), c.pickerRows);
@@ -136,11 +133,7 @@ TEST(MemberDeskChoose, TakesTheCardFoundOrPicked)
             continue;
         }
         EXPECT_EQ(str(card.vipId), c.card->id);
-        EXPECT_EQ(str(card.name), c.card->name);
-        EXPECT_EQ(card.rate, money(c.card->zk));
-        EXPECT_EQ(card.points, c.card->points);
         EXPECT_EQ(card.balance, money(c.card->balance));
-        EXPECT_EQ(card.grade, c.card->g);
         EXPECT_TRUE(rig.sale.memberSelected());
         EXPECT_EQ(rig.sale.memberRate(), money(c.card->zk));
         EXPECT_EQ(Money::fromDouble(rig.sale.line(0).sj()), money(c.card->zk) * 100);

@@ -1,4 +1,6 @@
-// Translation of the till's T-SQL batches into each backend's dialect, checked as text.
+// Translation of T-SQL batches into each backend's dialect, checked as text: the rewrites whose
+// edge cases the till's own batches in tests/corpus (run on both backends) do not reach, the
+// refusals, the column spellings and the cache.
 #include <gtest/gtest.h>
 
 #include "sqlengine/translator.h"
@@ -15,9 +17,7 @@ Catalog shopCatalog()
     c.addTable(QStringLiteral("D712A"), {{"NOID", SqlType::Text}, {"WL_ID", SqlType::Text}, {"S0", SqlType::Integer},
                                          {"SMONEY", SqlType::Decimal}, {"DJ", SqlType::Decimal}});
     c.addTable(QStringLiteral("D701"), {{"ZD_ID", SqlType::Text}, {"ZD_NAME", SqlType::Text}, {"T", SqlType::Integer}});
-    c.addTable(QStringLiteral("SYS_CO"), {{"PARAM", SqlType::Text}, {"CK_END_DATE", SqlType::DateTime}, {"CK_QS", SqlType::Integer}});
     c.addTable(QStringLiteral("D702"), {{"VIPID", SqlType::Text}, {"VIPNAME", SqlType::Text}, {"VIPM", SqlType::Decimal}, {"VIPF", SqlType::Integer}});
-    c.addTable(QStringLiteral("SYS_USER"), {{"USER_ID", SqlType::Text}, {"PASSWORD", SqlType::Text}});
     return c;
 }
 
@@ -40,35 +40,8 @@ TEST_P(TranslateCases, MatchesExpectedText)
 }
 
 const Case cases[] = {
-    {"TopBecomesLimit", "SELECT TOP 10 NOID FROM D712 ORDER BY NOID DESC",
-     "SELECT NOID FROM D712 ORDER BY NOID DESC LIMIT 10", nullptr},
     {"TopInParentheses", "select top (3) * from d712",
      "SELECT * from d712 LIMIT 3", nullptr},
-    {"NoWhitespaceBeforeKeyword", "SELECT WL_ID,COUNT(*) AS C FROM D712A WHERE wl_id<>'Z'GROUP BY WL_ID",
-     "SELECT WL_ID, COUNT(*) AS C FROM D712A WHERE wl_id <> 'Z' GROUP BY WL_ID", nullptr},
-    {"DotStarWithBlanks", "SELECT D712. *   FROM D712",
-     "SELECT D712.* FROM D712", nullptr},
-    {"TopInsideExistsAndElse",
-     "if exists (select top 1 ck_qs from sys_co  where ck_qs=1) select ZD_ID, ZD_NAME FROM D701 where (ZD_ID='001')  else select zd_id,zd_name from d701 ",
-     "if SELECT CASE WHEN exists (SELECT ck_qs from sys_co where ck_qs = 1 LIMIT 1) THEN 1 ELSE 0 END\n"
-     "  select ZD_ID, ZD_NAME FROM D701 where (ZD_ID = '001')\n"
-     "else\n"
-     "  select zd_id, zd_name from d701",
-     nullptr},
-    {"GetdateIsTheRunTime", "SELECT getdate() as D",
-     "SELECT <now> as D", nullptr},
-    {"DatePlusDays",
-     "IF NOT EXISTS (SELECT CK_END_DATE from sys_co where ('2026-12-05 10:00:00'>CK_END_DATE) and ('2026-12-05 10:00:00'< (CK_END_DATE + 37))) RAISERROR('开单日期不在进销存期间内!', 16, 1); ",
-     "if SELECT CASE WHEN NOT EXISTS (SELECT CK_END_DATE from sys_co where ('2026-12-05 10:00:00' > CK_END_DATE) and ('2026-12-05 10:00:00' < (datetime(CK_END_DATE, ((37)) || ' days')))) THEN 1 ELSE 0 END\n"
-     "  raiserror 16 开单日期不在进销存期间内!",
-     "if SELECT CASE WHEN NOT EXISTS (SELECT CK_END_DATE from sys_co where ('2026-12-05 10:00:00' > CK_END_DATE) and ('2026-12-05 10:00:00' < ((CK_END_DATE + (37) * INTERVAL '1 day')))) THEN 1 ELSE 0 END\n"
-     "  raiserror 16 开单日期不在进销存期间内!"},
-    {"TextColumnPlusNumber", "SELECT MAX(ZD_ID) + 1 AS a FROM D701",
-     "SELECT MAX(ZD_ID) + 1 AS a FROM D701",
-     "SELECT CAST(MAX(ZD_ID) AS BIGINT) + 1 AS a FROM D701"},
-    {"TextColumnComparedWithNumber", "SELECT * FROM D701 WHERE ZD_ID = 1",
-     "SELECT * FROM D701 WHERE CAST(ZD_ID AS NUMERIC) = 1",
-     "SELECT * FROM D701 WHERE CAST(ZD_ID AS BIGINT) = 1"},
     {"QuotedNumberIntoNumericColumn", "INSERT INTO D712 (NOID, S1, T) VALUES ('00110000001', '   12.50', ' 0 ')",
      "INSERT INTO D712(NOID, S1, T) VALUES ('00110000001', 12.50, 0)", nullptr},
     {"DateOnlyStoredInFullOnSqlite", "INSERT INTO D712 (NOID, BDATE) VALUES ('1', '2026-12-05')",
@@ -80,30 +53,8 @@ const Case cases[] = {
      "SELECT * FROM (SELECT NOID FROM D712 LIMIT 1) AS vorel_top1 UNION SELECT NOID FROM D712A", nullptr},
     {"NationalStringsAndBrackets", "SELECT [NOID], N'张三''s' AS [name] FROM [dbo].[D712]",
      "SELECT NOID, '张三''s' AS name FROM D712", nullptr},
-    {"QualifiedSetColumn", "UPDATE SYS_USER SET SYS_USER.PASSWORD='abc' WHERE (user_id='01')",
-     "UPDATE SYS_USER SET PASSWORD = 'abc' WHERE (user_id = '01')", nullptr},
-    {"LikeIsCaseBlindOnPostgres", "SELECT * FROM D702 WHERE (T = 0) AND (VIPNAME like '%a%')",
-     "SELECT * FROM D702 WHERE (T = 0) AND (VIPNAME like '%a%')",
-     "SELECT * FROM D702 WHERE (T = 0) AND (VIPNAME ILIKE '%a%')"},
-    {"CaseEndStaysInStatement",
-     "SELECT case when S0<>0 then 'a' else 'b' end as M FROM D712A; SELECT 1",
-     "SELECT case when S0 <> 0 then 'a' else 'b' end as M FROM D712A\nSELECT 1", nullptr},
-    {"DuplicateGuardWithBlock",
-     "IF EXISTS (SELECT noid from d712 where(D712.NOID = '1')) select @noid=null else begin INSERT INTO D712 (NOID) VALUES('1'); update d702 set vipf=vipf+3 where vipid='V1'; end ",
-     "if SELECT CASE WHEN EXISTS (SELECT noid from d712 where (D712.NOID = '1')) THEN 1 ELSE 0 END\n"
-     "  nothing\n"
-     "else\n"
-     "  begin\n"
-     "    INSERT INTO D712(NOID) VALUES ('1')\n"
-     "    update d702 set vipf = vipf + 3 where vipid = 'V1'\n"
-     "  end",
-     nullptr},
     {"InsertSelectIsOneStatement", "INSERT INTO D701 (ZD_ID) SELECT ZD_ID FROM D712",
      "INSERT INTO D701(ZD_ID) SELECT ZD_ID FROM D712", nullptr},
-    {"UpdateFromDerivedTable",
-     "UPDATE D712A SET DJ = B.DJ FROM (SELECT D712A.WL_ID, D712A.DJ FROM D712A GROUP BY D712A.WL_ID, D712A.DJ) B WHERE D712A.WL_ID = B.WL_ID and d712a.noid='1'",
-     "UPDATE D712A SET DJ = B.DJ FROM (SELECT D712A.WL_ID, D712A.DJ FROM D712A GROUP BY D712A.WL_ID, D712A.DJ) B WHERE D712A.WL_ID = B.WL_ID and d712a.noid = '1'",
-     nullptr},
     {"InnerJoinColumnsCompareOnTheFirstTable",
      "select D712A.NOID from D712A INNER JOIN D712 ON D712A.NOID = D712.NOID LEFT JOIN D702 ON D712.VIPID = D702.VIPID where (D712.NOID = '1') or (D712A.WL_ID = 'Z') or (D702.VIPID = 'V')",
      "select D712A.NOID from D712A INNER JOIN D712 ON D712A.NOID = D712.NOID LEFT JOIN D702 ON D712.VIPID = D702.VIPID where (D712A.NOID = '1') or (D712A.WL_ID = 'Z') or (D702.VIPID = 'V')",

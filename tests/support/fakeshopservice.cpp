@@ -6,73 +6,30 @@ const QString FakeShopService::UnreachableReply = QStringLiteral("无法连接�
 
 namespace {
 
-QRegularExpression substringPattern(const QString &part)
+template <typename Rule>
+const Rule *match(const QList<Rule> &rules, const QString &sql)
 {
-    return QRegularExpression(QRegularExpression::escape(part),
-                              QRegularExpression::CaseInsensitiveOption);
-}
-
-int remainingFor(int times)
-{
-    return times > 0 ? times : -1;
-}
-
-qint64 utf8Size(const QString &text)
-{
-    return text.toUtf8().size();
-}
-
-qint64 utf8Size(const QStringList &texts)
-{
-    qint64 n = 0;
-    for (const QString &t : texts)
-        n += utf8Size(t);
-    return n;
-}
-
-// What a result set weighs on the wire: its column names and the text of every value.
-qint64 utf8Size(const ResultSet &rows)
-{
-    qint64 n = 0;
-    for (const Column &c : rows.columns())
-        n += utf8Size(c.name);
-    for (int r = 0; r < rows.totalRowCount(); ++r)
-        for (int c = 0; c < rows.columnCount(); ++c)
-            n += utf8Size(rows.fieldAt(r, c).asString());
-    return n;
+    for (const Rule &rule : rules)
+        if (sql.contains(rule.part, Qt::CaseInsensitive))
+            return &rule;
+    return nullptr;
 }
 
 } // namespace
 
-void FakeShopService::onExec(const QString &sqlPart, const QString &reply, int times)
+void FakeShopService::onExec(const QString &sqlPart, const QString &reply)
 {
-    onExec(substringPattern(sqlPart), reply, times);
+    execRules_.append(ExecRule{sqlPart, reply});
 }
 
-void FakeShopService::onExec(const QRegularExpression &pattern, const QString &reply, int times)
+void FakeShopService::onOpen(const QString &sqlPart, const ResultSet &rows)
 {
-    execRules_.append(ExecRule{pattern, reply, remainingFor(times)});
+    openRules_.append(OpenRule{sqlPart, rows});
 }
 
-void FakeShopService::onOpen(const QString &sqlPart, const ResultSet &rows, int times)
+void FakeShopService::onOpenFail(const QString &sqlPart)
 {
-    onOpen(substringPattern(sqlPart), rows, times);
-}
-
-void FakeShopService::onOpen(const QRegularExpression &pattern, const ResultSet &rows, int times)
-{
-    openRules_.append(OpenRule{pattern, rows, remainingFor(times)});
-}
-
-void FakeShopService::onOpenFail(const QString &sqlPart, int times)
-{
-    openRules_.append(OpenRule{substringPattern(sqlPart), std::nullopt, remainingFor(times)});
-}
-
-void FakeShopService::clearRules()
-{
-    execRules_.clear();
-    openRules_.clear();
+    openRules_.append(OpenRule{sqlPart, std::nullopt});
 }
 
 QList<FakeShopService::Call> FakeShopService::calls(CallKind kind) const
@@ -92,25 +49,10 @@ QStringList FakeShopService::executedSql() const
     return out;
 }
 
-template <typename Rule>
-Rule *FakeShopService::match(QList<Rule> &rules, const QString &sql)
-{
-    for (Rule &rule : rules) {
-        if (rule.remaining == 0 || !rule.pattern.match(sql).hasMatch())
-            continue;
-        if (rule.remaining > 0)
-            --rule.remaining;
-        return &rule;
-    }
-    return nullptr;
-}
-
 bool FakeShopService::begin(Call call)
 {
     calls_.append(std::move(call));
     lastReached_ = reachable_;
-    if (!reachable_)
-        setLastBytes(0, 0);
     return reachable_;
 }
 
@@ -121,9 +63,7 @@ QString FakeShopService::posExecSql(const QString &code, const QString &key,
     if (!begin(Call{CallKind::Exec, code, key, operation, sql, {}, timeoutSeconds}))
         return UnreachableReply;
     const ExecRule *rule = match(execRules_, sql);
-    const QString reply = rule ? rule->reply : ReplyOk;
-    setLastBytes(utf8Size(QStringList{code, key, operation, sql}), utf8Size(reply));
-    return reply;
+    return rule ? rule->reply : ReplyOk;
 }
 
 bool FakeShopService::posOpenSql(ResultSet &out, const QString &sql)
@@ -132,26 +72,18 @@ bool FakeShopService::posOpenSql(ResultSet &out, const QString &sql)
     if (!begin(Call{CallKind::Open, opcode::Read, {}, {}, sql, {}, 0}))
         return false;
     const OpenRule *rule = match(openRules_, sql);
-    if (rule && !rule->rows) {
-        setLastBytes(utf8Size(sql), 0);
+    if (rule && !rule->rows)
         return false;
-    }
     if (rule)
         out.appendRowsFrom(*rule->rows); // fresh copy: no filter, cursor on the first row
-    setLastBytes(utf8Size(sql), utf8Size(out));
     return true;
 }
 
 LoginReply FakeShopService::thrGetLogin(const LoginRequest &request)
 {
-    const QStringList sent{request.userId, request.passwordMd5, request.terminalKey,
-                           request.databaseName};
     LoginReply reply;
-    if (!begin(Call{CallKind::Login, {}, request.userId, {}, {}, sent, 0}))
-        return reply;
-    reply.reachable = true;
-    reply.rows.appendRowsFrom(loginRows_);
-    setLastBytes(utf8Size(sent), utf8Size(reply.rows));
+    reply.reachable = begin(Call{CallKind::Login, {}, request.userId, {}, {},
+                                 {request.userId, request.passwordMd5, request.terminalKey, request.databaseName}, 0});
     return reply;
 }
 
@@ -159,19 +91,12 @@ QString FakeShopService::getNoId(const QString &code, const QString &key, int le
 {
     if (!begin(Call{CallKind::NoId, code, key, {}, {}, {QString::number(length)}, 0}))
         return {};
-    const QString number = !memberNumbers_.isEmpty()
-                               ? memberNumbers_.takeFirst()
-                               : QString::number(++generatedNumbers_).rightJustified(length, u'0');
-    setLastBytes(utf8Size(QStringList{code, key}), utf8Size(number));
-    return number;
+    return QString::number(++generatedNumbers_).rightJustified(length, u'0');
 }
 
 bool FakeShopService::tcpSend(const QString &kind, const QStringList &fields)
 {
-    if (!begin(Call{CallKind::TcpSend, kind, {}, {}, {}, fields, 0}))
-        return false;
-    setLastBytes(utf8Size(kind) + utf8Size(fields), 0);
-    return true;
+    return begin(Call{CallKind::TcpSend, kind, {}, {}, {}, fields, 0});
 }
 
 } // namespace vorel

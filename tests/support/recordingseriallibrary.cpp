@@ -36,12 +36,6 @@ bool RecordingSerialLibrary::send(const QString &portName, const QByteArray &buf
     return true;
 }
 
-int RecordingSerialLibrary::baud(int portNumber) const
-{
-    const auto it = open_.find(portNumber);
-    return it != open_.end() ? it->second : 0;
-}
-
 QByteArray RecordingSerialLibrary::received(int portNumber) const
 {
     const auto it = received_.find(portNumber);

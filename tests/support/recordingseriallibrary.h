@@ -37,7 +37,6 @@ public:
     QList<Call> calls;
 
     bool isOpen(int portNumber) const { return open_.contains(portNumber); }
-    int baud(int portNumber) const;
     // The bytes that reached port n, concatenated.
     QByteArray received(int portNumber) const;
 

@@ -30,17 +30,16 @@ QString readText(const QString &path)
     return QString::fromUtf8(f.readAll());
 }
 
-// A libpq location with a server setting applied at connect time.
-QString withSearchPath(const QString &location, const QString &schema)
+} // namespace
+
+QString withServerSetting(const QString &location, const QString &setting)
 {
     if (location.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive)) {
         const QChar sep = location.contains(u'?') ? u'&' : u'?';
-        return location + sep + QStringLiteral("options=-csearch_path%3D") + schema;
+        return location + sep + QStringLiteral("options=-c") + QString(setting).replace(u'=', QLatin1String("%3D"));
     }
-    return location + QStringLiteral(" options='-csearch_path=%1'").arg(schema);
+    return location + QStringLiteral(" options='-c%1'").arg(setting);
 }
-
-} // namespace
 
 QString schemaScript(sql::BackendKind kind)
 {
@@ -66,7 +65,7 @@ TestShop::TestShop(sql::BackendKind kind, Content content, const QDate &today) :
             throw std::runtime_error("VOREL_TEST_PG is not set");
         pgSchema_ = QStringLiteral("t_%1_%2").arg(QCoreApplication::applicationPid()).arg(QRandomGenerator::global()->generate());
         sql::openBackend(server)->executeScript(QStringLiteral("CREATE SCHEMA ") + pgSchema_);
-        location_ = withSearchPath(server, pgSchema_);
+        location_ = withServerSetting(server, QStringLiteral("search_path=") + pgSchema_);
     }
     std::unique_ptr<sql::Backend> db = kind == sql::BackendKind::SQLite
                                            ? std::make_unique<sql::SqliteBackend>(location_, true)

@@ -31,6 +31,10 @@ QString pgTestServer();
             GTEST_SKIP() << "VOREL_TEST_PG is not set (make test starts a server)";        \
     } while (0)
 
+// A PostgreSQL location with a server setting ("search_path=x") applied at connect time, so
+// a reconnect keeps it.
+QString withServerSetting(const QString &location, const QString &setting);
+
 // The repository's data folder (schema and demo shop).
 QString dataDir();
 
