@@ -5,25 +5,8 @@
 
 namespace vorel::sql {
 
-namespace {
-
-// True when `name` is not simply the lower-case form: such a spelling tells more than the
-// folded one PostgreSQL hands back.
-bool hasOwnSpelling(const QString &name)
-{
-    return name != name.toLower();
-}
-
-} // namespace
-
 void Catalog::addTable(const QString &table, QList<CatalogColumn> columns)
 {
-    for (const CatalogColumn &c : columns) {
-        const QString key = c.name.toLower();
-        const auto it = canonicalColumns_.constFind(key);
-        if (it == canonicalColumns_.constEnd() || (!hasOwnSpelling(*it) && hasOwnSpelling(c.name)))
-            canonicalColumns_.insert(key, c.name);
-    }
     tables_.insert(table.toLower(), std::move(columns));
 }
 
@@ -43,11 +26,6 @@ SqlType Catalog::columnType(const QString &table, const QString &column) const
             return c.type;
     }
     return SqlType::Unknown;
-}
-
-QString Catalog::canonicalColumnName(const QString &anyCase) const
-{
-    return canonicalColumns_.value(anyCase.toLower(), anyCase);
 }
 
 bool isPostgresLocation(const QString &location)

@@ -31,14 +31,10 @@ public:
     const QList<CatalogColumn> *columns(const QString &table) const; // nullptr when unknown
     // Type of `column` in `table`; Unknown when either is unknown.
     SqlType columnType(const QString &table, const QString &column) const;
-    // The schema's own spelling of a column name seen anywhere in the catalogue
-    // (PostgreSQL hands names back folded to lower case).
-    QString canonicalColumnName(const QString &anyCase) const;
     bool isEmpty() const { return tables_.isEmpty(); }
 
 private:
     QHash<QString, QList<CatalogColumn>> tables_;  // key: lower-case table name
-    QHash<QString, QString> canonicalColumns_;     // key: lower-case column name
 };
 
 // A failed statement. message() is the database's own text; the engine rephrases it for
