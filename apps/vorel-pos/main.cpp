@@ -23,7 +23,7 @@
 #include "app/ui/till.h"
 #include "app/ui/scenariorunner.h"
 #include "app/ui/splash.h"
-#include "app/ui/tregzd.h"
+#include "app/ui/terminalregistrationdialog.h"
 #include "core/clock.h"
 #include "core/programfolder.h"
 #include "core/session.h"
@@ -156,7 +156,7 @@ int main(int argc, char **argv)
 
     // The sales screen is made first, hidden, and takes the whole screen.
     Till till(TillParts{session, settings, folder, link, *clock, messages, calculator});
-    TMainForm &form = till.window();
+    SalesWindow &form = till.window();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form.setGeometry(screen->geometry());
     form.setHotKey(hotKey.get());

@@ -18,7 +18,7 @@
 #include "core/terminalsettings.h"
 #include "offline/connection.h"
 #include "offline/localstore.h"
-#include "settlement/ui/ts012.h"
+#include "settlement/ui/businessdatedialog.h"
 
 #include "fakeclock.h"
 #include "fakeshopservice.h"
@@ -166,11 +166,11 @@ TEST(BusinessDate, AutomaticFollowsTheClockAndAChosenDateStays)
     EXPECT_EQ(date.forSlip(), QStringLiteral("2026-12-05 11:31:15"));
 }
 
-TEST(TS012, OpensOnTheCurrentChoiceAndOkHandsTheNewOneOver)
+TEST(BusinessDateDialog, OpensOnTheCurrentChoiceAndOkHandsTheNewOneOver)
 {
     FakeClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 30, 15)));
     BusinessDate date(clock);
-    TS012 dialog;
+    BusinessDateDialog dialog;
     dialog.prepare(date);
     EXPECT_TRUE(dialog.automaticButton()->isChecked());
     EXPECT_EQ(dialog.picker()->date(), QDate(2026, 12, 5));

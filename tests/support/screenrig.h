@@ -63,7 +63,7 @@ struct ScreenRig {
     std::unique_ptr<LocalStore> store;
     std::unique_ptr<TillShopLink> link;
     std::unique_ptr<Till> till;
-    TMainForm *form = nullptr;
+    SalesWindow *form = nullptr;
     bool started = false;
 };
 

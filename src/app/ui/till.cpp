@@ -6,10 +6,10 @@
 #include "app/tillshoplink.h"
 #include "core/session.h"
 #include "core/terminalsettings.h"
-#include "members/ui/tiv7001_1.h"
+#include "members/ui/membereditordialog.h"
 #include "sales/sale.h"
 #include "sales/ui/memberdialogboxes.h"
-#include "sales/ui/ts009.h"
+#include "sales/ui/itempickerdialog.h"
 #include "settlement/ui/dialogsettlementprompt.h"
 #include "settlement/ui/settlementdialog.h"
 
@@ -28,7 +28,7 @@ public:
         Messages &messages = parts_.messages;
         return std::make_unique<MemberDialogBoxes>(
             parts_.link.service(), messages,
-            [&editor, &messages](QWidget *owner) { return TIV7001_1::addMember(editor, messages, owner); }, &window_);
+            [&editor, &messages](QWidget *owner) { return MemberEditorDialog::addMember(editor, messages, owner); }, &window_);
     }
     std::unique_ptr<SettlementPrompt> settlementPrompt() override
     {
@@ -51,7 +51,7 @@ const char *const ScreenNames[] = {
 
 } // namespace
 
-Till::Till(const TillParts &parts) : form_(std::make_unique<TMainForm>())
+Till::Till(const TillParts &parts) : form_(std::make_unique<SalesWindow>())
 {
     WindowDialogs dialogs(*form_, parts);
     controller_ = std::make_unique<TillController>(parts, dialogs);

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/tillcontroller.h"
-#include "app/ui/mainform.h"
+#include "app/ui/saleswindow.h"
 #include "app/ui/scenariohost.h"
 
 namespace vorel {
@@ -18,7 +18,7 @@ public:
     Till(const Till &) = delete;
     Till &operator=(const Till &) = delete;
 
-    TMainForm &window() { return *form_; }
+    SalesWindow &window() { return *form_; }
     TillController &controller() { return *controller_; }
 
     // ---- what a scenario sees of the till
@@ -29,7 +29,7 @@ public:
     void advanceTime(int seconds) override;
 
 private:
-    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<SalesWindow> form_;
     std::unique_ptr<TillController> controller_;
 };
 

@@ -1,7 +1,7 @@
 #include "sales/ui/memberdialogboxes.h"
 
-#include "sales/ui/ts013.h"
-#include "sales/ui/ts015.h"
+#include "sales/ui/redemptiondialog.h"
+#include "sales/ui/memberpickerdialog.h"
 
 namespace vorel {
 
@@ -13,7 +13,7 @@ MemberDialogBoxes::MemberDialogBoxes(ShopService &shop, Messages &messages, Edit
 
 std::optional<int> MemberDialogBoxes::pickMember(const ResultSet &cards)
 {
-    return TS015::pick(cards, parent_);
+    return MemberPickerDialog::pick(cards, parent_);
 }
 
 QString MemberDialogBoxes::addMember()
@@ -23,7 +23,7 @@ QString MemberDialogBoxes::addMember()
 
 std::optional<RedemptionOffer> MemberDialogBoxes::chooseRedemption(const RedemptionRequest &request)
 {
-    return TS013::choose(shop_, messages_, request, parent_);
+    return RedemptionDialog::choose(shop_, messages_, request, parent_);
 }
 
 } // namespace vorel

@@ -13,9 +13,9 @@
 #include "fakeshopservice.h"
 #include "recordingmessages.h"
 #include "core/messages.h"
-#include "sales/ui/ts009.h"
-#include "sales/ui/ts013.h"
-#include "sales/ui/ts015.h"
+#include "sales/ui/itempickerdialog.h"
+#include "sales/ui/redemptiondialog.h"
+#include "sales/ui/memberpickerdialog.h"
 
 using namespace vorel;
 
@@ -89,9 +89,9 @@ TEST(SalesPickers, ShowTheirNamesAndColumns)
     FakeShopService shop;
     shop.onOpen(QStringLiteral("d705"), offerRows());
     RecordingMessages messages;
-    TS009 ts009(items);
-    TS015 ts015(cards);
-    TS013 ts013(shop, messages, RedemptionRequest{"88000001", QStringLiteral("张伟"), true, true, "1200"});
+    ItemPickerDialog ts009(items);
+    MemberPickerDialog ts015(cards);
+    RedemptionDialog ts013(shop, messages, RedemptionRequest{"88000001", QStringLiteral("张伟"), true, true, "1200"});
     const struct {
         QDialog *dialog;
         const char *name, *title, *captions;
@@ -152,7 +152,7 @@ TEST(ItemPickerDialog, SpaceSwitchesToItemsInStockAndTheFilterStays)
 TEST(ItemPickerDialog, EnterWhenNothingIsInStockCancels)
 {
     ResultSet rows = lookupRows({0, 0});
-    TS009 picker(rows);
+    ItemPickerDialog picker(rows);
     ResultSetGrid *grid = showGrid(picker);
     QTest::keyClick(grid, Qt::Key_Space);
     QTest::keyClick(grid, Qt::Key_Return);
@@ -162,13 +162,13 @@ TEST(ItemPickerDialog, EnterWhenNothingIsInStockCancels)
 TEST(MemberPicker, TakesTheRowOrCancelsWithNone)
 {
     const ResultSet cards = memberRows();
-    TS015 picker(cards);
+    MemberPickerDialog picker(cards);
     QTest::keyClick(showGrid(picker), Qt::Key_Down);
     QTest::keyClick(picker.findChild<ResultSetGrid *>(), Qt::Key_Return);
     EXPECT_EQ(picker.chosen(), 1);
 
     const ResultSet none(cards.columns());
-    TS015 empty(none);
+    MemberPickerDialog empty(none);
     QTest::mouseDClick(showGrid(empty)->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_FALSE(empty.isVisible());
 }
@@ -192,7 +192,7 @@ TEST(RedemptionDialog, TakesAnOfferOnlyWhenTheMemberMayHaveIt)
         FakeShopService shop;
         shop.onOpen(QStringLiteral("d705"), offerRows());
         RecordingMessages messages;
-        TS013 dialog(shop, messages, RedemptionRequest{"88000001", QStringLiteral("张伟"), c.right, c.card, c.points});
+        RedemptionDialog dialog(shop, messages, RedemptionRequest{"88000001", QStringLiteral("张伟"), c.right, c.card, c.points});
         showGrid(dialog)->setCurrentRow(c.row);
         QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btn_ok")), Qt::LeftButton);
         EXPECT_EQ(messages.texts(), c.message ? QStringList{QString::fromUtf8(c.message)} : QStringList());

@@ -12,10 +12,10 @@ namespace vorel {
 
 class ScreenLock;
 
-class TS002 : public QDialog {
+class ScreenLockDialog : public QDialog {
     Q_OBJECT
 public:
-    TS002(ScreenLock &lock, QWidget *parent = nullptr);
+    ScreenLockDialog(ScreenLock &lock, QWidget *parent = nullptr);
 
     // Shows the cashier (the sales screen's cashier label), empties the password and puts
     // the close guard up.

@@ -1,4 +1,4 @@
-#include "sales/ui/ts013.h"
+#include "sales/ui/redemptiondialog.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -8,7 +8,7 @@
 
 namespace vorel {
 
-TS013::TS013(ShopService &shop, Messages &messages, const RedemptionRequest &request, QWidget *parent)
+RedemptionDialog::RedemptionDialog(ShopService &shop, Messages &messages, const RedemptionRequest &request, QWidget *parent)
     : ResultSetPicker({.wrapRound = true}, parent), messages_(messages), request_(request)
 {
     setObjectName(QStringLiteral("TS013"));
@@ -28,7 +28,7 @@ TS013::TS013(ShopService &shop, Messages &messages, const RedemptionRequest &req
     grid()->horizontalHeader()->setStretchLastSection(true);
 }
 
-bool TS013::take(int row)
+bool RedemptionDialog::take(int row)
 {
     if (!offers_.setRecNo(row))
         return false;
@@ -41,10 +41,10 @@ bool TS013::take(int row)
     return true;
 }
 
-std::optional<RedemptionOffer> TS013::choose(ShopService &shop, Messages &messages, const RedemptionRequest &request,
+std::optional<RedemptionOffer> RedemptionDialog::choose(ShopService &shop, Messages &messages, const RedemptionRequest &request,
                                              QWidget *parent)
 {
-    TS013 dialog(shop, messages, request, parent);
+    RedemptionDialog dialog(shop, messages, request, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.chosen();

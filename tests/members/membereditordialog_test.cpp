@@ -1,4 +1,4 @@
-#include "members/ui/tiv7001_1.h"
+#include "members/ui/membereditordialog.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ class EditorDialog : public DemoShopEditor {
 protected:
     void open()
     {
-        dialog_ = std::make_unique<TIV7001_1>(*editor_, messages_);
+        dialog_ = std::make_unique<MemberEditorDialog>(*editor_, messages_);
         dialog_->openForAdd();
         dialog_->show();
         QApplication::setActiveWindow(dialog_.get());
@@ -39,7 +39,7 @@ protected:
     }
 
     RecordingMessages messages_;
-    std::unique_ptr<TIV7001_1> dialog_;
+    std::unique_ptr<MemberEditorDialog> dialog_;
 };
 
 } // namespace

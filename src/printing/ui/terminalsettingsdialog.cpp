@@ -1,4 +1,4 @@
-#include "printing/ui/ts004.h"
+#include "printing/ui/terminalsettingsdialog.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -24,7 +24,7 @@
 #include "core/resultset.h"
 #include "printing/sessionreceiptprinter.h"
 #include "printing/terminalsettingsform.h"
-#include "printing/ui/ts004templates.h"
+#include "printing/ui/templatepickers.h"
 
 namespace vorel {
 
@@ -78,9 +78,9 @@ void setComboText(QComboBox *box, const QString &text)
 
 } // namespace
 
-const QString TS004::Caption = QStringLiteral("POS终端设置");
+const QString TerminalSettingsDialog::Caption = QStringLiteral("POS终端设置");
 
-TS004::TS004(TerminalSettingsForm &form, QWidget *parent)
+TerminalSettingsDialog::TerminalSettingsDialog(TerminalSettingsForm &form, QWidget *parent)
     : QDialog(parent), form_(form)
 {
     // The test prints and previews go through the session's own page printer, which the
@@ -92,9 +92,9 @@ TS004::TS004(TerminalSettingsForm &form, QWidget *parent)
     loadFromForm();
 }
 
-TS004::~TS004() = default;
+TerminalSettingsDialog::~TerminalSettingsDialog() = default;
 
-void TS004::buildControls()
+void TerminalSettingsDialog::buildControls()
 {
     // Tenders, slogan, logo, others.
     auto *tenders = new QGroupBox(QStringLiteral("支付项目："), this);
@@ -115,7 +115,7 @@ void TS004::buildControls()
     auto *logoButton = named(new QPushButton(QStringLiteral("..."), logoBox), "logoButton");
     logoImage_ = named(new QLabel(logoBox), "Image1");
     logoImage_->setFixedSize(150, 60);
-    connect(logoButton, &QPushButton::clicked, this, &TS004::pickLogo);
+    connect(logoButton, &QPushButton::clicked, this, &TerminalSettingsDialog::pickLogo);
     auto *logoRow = new QGridLayout(logoBox);
     logoRow->addWidget(logo_, 0, 0);
     logoRow->addWidget(logoButton, 0, 1);
@@ -246,9 +246,9 @@ void TS004::buildControls()
     auto *button4 = named(new QPushButton(QStringLiteral("从软件自带"), templates), "Button4");
     auto *button6 = named(new QPushButton(QStringLiteral("从其他收银机上传的模板"), templates), "Button6");
     auto *button7 = named(new QPushButton(QStringLiteral("保存模板到服务器"), templates), "Button7");
-    connect(button4, &QPushButton::clicked, this, &TS004::takeBuiltInTemplate);
-    connect(button6, &QPushButton::clicked, this, &TS004::takeOtherTillsTemplate);
-    connect(button7, &QPushButton::clicked, this, &TS004::saveTemplatesToServer);
+    connect(button4, &QPushButton::clicked, this, &TerminalSettingsDialog::takeBuiltInTemplate);
+    connect(button6, &QPushButton::clicked, this, &TerminalSettingsDialog::takeOtherTillsTemplate);
+    connect(button7, &QPushButton::clicked, this, &TerminalSettingsDialog::saveTemplatesToServer);
     auto *templateGrid = new QGridLayout(templates);
     templateGrid->addWidget(memo1_, 0, 0, 1, 2);
     templateGrid->addWidget(memo3_, 1, 0);
@@ -268,13 +268,13 @@ void TS004::buildControls()
         auto *button = named(new QPushButton(QString::fromUtf8(caption), this), name);
         button->setProperty(kTag, tag);
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, &TS004::runTest);
+        connect(button, &QPushButton::clicked, this, &TerminalSettingsDialog::runTest);
         bottom->addWidget(button);
     }
     bottom->addStretch();
     auto *ok = named(new QPushButton(QStringLiteral("确定"), this), "btn_ok");
     auto *cancel = named(new QPushButton(QStringLiteral("取消"), this), "btn_Cancel");
-    connect(ok, &QPushButton::clicked, this, &TS004::okClicked);
+    connect(ok, &QPushButton::clicked, this, &TerminalSettingsDialog::okClicked);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     bottom->addWidget(ok);
     bottom->addWidget(cancel);
@@ -313,7 +313,7 @@ void TS004::buildControls()
     }
 }
 
-bool TS004::eventFilter(QObject *watched, QEvent *event)
+bool TerminalSettingsDialog::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == swapLabel_ && event->type() == QEvent::MouseButtonRelease) {
         swapLineTemplate();
@@ -337,7 +337,7 @@ bool TS004::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TS004::prepareSettings(const QList<ReceiptLine> &saleLines)
+void TerminalSettingsDialog::prepareSettings(const QList<ReceiptLine> &saleLines)
 {
     // The dialog is kept between uses: each opening starts from what the settings hold.
     form_.load();
@@ -345,7 +345,7 @@ void TS004::prepareSettings(const QList<ReceiptLine> &saleLines)
     form_.prepare(saleLines);
 }
 
-void TS004::loadFromForm()
+void TerminalSettingsDialog::loadFromForm()
 {
     const TerminalSettingsValues &v = form_.values;
     const DeviceSettings &d = v.devices;
@@ -395,7 +395,7 @@ void TS004::loadFromForm()
     memo2_->setPlainText(toEdit(v.templates.footing));
 }
 
-void TS004::storeToForm()
+void TerminalSettingsDialog::storeToForm()
 {
     TerminalSettingsValues &v = form_.values;
     DeviceSettings &d = v.devices;
@@ -449,14 +449,14 @@ void TS004::storeToForm()
     v.templates.footing = fromEdit(memo2_->toPlainText());
 }
 
-void TS004::okClicked()
+void TerminalSettingsDialog::okClicked()
 {
     storeToForm();
     if (form_.accept())
         accept();
 }
 
-void TS004::pickLogo()
+void TerminalSettingsDialog::pickLogo()
 {
     const QString path = QFileDialog::getOpenFileName(this, QString(), logo_->text(), QStringLiteral("PNG (*.png)"));
     if (path.isEmpty())
@@ -465,7 +465,7 @@ void TS004::pickLogo()
     showLogo();
 }
 
-void TS004::showLogo()
+void TerminalSettingsDialog::showLogo()
 {
     QPixmap image;
     if (!logo_->text().isEmpty() && image.load(logo_->text()))
@@ -474,9 +474,9 @@ void TS004::showLogo()
         logoImage_->clear();
 }
 
-void TS004::takeBuiltInTemplate()
+void TerminalSettingsDialog::takeBuiltInTemplate()
 {
-    TS004_1 picker(this);
+    SampleTemplatesDialog picker(this);
     if (picker.exec() != QDialog::Accepted)
         return;
     storeToForm();
@@ -484,33 +484,33 @@ void TS004::takeBuiltInTemplate()
         loadFromForm();
 }
 
-void TS004::takeOtherTillsTemplate()
+void TerminalSettingsDialog::takeOtherTillsTemplate()
 {
     storeToForm();
     ResultSet rows;
     if (!form_.readServerTemplates(rows))
         return;
-    TS004_2 picker(rows, this);
+    OtherTillTemplatesPicker picker(rows, this);
     if (picker.exec() != QDialog::Accepted)
         return;
     form_.takeServerTemplate(rows);
     loadFromForm();
 }
 
-void TS004::saveTemplatesToServer()
+void TerminalSettingsDialog::saveTemplatesToServer()
 {
     storeToForm();
     form_.saveTemplatesToServer();
 }
 
-void TS004::swapLineTemplate()
+void TerminalSettingsDialog::swapLineTemplate()
 {
     storeToForm();
     if (form_.swapLineTemplate())
         memo3_->setPlainText(toEdit(form_.values.templates.lineTemplate));
 }
 
-void TS004::runTest()
+void TerminalSettingsDialog::runTest()
 {
     const int tag = sender() != nullptr ? sender()->property(kTag).toInt() : 0;
     if (tag < 1 || tag > 4)

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/ui/ts002.h"
+#include "app/ui/screenlockdialog.h"
 #include "lockrig.h"
 
 namespace vorel {
@@ -21,7 +21,7 @@ class TS002Test : public ::testing::Test, protected test::LockRig {
 protected:
     void SetUp() override
     {
-        dialog = std::make_unique<TS002>(*lock);
+        dialog = std::make_unique<ScreenLockDialog>(*lock);
         dialog->prepareUnlock(QStringLiteral("01 张丽"));
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
@@ -30,7 +30,7 @@ protected:
     void type(const QString &text) { QTest::keyClicks(dialog->passwordEdit(), text); }
     void enter() { QTest::keyClick(dialog->passwordEdit(), Qt::Key_Return); }
 
-    std::unique_ptr<TS002> dialog;
+    std::unique_ptr<ScreenLockDialog> dialog;
 };
 
 TEST_F(TS002Test, WrongOrEmptyPasswordKeepsItLockedUntilTheRightOne)

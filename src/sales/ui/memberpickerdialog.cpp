@@ -1,8 +1,8 @@
-#include "sales/ui/ts015.h"
+#include "sales/ui/memberpickerdialog.h"
 
 namespace vorel {
 
-TS015::TS015(const ResultSet &cards, QWidget *parent) : ResultSetPicker({.emptyCancels = true}, parent)
+MemberPickerDialog::MemberPickerDialog(const ResultSet &cards, QWidget *parent) : ResultSetPicker({.emptyCancels = true}, parent)
 {
     setObjectName(QStringLiteral("TS015"));
     setWindowTitle(QStringLiteral("会员选择"));
@@ -17,15 +17,15 @@ TS015::TS015(const ResultSet &cards, QWidget *parent) : ResultSetPicker({.emptyC
     grid()->resizeColumnsToContents();
 }
 
-bool TS015::take(int row)
+bool MemberPickerDialog::take(int row)
 {
     chosen_ = row;
     return true;
 }
 
-std::optional<int> TS015::pick(const ResultSet &cards, QWidget *parent)
+std::optional<int> MemberPickerDialog::pick(const ResultSet &cards, QWidget *parent)
 {
-    TS015 dialog(cards, parent);
+    MemberPickerDialog dialog(cards, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.chosen();

@@ -1,5 +1,5 @@
 #pragma once
-// The item picker: the items a lookup found when there is more than one. Enter, OK or a
+// The item picker TS009: the items a lookup found when there is more than one. Enter, OK or a
 // double click takes the current item (Enter on an empty list closes as cancelled), Escape
 // cancels, and Space switches between the items in stock and all of them. The dialog works
 // on the lookup rows themselves, so the stock filter stays on them after it closes.
@@ -11,13 +11,13 @@
 
 namespace vorel {
 
-class TS009 : public ResultSetPicker {
+class ItemPickerDialog : public ResultSetPicker {
     Q_OBJECT
 public:
     static const QString Caption;
 
     // `rows` must outlive the dialog; the item taken becomes their current row.
-    explicit TS009(ResultSet &rows, QWidget *parent = nullptr);
+    explicit ItemPickerDialog(ResultSet &rows, QWidget *parent = nullptr);
 
 protected:
     bool take(int row) override;

@@ -1,4 +1,4 @@
-#include "app/ui/mainform.h"
+#include "app/ui/saleswindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,7 +19,7 @@
 #include "app/screenlock.h"
 #include "app/tillcontroller.h"
 #include "app/tillshoplink.h"
-#include "app/ui/ts002.h"
+#include "app/ui/screenlockdialog.h"
 #include "appearance/screentheme.h"
 #include "core/clock.h"
 #include "core/session.h"
@@ -30,13 +30,13 @@
 #include "printing/receiptpage.h"
 #include "printing/sessionreceiptprinter.h"
 #include "printing/ui/receiptpreview.h"
-#include "printing/ui/ts004.h"
+#include "printing/ui/terminalsettingsdialog.h"
 #include "sales/memberdesk.h"
 #include "sales/sale.h"
 #include "sales/saletablemodel.h"
 #include "sales/ui/salesgrid.h"
 #include "settlement/slipcommitter.h"
-#include "settlement/ui/ts012.h"
+#include "settlement/ui/businessdatedialog.h"
 
 namespace vorel {
 
@@ -57,14 +57,14 @@ void paint(QWidget *w, const QColor &background, const QColor &text)
 
 } // namespace
 
-TMainForm::TMainForm(QWidget *parent) : QWidget(parent)
+SalesWindow::SalesWindow(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("TMainForm"));
 }
 
-TMainForm::~TMainForm() = default;
+SalesWindow::~SalesWindow() = default;
 
-void TMainForm::attach(TillController &till)
+void SalesWindow::attach(TillController &till)
 {
     till_ = &till;
     Session &session = till.session();
@@ -80,20 +80,20 @@ void TMainForm::attach(TillController &till)
     ui_.applyScreenHeight(screen ? screen->geometry().height() : 768);
     till.receiptPages().setViewer([](const ReceiptPage &page) { showReceiptPreview(page); });
 
-    connect(&sale, &Sale::labelsChanged, this, &TMainForm::showTotals);
-    connect(&sale, &Sale::headerChanged, this, &TMainForm::showSlipHeader);
-    connect(&till.members(), &MemberDesk::cardChanged, this, &TMainForm::showCard);
-    connect(&till, &TillController::helpTextChanged, this, &TMainForm::showHelpText);
+    connect(&sale, &Sale::labelsChanged, this, &SalesWindow::showTotals);
+    connect(&sale, &Sale::headerChanged, this, &SalesWindow::showSlipHeader);
+    connect(&till.members(), &MemberDesk::cardChanged, this, &SalesWindow::showCard);
+    connect(&till, &TillController::helpTextChanged, this, &SalesWindow::showHelpText);
     connect(&till, &TillController::keyHelpVisibleChanged, ui_.keyHelp, &QWidget::setVisible);
     connect(&till, &TillController::printSwitchChanged, this,
             [this](bool on) { ui_.print->setText(SalesKeys::switchWord(on)); });
-    connect(&till, &TillController::practiceModeChanged, this, &TMainForm::setPracticeBadgeVisible);
-    connect(&till, &TillController::colourScreenChanged, this, &TMainForm::setColourScreen);
-    connect(&till, &TillController::summaryShown, this, &TMainForm::showSummary);
+    connect(&till, &TillController::practiceModeChanged, this, &SalesWindow::setPracticeBadgeVisible);
+    connect(&till, &TillController::colourScreenChanged, this, &SalesWindow::setColourScreen);
+    connect(&till, &TillController::summaryShown, this, &SalesWindow::showSummary);
     connect(&till, &TillController::summaryHidden, this, [this] { ui_.centre->setCurrentWidget(ui_.grid); });
-    connect(&till, &TillController::commandTextSet, this, &TMainForm::showCommandText);
-    connect(&till, &TillController::slipReset, this, &TMainForm::showSlipReset);
-    connect(&till, &TillController::lockDue, this, &TMainForm::lockScreen);
+    connect(&till, &TillController::commandTextSet, this, &SalesWindow::showCommandText);
+    connect(&till, &TillController::slipReset, this, &SalesWindow::showSlipReset);
+    connect(&till, &TillController::lockDue, this, &SalesWindow::lockScreen);
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         QPixmap icon(32, 32);
@@ -113,7 +113,7 @@ void TMainForm::attach(TillController &till)
     showTotals();
 }
 
-void TMainForm::registerWindowKeys()
+void SalesWindow::registerWindowKeys()
 {
     ActionRegistry &r = till_->actions();
     r.add({Qt::Key_F2, Qt::NoModifier, std::nullopt, {}, [this] {
@@ -148,17 +148,17 @@ void TMainForm::registerWindowKeys()
           KeyHelpCell{27, 0, QStringLiteral(" [CTRL+Q] 退出收银系统")});
 }
 
-QLineEdit *TMainForm::commandEdit() const
+QLineEdit *SalesWindow::commandEdit() const
 {
     return colour_ ? ui_.editColour : ui_.editBlack;
 }
 
-QLabel *TMainForm::helpLabel() const
+QLabel *SalesWindow::helpLabel() const
 {
     return colour_ ? ui_.helpColour : ui_.helpBlack;
 }
 
-void TMainForm::applyConfig(const TerminalConfig &config)
+void SalesWindow::applyConfig(const TerminalConfig &config)
 {
     till_->applyConfig(config);
     setWindowTitle(config.title);
@@ -185,7 +185,7 @@ void TMainForm::applyConfig(const TerminalConfig &config)
 }
 
 // What the settings dialog may change that the screen shows.
-void TMainForm::applySettingsShown()
+void SalesWindow::applySettingsShown()
 {
     const TerminalConfig &config = till_->config();
     ui_.welcome->setText(config.welcome);
@@ -198,7 +198,7 @@ void TMainForm::applySettingsShown()
     ui_.customerLogo->setVisible(!logo.isNull());
 }
 
-void TMainForm::applyColours()
+void SalesWindow::applyColours()
 {
     const TerminalConfig &config = till_->config();
     const ScreenTheme theme = ScreenTheme::of(config.themeColor, config.themeFontColor, colour_);
@@ -222,14 +222,14 @@ void TMainForm::applyColours()
     table->horizontalHeader()->setPalette(header);
 }
 
-void TMainForm::applySkin(int index)
+void SalesWindow::applySkin(int index)
 {
     setStyleSheet(till_->skinStyleSheet(index));
 }
 
 // ---- session
 
-void TMainForm::startSession()
+void SalesWindow::startSession()
 {
     const Session &session = till_->session();
     ui_.terminal->setText(session.terminal.terminalId);
@@ -253,13 +253,13 @@ void TMainForm::startSession()
     focusCommandLine();
 }
 
-void TMainForm::firstActivation()
+void SalesWindow::firstActivation()
 {
     till_->firstActivation();
     focusCommandLine();
 }
 
-void TMainForm::logout()
+void SalesWindow::logout()
 {
     const QList<QDialog *> dialogs = findChildren<QDialog *>();
     for (auto it = dialogs.crbegin(); it != dialogs.crend(); ++it) {
@@ -275,14 +275,14 @@ void TMainForm::logout()
     close();
 }
 
-void TMainForm::openTerminalSettings()
+void SalesWindow::openTerminalSettings()
 {
     QList<ReceiptLine> lines;
     for (const SaleLine &l : till_->sale().lines())
         lines << receiptLine(l);
     // Made at the first use and kept for the session, like the settlement dialog.
     if (!settingsDialog_)
-        settingsDialog_ = new TS004(till_->settingsForm(), this);
+        settingsDialog_ = new TerminalSettingsDialog(till_->settingsForm(), this);
     settingsDialog_->prepareSettings(lines);
     if (settingsDialog_->exec() == QDialog::Accepted) {
         till_->applyTerminalSettings();
@@ -291,15 +291,15 @@ void TMainForm::openTerminalSettings()
     focusCommandLine();
 }
 
-void TMainForm::lockScreen()
+void SalesWindow::lockScreen()
 {
-    TS002::lockScreen(till_->screenLock(), this, till_->session().identity.userId);
+    ScreenLockDialog::lockScreen(till_->screenLock(), this, till_->session().identity.userId);
     focusCommandLine();
 }
 
-void TMainForm::chooseBusinessDate()
+void SalesWindow::chooseBusinessDate()
 {
-    TS012 dialog(this);
+    BusinessDateDialog dialog(this);
     SlipCommitter &committer = till_->committer();
     if (dialog.ask(committer.businessDate()))
         till_->sale().setSlipDate(committer.businessDate().text());
@@ -308,19 +308,19 @@ void TMainForm::chooseBusinessDate()
 
 // ---- tray and hot key
 
-void TMainForm::setHotKey(HotKey *hotKey)
+void SalesWindow::setHotKey(HotKey *hotKey)
 {
     hotKey_ = hotKey;
     if (hotKey_)
-        connect(hotKey_, &HotKey::pressed, this, &TMainForm::hotKeyPressed);
+        connect(hotKey_, &HotKey::pressed, this, &SalesWindow::hotKeyPressed);
 }
 
-MainWindowState TMainForm::windowStateNow() const
+MainWindowState SalesWindow::windowStateNow() const
 {
     return mainWindowState(isVisible(), windowState());
 }
 
-void TMainForm::hotKeyPressed(int minKey)
+void SalesWindow::hotKeyPressed(int minKey)
 {
     HotKeyPress press;
     press.window = windowStateNow();
@@ -331,7 +331,7 @@ void TMainForm::hotKeyPressed(int minKey)
     applyToggle(onHotKey(press));
 }
 
-void TMainForm::applyToggle(WindowToggle toggle)
+void SalesWindow::applyToggle(WindowToggle toggle)
 {
     switch (toggle) {
     case WindowToggle::ShowMaximisedHideTray:
@@ -359,7 +359,7 @@ void TMainForm::applyToggle(WindowToggle toggle)
 
 // ---- drawing what the till announces
 
-void TMainForm::showSlipHeader()
+void SalesWindow::showSlipHeader()
 {
     const Sale &sale = till_->sale();
     ui_.slipNumber->setText(sale.slipNumber());
@@ -367,20 +367,20 @@ void TMainForm::showSlipHeader()
     ui_.salesperson->setText(sale.salesperson());
 }
 
-void TMainForm::showSlipReset()
+void SalesWindow::showSlipReset()
 {
     ui_.cashier->setText(till_->session().identity.userId);
     showCommandText(QString());
     showTotals();
 }
 
-void TMainForm::showHelpText(const QString &text)
+void SalesWindow::showHelpText(const QString &text)
 {
     ui_.helpColour->setText(text);
     ui_.helpBlack->setText(text);
 }
 
-void TMainForm::showCommandText(const QString &text)
+void SalesWindow::showCommandText(const QString &text)
 {
     const QSignalBlocker a(ui_.editColour);
     const QSignalBlocker b(ui_.editBlack);
@@ -388,7 +388,7 @@ void TMainForm::showCommandText(const QString &text)
     ui_.editBlack->setText(text);
 }
 
-void TMainForm::showSummary(const SettlementSummary &summary)
+void SalesWindow::showSummary(const SettlementSummary &summary)
 {
     QLayout *rows = ui_.summary->layout();
     while (QLayoutItem *item = rows->takeAt(0)) {
@@ -409,7 +409,7 @@ void TMainForm::showSummary(const SettlementSummary &summary)
     ui_.centre->setCurrentWidget(ui_.summary);
 }
 
-void TMainForm::showCard(const MemberCard &card)
+void SalesWindow::showCard(const MemberCard &card)
 {
     ui_.card->setText(card.vipId);
     ui_.memberName->setText(card.name);
@@ -419,7 +419,7 @@ void TMainForm::showCard(const MemberCard &card)
     ui_.memberBalance->setText(card.selected() ? card.balance.toPlainString() : QStringLiteral("0"));
 }
 
-void TMainForm::showTotals()
+void SalesWindow::showTotals()
 {
     const TotalLabels &t = till_->sale().labels();
     ui_.total->setText(t.total.isEmpty() ? QStringLiteral("0") : t.total);
@@ -427,14 +427,14 @@ void TMainForm::showTotals()
     ui_.saving->setText(t.saving.isEmpty() ? QStringLiteral("0") : t.saving);
 }
 
-void TMainForm::setPracticeBadgeVisible(bool visible)
+void SalesWindow::setPracticeBadgeVisible(bool visible)
 {
     placePracticeBadge();
     ui_.practiceBadge->setVisible(visible);
     ui_.practiceBadge->raise();
 }
 
-void TMainForm::placePracticeBadge()
+void SalesWindow::placePracticeBadge()
 {
     QLabel *badge = ui_.practiceBadge;
     badge->adjustSize();
@@ -443,7 +443,7 @@ void TMainForm::placePracticeBadge()
     badge->move(std::max(0, x), std::max(0, y));
 }
 
-void TMainForm::setColourScreen(bool colour)
+void SalesWindow::setColourScreen(bool colour)
 {
     const bool fullLayout = till_->config().fullLayout;
     // What was typed moves over to the other command line.
@@ -461,7 +461,7 @@ void TMainForm::setColourScreen(bool colour)
     focusCommandLine();
 }
 
-void TMainForm::focusCommandLine()
+void SalesWindow::focusCommandLine()
 {
     if (QLineEdit *edit = commandEdit()) {
         if (isVisible()) {
@@ -473,7 +473,7 @@ void TMainForm::focusCommandLine()
 
 // ---- events
 
-bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+bool SalesWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && (watched == ui_.editColour || watched == ui_.editBlack)) {
         auto *key = static_cast<QKeyEvent *>(event);
@@ -489,7 +489,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void TMainForm::keyPressEvent(QKeyEvent *event)
+void SalesWindow::keyPressEvent(QKeyEvent *event)
 {
     // A key that reached the window itself (the command line had lost the focus to a dialog
     // that has closed) goes to the command line, through the same filter as typed keys. A
@@ -508,13 +508,13 @@ void TMainForm::keyPressEvent(QKeyEvent *event)
     event->setAccepted(copy.isAccepted());
 }
 
-void TMainForm::showEvent(QShowEvent *event)
+void SalesWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     placePracticeBadge();
 }
 
-void TMainForm::saveScreenSettings()
+void SalesWindow::saveScreenSettings()
 {
     TerminalSettings &settings = till_->settings();
     const TerminalConfig &config = till_->config();
@@ -532,7 +532,7 @@ void TMainForm::saveScreenSettings()
         && settings.setThemeFontColor(config.themeFontColor) && settings.writeGridLayout(layout);
 }
 
-void TMainForm::closeEvent(QCloseEvent *event)
+void SalesWindow::closeEvent(QCloseEvent *event)
 {
     if (closing_) {
         event->accept();

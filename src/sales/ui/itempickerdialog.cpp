@@ -1,12 +1,12 @@
-#include "sales/ui/ts009.h"
+#include "sales/ui/itempickerdialog.h"
 
 #include "sales/itemlookup.h"
 
 namespace vorel {
 
-const QString TS009::Caption = QStringLiteral("【空格】键  只显示有库存的商品/显示所有  切换");
+const QString ItemPickerDialog::Caption = QStringLiteral("【空格】键  只显示有库存的商品/显示所有  切换");
 
-TS009::TS009(ResultSet &rows, QWidget *parent) : ResultSetPicker({.emptyCancels = true}, parent), rows_(rows)
+ItemPickerDialog::ItemPickerDialog(ResultSet &rows, QWidget *parent) : ResultSetPicker({.emptyCancels = true}, parent), rows_(rows)
 {
     setObjectName(QStringLiteral("TS009"));
     setWindowTitle(Caption);
@@ -24,12 +24,12 @@ TS009::TS009(ResultSet &rows, QWidget *parent) : ResultSetPicker({.emptyCancels 
     grid()->resizeColumnsToContents();
 }
 
-bool TS009::take(int row)
+bool ItemPickerDialog::take(int row)
 {
     return rows_.setRecNo(row);
 }
 
-bool TS009::gridKey(int key)
+bool ItemPickerDialog::gridKey(int key)
 {
     if (key != Qt::Key_Space)
         return false;
@@ -44,7 +44,7 @@ bool TS009::gridKey(int key)
 
 bool DialogItemPicker::pick(ResultSet &rows)
 {
-    TS009 dialog(rows, parent_);
+    ItemPickerDialog dialog(rows, parent_);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -1,4 +1,4 @@
-#include "app/ui/tregzd.h"
+#include "app/ui/terminalregistrationdialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,7 +24,7 @@ QLineEdit *namedEdit(const char *name, const QString &text, int maxLength, QWidg
 
 } // namespace
 
-TREG_ZD::TREG_ZD(TerminalRegistrar &registrar, QWidget *parent)
+TerminalRegistrationDialog::TerminalRegistrationDialog(TerminalRegistrar &registrar, QWidget *parent)
     : QDialog(parent), registrar_(registrar),
       number_(namedEdit("ZD_ID", QStringLiteral("888"), 3, this)),
       name_(namedEdit("ZD_NAME", QStringLiteral("8号收银机"), 30, this)), warehouse_(new QComboBox(this)),
@@ -69,13 +69,13 @@ TREG_ZD::TREG_ZD(TerminalRegistrar &registrar, QWidget *parent)
     layout->addLayout(form);
     layout->addWidget(new QLabel(QStringLiteral("表格中列出已注册的终端机信息，请为本机注册一个未使用的3位数字号码："), this));
     layout->addWidget(grid_);
-    layout->addLayout(okCancelRow(this, &TREG_ZD::confirm));
+    layout->addLayout(okCancelRow(this, &TerminalRegistrationDialog::confirm));
 
     number_->setFocus();
     number_->selectAll();
 }
 
-void TREG_ZD::confirm()
+void TerminalRegistrationDialog::confirm()
 {
     TerminalRegistrar::Entry entry;
     entry.number = number_->text();
@@ -105,7 +105,7 @@ bool DialogTerminalRegistration::registerTerminal(const QString &, const ResultS
     TerminalRegistrar registrar(link_.service(), link_.connection(), settings_, messages_, draw_);
     if (!registrar.prepare(warehouses))
         return false;
-    TREG_ZD dialog(registrar, parent_);
+    TerminalRegistrationDialog dialog(registrar, parent_);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The member picker "会员选择": the cards a member search found, one to choose. Enter, OK or
+// The member picker TS015 "会员选择": the cards a member search found, one to choose. Enter, OK or
 // a double click takes the current card (and closes as cancelled when the list is empty),
 // Escape cancels.
 
@@ -9,11 +9,11 @@
 
 namespace vorel {
 
-class TS015 : public ResultSetPicker {
+class MemberPickerDialog : public ResultSetPicker {
     Q_OBJECT
 public:
     // `cards` must outlive the dialog.
-    explicit TS015(const ResultSet &cards, QWidget *parent = nullptr);
+    explicit MemberPickerDialog(const ResultSet &cards, QWidget *parent = nullptr);
 
     // The row of the cards taken, nullopt until one was.
     std::optional<int> chosen() const { return chosen_; }

@@ -1,5 +1,5 @@
 #pragma once
-// The terminal settings dialog: tenders, slogan and logo, printer, display and drawer, the
+// The terminal settings dialog TS004: tenders, slogan and logo, printer, display and drawer, the
 // three receipt templates, amount precision and rounding, lock and offline timings. Every
 // button works on what the controls show, saved or not; OK saves and applies through the
 // settings form, which refuses a raw printer and the display on one port.
@@ -22,15 +22,15 @@ namespace vorel {
 
 class TerminalSettingsForm;
 
-class TS004 : public QDialog {
+class TerminalSettingsDialog : public QDialog {
     Q_OBJECT
 public:
     static const QString Caption;
 
     // Fills the controls from the settings file and the template files, and gives the
     // receipt printer the dialog's page printing and preview for as long as it lives.
-    explicit TS004(TerminalSettingsForm &form, QWidget *parent = nullptr);
-    ~TS004() override;
+    explicit TerminalSettingsDialog(TerminalSettingsForm &form, QWidget *parent = nullptr);
+    ~TerminalSettingsDialog() override;
 
     // Before each showing: the sale's lines become what the print test prints.
     void prepareSettings(const QList<ReceiptLine> &saleLines);

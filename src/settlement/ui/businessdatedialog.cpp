@@ -1,4 +1,4 @@
-#include "settlement/ui/ts012.h"
+#include "settlement/ui/businessdatedialog.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
@@ -24,7 +24,7 @@ QLabel *notice(const QString &name, const QString &text, QWidget *parent)
 
 } // namespace
 
-TS012::TS012(QWidget *parent) : QDialog(parent)
+BusinessDateDialog::BusinessDateDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TS012"));
     setWindowTitle(QStringLiteral("开单日期设定"));
@@ -66,19 +66,19 @@ TS012::TS012(QWidget *parent) : QDialog(parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TS012::prepare(const BusinessDate &date)
+void BusinessDateDialog::prepare(const BusinessDate &date)
 {
     const DateChoice shown = date.dialogChoice();
     (shown.automatic ? rb2_ : rb1_)->setChecked(true);
     picker_->setDate(shown.picker.date());
 }
 
-void TS012::apply(BusinessDate &date) const
+void BusinessDateDialog::apply(BusinessDate &date) const
 {
     date.choose(rb2_->isChecked(), picker_->date());
 }
 
-bool TS012::ask(BusinessDate &date)
+bool BusinessDateDialog::ask(BusinessDate &date)
 {
     prepare(date);
     if (exec() != QDialog::Accepted)

@@ -1,5 +1,5 @@
 #pragma once
-// The member editor dialog "会员信息管理": one new card, checked field by field as the
+// The member editor dialog TIV7001_1 "会员信息管理": one new card, checked field by field as the
 // cashier leaves the card number and the birthday, and again as a whole on OK. The rules are
 // MemberEditor's; this dialog only moves texts between the fields and the form.
 
@@ -20,11 +20,11 @@ namespace vorel {
 
 class Messages;
 
-class TIV7001_1 : public QDialog {
+class MemberEditorDialog : public QDialog {
     Q_OBJECT
 public:
     // The editor and the message boxes must outlive the dialog.
-    TIV7001_1(MemberEditor &editor, Messages &messages, QWidget *parent = nullptr);
+    MemberEditorDialog(MemberEditor &editor, Messages &messages, QWidget *parent = nullptr);
 
     // A blank card, the focus on the first field the cashier types into.
     void openForAdd();

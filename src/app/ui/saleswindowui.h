@@ -20,7 +20,7 @@ class Sale;
 class SaleTableModel;
 class SalesGrid;
 
-struct MainFormUi {
+struct SalesWindowUi {
     // Builds the screen into `form`; `keyHelp` are the lines of the key-help panel.
     void setupUi(QWidget *form, SaleTableModel &model, Sale &sale, Connection &connection,
                  const QStringList &keyHelp);

@@ -16,12 +16,12 @@ class QLineEdit;
 
 namespace vorel {
 
-class TREG_ZD : public QDialog {
+class TerminalRegistrationDialog : public QDialog {
     Q_OBJECT
 
 public:
     // `registrar` has been prepared: the dialog shows its terminals, warehouses and proposal.
-    explicit TREG_ZD(TerminalRegistrar &registrar, QWidget *parent = nullptr);
+    explicit TerminalRegistrationDialog(TerminalRegistrar &registrar, QWidget *parent = nullptr);
 
 private:
     void confirm();

@@ -1,4 +1,4 @@
-#include "printing/ui/ts004templates.h"
+#include "printing/ui/templatepickers.h"
 
 #include <QFontDatabase>
 #include <QListWidget>
@@ -10,10 +10,10 @@
 
 namespace vorel {
 
-const QString TS004_1::Caption = QStringLiteral("小票模板选择");
-const QString TS004_2::Caption = QStringLiteral("小票模板选择-从其他收银机");
+const QString SampleTemplatesDialog::Caption = QStringLiteral("小票模板选择");
+const QString OtherTillTemplatesPicker::Caption = QStringLiteral("小票模板选择-从其他收银机");
 
-TS004_1::TS004_1(QWidget *parent) : QDialog(parent)
+SampleTemplatesDialog::SampleTemplatesDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TS004_1"));
     setWindowTitle(Caption);
@@ -30,7 +30,7 @@ TS004_1::TS004_1(QWidget *parent) : QDialog(parent)
             list->setFont(fixed);
             list->setFlow(QListView::LeftToRight);
             list->setSpacing(8);
-            connect(list, &QListWidget::itemDoubleClicked, this, &TS004_1::take);
+            connect(list, &QListWidget::itemDoubleClicked, this, &SampleTemplatesDialog::take);
             tabs_->addTab(list, library.at(index).tab);
             lists_ << list;
         }
@@ -42,11 +42,11 @@ TS004_1::TS004_1(QWidget *parent) : QDialog(parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
-    layout->addLayout(okCancelRow(this, &TS004_1::take));
+    layout->addLayout(okCancelRow(this, &SampleTemplatesDialog::take));
     resize(900, 420);
 }
 
-int TS004_1::chosenIndex() const
+int SampleTemplatesDialog::chosenIndex() const
 {
     const auto *list = qobject_cast<const QListWidget *>(tabs_->currentWidget());
     if (list == nullptr || list->currentItem() == nullptr)
@@ -54,7 +54,7 @@ int TS004_1::chosenIndex() const
     return list->currentItem()->data(Qt::UserRole).toInt();
 }
 
-void TS004_1::choose(int index)
+void SampleTemplatesDialog::choose(int index)
 {
     for (QListWidget *list : std::as_const(lists_)) {
         for (int row = 0; row < list->count(); ++row) {
@@ -67,13 +67,13 @@ void TS004_1::choose(int index)
     }
 }
 
-void TS004_1::take()
+void SampleTemplatesDialog::take()
 {
     if (chosenIndex() >= 0)
         accept();
 }
 
-TS004_2::TS004_2(ResultSet &rows, QWidget *parent) : ResultSetPicker({}, parent), rows_(rows)
+OtherTillTemplatesPicker::OtherTillTemplatesPicker(ResultSet &rows, QWidget *parent) : ResultSetPicker({}, parent), rows_(rows)
 {
     setObjectName(QStringLiteral("TS004_2"));
     setWindowTitle(Caption);
@@ -83,7 +83,7 @@ TS004_2::TS004_2(ResultSet &rows, QWidget *parent) : ResultSetPicker({}, parent)
     resize(800, 400);
 }
 
-bool TS004_2::take(int row)
+bool OtherTillTemplatesPicker::take(int row)
 {
     return rows_.setRecNo(row);
 }

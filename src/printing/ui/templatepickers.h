@@ -1,5 +1,5 @@
 #pragma once
-// The two template pickers of the terminal settings dialog: the till's own six sample
+// The two template pickers (TS004_1, TS004_2) of the terminal settings dialog: the till's own six sample
 // receipts on three tabs, and the templates other tills stored in their terminal rows.
 // OK or a double click takes the one under the cursor.
 
@@ -12,12 +12,12 @@ class QTabWidget;
 
 namespace vorel {
 
-class TS004_1 : public QDialog {
+class SampleTemplatesDialog : public QDialog {
     Q_OBJECT
 public:
     static const QString Caption;
 
-    explicit TS004_1(QWidget *parent = nullptr);
+    explicit SampleTemplatesDialog(QWidget *parent = nullptr);
 
     // Library index of the sample under the cursor of the open tab; -1 when none.
     int chosenIndex() const;
@@ -31,13 +31,13 @@ private:
     QList<QListWidget *> lists_;
 };
 
-class TS004_2 : public ResultSetPicker {
+class OtherTillTemplatesPicker : public ResultSetPicker {
     Q_OBJECT
 public:
     static const QString Caption;
 
     // `rows` must outlive the dialog; the row taken becomes their current row.
-    explicit TS004_2(ResultSet &rows, QWidget *parent = nullptr);
+    explicit OtherTillTemplatesPicker(ResultSet &rows, QWidget *parent = nullptr);
 
 protected:
     bool take(int row) override;

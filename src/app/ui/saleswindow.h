@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/ui/mainformui.h"
+#include "app/ui/saleswindowui.h"
 #include "app/windowtoggle.h"
 
 class QSystemTrayIcon;
@@ -19,18 +19,18 @@ namespace vorel {
 
 class HotKey;
 class SaleTableModel;
-class TS004;
+class TerminalSettingsDialog;
 class TillController;
 struct MemberCard;
 struct SettlementSummary;
 struct TerminalConfig;
 
-class TMainForm final : public QWidget {
+class SalesWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TMainForm(QWidget *parent = nullptr);
-    ~TMainForm() override;
+    explicit SalesWindow(QWidget *parent = nullptr);
+    ~SalesWindow() override;
 
     // Builds the screen over the controller and follows it from now on.
     void attach(TillController &till);
@@ -84,11 +84,11 @@ private:
 
     TillController *till_ = nullptr;
     std::unique_ptr<SaleTableModel> model_;
-    MainFormUi ui_;
+    SalesWindowUi ui_;
     std::function<bool()> runLogin_;
     HotKey *hotKey_ = nullptr;
     QSystemTrayIcon *tray_ = nullptr;
-    TS004 *settingsDialog_ = nullptr; // the terminal settings, made at the first F10
+    TerminalSettingsDialog *settingsDialog_ = nullptr; // the terminal settings, made at the first F10
     bool colour_ = true;
     bool closing_ = false;
     bool forwardingKey_ = false;

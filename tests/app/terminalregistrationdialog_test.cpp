@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "app/ui/tregzd.h"
+#include "app/ui/terminalregistrationdialog.h"
 #include "loginrig.h"
 
 namespace vorel {
@@ -34,7 +34,7 @@ TEST(TregZdDialog, KeyboardRegistersANewTerminal)
     test::LoginRig rig;
     TerminalRegistrar registrar(*rig.service, rig.link->connection(), rig.settings, rig.messages, [] { return 58; });
     ASSERT_TRUE(registrar.prepare(rig.newPcWithTwoWarehouses()));
-    TREG_ZD dialog(registrar);
+    TerminalRegistrationDialog dialog(registrar);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     auto *number = child<QLineEdit>(&dialog, "ZD_ID");

@@ -13,10 +13,10 @@ namespace vorel {
 
 class BusinessDate;
 
-class TS012 : public QDialog {
+class BusinessDateDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TS012(QWidget *parent = nullptr);
+    explicit BusinessDateDialog(QWidget *parent = nullptr);
 
     // Sets the radios and the picker from the business date.
     void prepare(const BusinessDate &date);

@@ -1,4 +1,4 @@
-#include "members/ui/tiv7001_1.h"
+#include "members/ui/membereditordialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -47,7 +47,7 @@ QLabel *valueLabel(const char *name, QWidget *parent)
 
 } // namespace
 
-TIV7001_1::TIV7001_1(MemberEditor &editor, Messages &messages, QWidget *parent)
+MemberEditorDialog::MemberEditorDialog(MemberEditor &editor, Messages &messages, QWidget *parent)
     : QDialog(parent), editor_(editor), messages_(messages)
 {
     setObjectName(QStringLiteral("TIV7001_1"));
@@ -117,7 +117,7 @@ TIV7001_1::TIV7001_1(MemberEditor &editor, Messages &messages, QWidget *parent)
     cancel_ = new QPushButton(QStringLiteral("取消"), this);
     cancel_->setObjectName(QStringLiteral("btn_Cancel"));
     cancel_->setFocusPolicy(Qt::NoFocus);
-    connect(ok_, &QPushButton::clicked, this, &TIV7001_1::save);
+    connect(ok_, &QPushButton::clicked, this, &MemberEditorDialog::save);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *buttons = new QHBoxLayout;
@@ -137,7 +137,7 @@ TIV7001_1::TIV7001_1(MemberEditor &editor, Messages &messages, QWidget *parent)
         field->installEventFilter(this);
 }
 
-void TIV7001_1::openForAdd()
+void MemberEditorDialog::openForAdd()
 {
     editor_.openForAdd();
     fromForm();
@@ -150,7 +150,7 @@ void TIV7001_1::openForAdd()
     (typed ? cardNo_ : name_)->setFocus();
 }
 
-void TIV7001_1::fromForm()
+void MemberEditorDialog::fromForm()
 {
     const MemberForm &f = editor_.form();
     cardNo_->setText(f.cardNo);
@@ -171,7 +171,7 @@ void TIV7001_1::fromForm()
     note_->setText(f.note);
 }
 
-void TIV7001_1::toForm()
+void MemberEditorDialog::toForm()
 {
     MemberForm &f = editor_.form();
     f.cardNo = cardNo_->text();
@@ -192,7 +192,7 @@ void TIV7001_1::toForm()
     f.note = note_->text();
 }
 
-bool TIV7001_1::eventFilter(QObject *watched, QEvent *event)
+bool MemberEditorDialog::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusOut && !refocusing_) {
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
@@ -215,7 +215,7 @@ bool TIV7001_1::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TIV7001_1::report(const MemberEditor::Problem &problem, bool deferFocus)
+void MemberEditorDialog::report(const MemberEditor::Problem &problem, bool deferFocus)
 {
     QWidget *field = fields_.value(problem.field);
     if (problem.field == Field::None)
@@ -237,7 +237,7 @@ void TIV7001_1::report(const MemberEditor::Problem &problem, bool deferFocus)
     });
 }
 
-void TIV7001_1::save()
+void MemberEditorDialog::save()
 {
     toForm();
     const auto problem = editor_.save();
@@ -249,9 +249,9 @@ void TIV7001_1::save()
     accept();
 }
 
-QString TIV7001_1::addMember(MemberEditor &editor, Messages &messages, QWidget *parent)
+QString MemberEditorDialog::addMember(MemberEditor &editor, Messages &messages, QWidget *parent)
 {
-    TIV7001_1 dialog(editor, messages, parent);
+    MemberEditorDialog dialog(editor, messages, parent);
     dialog.openForAdd();
     dialog.exec();
     return dialog.resultText();

@@ -1,4 +1,4 @@
-#include "app/ui/mainformui.h"
+#include "app/ui/saleswindowui.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -49,7 +49,7 @@ void paintWhite(QWidget *w)
 
 } // namespace
 
-void MainFormUi::setupUi(QWidget *form, SaleTableModel &model, Sale &sale, Connection &connection,
+void SalesWindowUi::setupUi(QWidget *form, SaleTableModel &model, Sale &sale, Connection &connection,
                          const QStringList &keyHelpLines)
 {
     // The key help runs down the right side beside everything but the top panel, so its
@@ -72,7 +72,7 @@ void MainFormUi::setupUi(QWidget *form, SaleTableModel &model, Sale &sale, Conne
     layout->addLayout(body, 1);
 }
 
-QWidget *MainFormUi::buildTopPanels(QWidget *form)
+QWidget *SalesWindowUi::buildTopPanels(QWidget *form)
 {
     auto *holder = new QWidget(form);
     auto *stack = new QVBoxLayout(holder);
@@ -112,7 +112,7 @@ QWidget *MainFormUi::buildTopPanels(QWidget *form)
     return holder;
 }
 
-QWidget *MainFormUi::buildInfoStrip(QWidget *form, Connection &connection)
+QWidget *SalesWindowUi::buildInfoStrip(QWidget *form, Connection &connection)
 {
     auto *strip = new QWidget(form);
     strip->setObjectName(QStringLiteral("Panel1"));
@@ -157,7 +157,7 @@ QWidget *MainFormUi::buildInfoStrip(QWidget *form, Connection &connection)
     return strip;
 }
 
-QWidget *MainFormUi::buildMemberStrip(QWidget *form)
+QWidget *SalesWindowUi::buildMemberStrip(QWidget *form)
 {
     auto *strip = new QWidget(form);
     strip->setObjectName(QStringLiteral("Panel2"));
@@ -193,7 +193,7 @@ QWidget *MainFormUi::buildMemberStrip(QWidget *form)
     return strip;
 }
 
-QWidget *MainFormUi::buildCentre(QWidget *form, SaleTableModel &model, Sale &sale, const QStringList &keyHelpLines)
+QWidget *SalesWindowUi::buildCentre(QWidget *form, SaleTableModel &model, Sale &sale, const QStringList &keyHelpLines)
 {
     auto *holder = new QWidget(form);
     auto *row = new QHBoxLayout(holder);
@@ -235,7 +235,7 @@ QWidget *MainFormUi::buildCentre(QWidget *form, SaleTableModel &model, Sale &sal
     return holder;
 }
 
-QWidget *MainFormUi::buildTotals(QWidget *form)
+QWidget *SalesWindowUi::buildTotals(QWidget *form)
 {
     auto *strip = new QWidget(form);
     strip->setObjectName(QStringLiteral("Panel7"));
@@ -259,7 +259,7 @@ QWidget *MainFormUi::buildTotals(QWidget *form)
     return strip;
 }
 
-QWidget *MainFormUi::buildBottomPanels(QWidget *form)
+QWidget *SalesWindowUi::buildBottomPanels(QWidget *form)
 {
     auto *holder = new QWidget(form);
     auto *stack = new QVBoxLayout(holder);
@@ -291,14 +291,14 @@ QWidget *MainFormUi::buildBottomPanels(QWidget *form)
     return holder;
 }
 
-int MainFormUi::keyHelpFontSize(int screenHeight)
+int SalesWindowUi::keyHelpFontSize(int screenHeight)
 {
     if (screenHeight <= 600)
         return 9;
     return screenHeight <= 768 ? 11 : 12;
 }
 
-void MainFormUi::applyScreenHeight(int screenHeight)
+void SalesWindowUi::applyScreenHeight(int screenHeight)
 {
     const int size = keyHelpFontSize(screenHeight);
     const int controlHeight = screenHeight <= 600 ? 14 : (screenHeight <= 768 ? 20 : 22);

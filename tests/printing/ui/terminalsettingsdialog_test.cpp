@@ -20,8 +20,8 @@
 #include <functional>
 
 #include "core/text.h"
-#include "printing/ui/ts004.h"
-#include "printing/ui/ts004templates.h"
+#include "printing/ui/terminalsettingsdialog.h"
+#include "printing/ui/templatepickers.h"
 #include "terminalsettingsrig.h"
 
 using namespace vorel;
@@ -58,7 +58,7 @@ protected:
 
 TEST_F(TS004Test, AFileWithoutTheKeysShowsTheDialogDefaults)
 {
-    TS004 dialog(rig.form);
+    TerminalSettingsDialog dialog(rig.form);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("POS终端设置"));
     EXPECT_EQ(child<QSpinBox>(&dialog, "CMB6")->value(), 59);
     EXPECT_EQ(child<QComboBox>(&dialog, "cmb7")->currentIndex(), 0);
@@ -72,7 +72,7 @@ TEST_F(TS004Test, AFileWithoutTheKeysShowsTheDialogDefaults)
 
 TEST_F(TS004Test, OkRefusesTheDisplayPortForARawPrinterAndAcceptsADriver)
 {
-    TS004 dialog(rig.form);
+    TerminalSettingsDialog dialog(rig.form);
     child<QCheckBox>(&dialog, "chk1")->setChecked(true);
     child<QCheckBox>(&dialog, "chk2")->setChecked(true);
     child<QComboBox>(&dialog, "cmb1")->setCurrentText(QStringLiteral("COM1"));
@@ -93,7 +93,7 @@ TEST_F(TS004Test, OkRefusesTheDisplayPortForARawPrinterAndAcceptsADriver)
 
 TEST_F(TS004Test, OkAppliesTheAmountDecimalsAndTheTemplates)
 {
-    TS004 dialog(rig.form);
+    TerminalSettingsDialog dialog(rig.form);
     child<QSpinBox>(&dialog, "chkparam19")->setValue(2);
     QTest::mouseClick(child<QRadioButton>(&dialog, "chkparam20_3"), Qt::LeftButton);
     child<QPlainTextEdit>(&dialog, "Memo3")->setPlainText(QStringLiteral("[品名    ]\n[数量]"));
@@ -110,10 +110,10 @@ TEST_F(TS004Test, OkAppliesTheAmountDecimalsAndTheTemplates)
 
 TEST_F(TS004Test, BuiltInTemplateFillsTheMemosAndThePaperWidth)
 {
-    TS004 dialog(rig.form);
+    TerminalSettingsDialog dialog(rig.form);
     QTest::mouseClick(child<QRadioButton>(&dialog, "chk32"), Qt::LeftButton);
     onNextModal([](QWidget *modal) {
-        auto *picker = qobject_cast<TS004_1 *>(modal);
+        auto *picker = qobject_cast<SampleTemplatesDialog *>(modal);
         ASSERT_NE(picker, nullptr);
         EXPECT_EQ(picker->windowTitle(), QStringLiteral("小票模板选择"));
         picker->choose(3);
@@ -142,7 +142,7 @@ TEST_F(TS004Test, OtherTillsTemplateIsTakenFromTheirList)
                     QStringLiteral("F2"), 76, 16, 9});
     rig.shop.onOpen(QStringLiteral("FROM D701"), d701);
 
-    TS004 dialog(rig.form);
+    TerminalSettingsDialog dialog(rig.form);
     onNextModal([](QWidget *modal) {
         auto *grid = child<ResultSetGrid>(modal, "DBGridEh1");
         ASSERT_EQ(grid->rowCount(), 2);
@@ -162,7 +162,7 @@ TEST_F(TS004Test, OtherTillsTemplateIsTakenFromTheirList)
 TEST_F(TS004Test, ServerTemplateButtonsAreRefusedOffline)
 {
     rig.session.connection.offline = true;
-    TS004 dialog(rig.form);
+    TerminalSettingsDialog dialog(rig.form);
     click(&dialog, "Button7");
     click(&dialog, "Button6");
     EXPECT_EQ(rig.messages.texts(), QStringList(2, QStringLiteral("系统为离线状态不可使用该功能!")));
@@ -171,7 +171,7 @@ TEST_F(TS004Test, ServerTemplateButtonsAreRefusedOffline)
 
 TEST_F(TS004Test, SwapLabelTurnsTwoLinesOnly)
 {
-    TS004 dialog(rig.form);
+    TerminalSettingsDialog dialog(rig.form);
     auto *memo = child<QPlainTextEdit>(&dialog, "Memo3");
     auto *label = child<QLabel>(&dialog, "Label4");
     memo->setPlainText(QStringLiteral("[品名]\n[数量]"));
@@ -184,7 +184,7 @@ TEST_F(TS004Test, SwapLabelTurnsTwoLinesOnly)
 
 TEST_F(TS004Test, TemplateLinesBreakOnlyWithCtrlEnter)
 {
-    TS004 dialog(rig.form);
+    TerminalSettingsDialog dialog(rig.form);
     auto *memo = child<QPlainTextEdit>(&dialog, "Memo2");
     memo->clear();
     QTest::keyClicks(memo, QStringLiteral("[A]"));
@@ -204,7 +204,7 @@ TEST_F(TS004Test, OpeningSetsTheReceiptTitleAndTheDialogsPages)
     rig.session.devices.printerEnabled = true;
     rig.session.devices.driverPrinting = true;
     {
-        TS004 dialog(rig.form);
+        TerminalSettingsDialog dialog(rig.form);
         EXPECT_EQ(rig.session.templates.receiptTitle, QStringLiteral("  样板服饰"));
         EXPECT_EQ(child<QPlainTextEdit>(&dialog, "Memo1")->toPlainText(), QStringLiteral("  样板服饰\n[单号]"));
     }
@@ -217,7 +217,7 @@ TEST_F(TS004Test, OpeningSetsTheReceiptTitleAndTheDialogsPages)
 
 TEST_F(TS004Test, EditableListsTakeOnlyDigitsWhenTyped)
 {
-    TS004 dialog(rig.form);
+    TerminalSettingsDialog dialog(rig.form);
     for (const char *name : {"cmb2", "cmb4", "CMB5", "cmb8", "MINKEY"}) {
         SCOPED_TRACE(name);
         QLineEdit *edit = child<QComboBox>(&dialog, name)->lineEdit();
@@ -230,7 +230,7 @@ TEST_F(TS004Test, EditableListsTakeOnlyDigitsWhenTyped)
 
 TEST_F(TS004Test, DisplayTestSendsTheUnsavedPortsValues)
 {
-    TS004 dialog(rig.form);
+    TerminalSettingsDialog dialog(rig.form);
     child<QComboBox>(&dialog, "cmb3")->setCurrentText(QStringLiteral("COM4"));
     click(&dialog, "Button3");
     EXPECT_TRUE(rig.serial.isOpen(4));

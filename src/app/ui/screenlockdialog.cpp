@@ -1,4 +1,4 @@
-#include "app/ui/ts002.h"
+#include "app/ui/screenlockdialog.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -32,7 +32,7 @@ QPushButton *hiddenButton(const QString &name, const QString &text, QWidget *par
 
 } // namespace
 
-TS002::TS002(ScreenLock &lock, QWidget *parent) : QDialog(parent), lock_(lock)
+ScreenLockDialog::ScreenLockDialog(ScreenLock &lock, QWidget *parent) : QDialog(parent), lock_(lock)
 {
     setObjectName(QStringLiteral("TS002"));
     setWindowTitle(ScreenLock::Caption);
@@ -68,7 +68,7 @@ TS002::TS002(ScreenLock &lock, QWidget *parent) : QDialog(parent), lock_(lock)
     });
 }
 
-void TS002::prepareUnlock(const QString &cashier)
+void ScreenLockDialog::prepareUnlock(const QString &cashier)
 {
     userName_->setText(cashier);
     password_->clear();
@@ -77,23 +77,23 @@ void TS002::prepareUnlock(const QString &cashier)
     password_->setFocus();
 }
 
-void TS002::lockScreen(ScreenLock &lock, QWidget *owner, const QString &cashier)
+void ScreenLockDialog::lockScreen(ScreenLock &lock, QWidget *owner, const QString &cashier)
 {
     lock.lock([&] {
-        TS002 dialog(lock, owner);
+        ScreenLockDialog dialog(lock, owner);
         dialog.prepareUnlock(cashier);
         dialog.exec();
     });
 }
 
-void TS002::done(int result)
+void ScreenLockDialog::done(int result)
 {
     if (!lock_.mayClose())
         return;
     QDialog::done(result);
 }
 
-void TS002::closeEvent(QCloseEvent *event)
+void ScreenLockDialog::closeEvent(QCloseEvent *event)
 {
     if (!lock_.mayClose()) {
         event->ignore();
@@ -102,7 +102,7 @@ void TS002::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-bool TS002::eventFilter(QObject *watched, QEvent *event)
+bool ScreenLockDialog::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == password_ && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
@@ -117,7 +117,7 @@ bool TS002::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TS002::checkPassword()
+void ScreenLockDialog::checkPassword()
 {
     if (lock_.unlock(password_->text())) {
         accept();

@@ -1,5 +1,5 @@
 #pragma once
-// The points redemption dialog "积分换购设定": the offers of d705 read from the shop server,
+// The points redemption dialog TS013 "积分换购设定": the offers of d705 read from the shop server,
 // the card and its points in the header. Up and Down run round the list; OK, Enter or a
 // double click takes the current offer when the member may have it.
 
@@ -13,11 +13,11 @@ namespace vorel {
 class Messages;
 class ShopService;
 
-class TS013 : public ResultSetPicker {
+class RedemptionDialog : public ResultSetPicker {
     Q_OBJECT
 public:
     // Reads the offers at once. The message boxes must outlive the dialog.
-    TS013(ShopService &shop, Messages &messages, const RedemptionRequest &request, QWidget *parent = nullptr);
+    RedemptionDialog(ShopService &shop, Messages &messages, const RedemptionRequest &request, QWidget *parent = nullptr);
 
     // The offer taken, nullopt until one was.
     const std::optional<RedemptionOffer> &chosen() const { return chosen_; }
