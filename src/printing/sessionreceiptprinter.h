@@ -32,6 +32,7 @@ public:
 
     // Page printing and preview; until they are set, driver and test prints print nothing.
     void setPages(ReceiptPages *pages) { pages_ = pages; }
+    ReceiptPages *pages() const { return pages_; }
 
     // The receipt of a slip just committed, with the templates and printer of the session.
     void print(const CommittedSlip &slip) override;

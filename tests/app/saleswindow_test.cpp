@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QLineEdit>
 #include <QTest>
 
@@ -66,6 +67,19 @@ TEST(MainForm, ASkinThatCannotBeReadLeavesTheBuiltInLook)
     // F12 tries the list again from its start.
     QTest::keyClick(rig.form, Qt::Key_F12);
     EXPECT_EQ(rig.controller().config().skinIndex, -1);
+}
+
+TEST(MainForm, ConfirmedSettingsTakeEffectAtOnce)
+{
+    ScreenRig rig;
+    QImage logo(8, 8, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    ASSERT_TRUE(logo.save(rig.home.filePath(QStringLiteral("logo.png"))));
+    rig.settings.setServerTimeoutSeconds(9);
+    rig.settings.setLogoPath(QStringLiteral("logo.png"));
+    rig.controller().applyTerminalSettings();
+    EXPECT_EQ(rig.session.connection.serverTimeoutSeconds, 9);
+    EXPECT_EQ(rig.controller().config().logoFile, rig.home.filePath(QStringLiteral("logo.png")));
 }
 
 TEST(MainForm, ClosingSavesTheScreenAndEndsTheLogin)

@@ -22,6 +22,7 @@
 #include "core/text.h"
 #include "printing/ui/terminalsettingsdialog.h"
 #include "printing/ui/templatepickers.h"
+#include "printing/receiptpage.h"
 #include "terminalsettingsrig.h"
 
 using namespace vorel;
@@ -68,6 +69,17 @@ TEST_F(TS004Test, AFileWithoutTheKeysShowsTheDialogDefaults)
     EXPECT_TRUE(child<QRadioButton>(&dialog, "chk31")->isChecked());
     EXPECT_TRUE(child<QRadioButton>(&dialog, "chkparam20_1")->isChecked());
     EXPECT_EQ(child<QSpinBox>(&dialog, "NUM3")->value(), 3);
+}
+
+TEST_F(TS004Test, ReceiptsAfterTheDialogStillGoToTheSessionsPagePrinter)
+{
+    PrinterReceiptPages pages(rig.dir.filePath(QStringLiteral("receipt.pdf")));
+    rig.printer.setPages(&pages);
+    {
+        TerminalSettingsDialog dialog(rig.form);
+        dialog.prepareSettings({});
+    }
+    EXPECT_EQ(rig.printer.pages(), &pages);
 }
 
 TEST_F(TS004Test, OkRefusesTheDisplayPortForARawPrinterAndAcceptsADriver)
