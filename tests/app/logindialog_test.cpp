@@ -14,25 +14,26 @@ namespace vorel {
 namespace {
 
 // The login dialog of a network till whose preferences name a server, on screen.
-struct ShownLogin {
-    ShownLogin() { dialog.show(); }
+class LoginDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        ASSERT_TRUE(server && user && password);
+    }
     QLineEdit *edit(const char *name) { return dialog.findChild<QLineEdit *>(QString::fromLatin1(name)); }
 
     test::LoginRig rig;
     const bool serverNamed = rig.prefs.setServer(QStringLiteral("shop.example,9000"));
     LoginDialog dialog{*rig.flow};
+    QLineEdit *server = edit("n_server");
+    QLineEdit *user = edit("usercode");
+    QLineEdit *password = edit("userpassword");
 };
 
-TEST(LoginDialogTest, KeysLogInOnlineAndOffline)
+TEST_F(LoginDialogTest, KeysLogInOnlineAndOffline)
 {
-    ShownLogin shown;
-    test::LoginRig &rig = shown.rig;
-    LoginDialog &dialog = shown.dialog;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    QLineEdit *server = shown.edit("n_server");
-    QLineEdit *user = shown.edit("usercode");
-    QLineEdit *password = shown.edit("userpassword");
-    ASSERT_TRUE(server && user && password);
     EXPECT_EQ(server->text(), QStringLiteral("shop.example,9000"));
     EXPECT_EQ(user->text(), QStringLiteral("02")); // the preferences' default user
     EXPECT_EQ(dialog.findChild<QPushButton *>(QStringLiteral("btn_ok"))->text(), QStringLiteral("连线 F2"));
@@ -63,15 +64,8 @@ TEST(LoginDialogTest, KeysLogInOnlineAndOffline)
     EXPECT_EQ(rig.prefs.user(), QStringLiteral("01"));
 }
 
-TEST(LoginDialogTest, NetworkSettingsAndRepairButtons)
+TEST_F(LoginDialogTest, NetworkSettingsAndRepairButtons)
 {
-    ShownLogin shown;
-    test::LoginRig &rig = shown.rig;
-    LoginDialog &dialog = shown.dialog;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    QLineEdit *server = shown.edit("n_server");
-    QLineEdit *user = shown.edit("usercode");
-    QLineEdit *password = shown.edit("userpassword");
 
     // The settings open on the server text's address and port; OK shows the new ones.
     QString shownHost;
