@@ -5,6 +5,7 @@
 
 #include "app/loginrecord.h"
 #include "app/screenlock.h"
+#include "app/tillshift.h"
 #include "app/tillshoplink.h"
 #include "core/clock.h"
 #include "core/session.h"
@@ -92,6 +93,8 @@ TillController::TillController(const TillParts &parts, TillDialogFactory &dialog
                                                        *devices_, parts.calculator, actions_, *this,
                                                        [this] { lock_->resetIdle(); },
                                                        [this] { executeCommandLine(); }});
+    shift_ = std::make_unique<TillShift>(
+        TillShiftParts{session_, connection, clock_, messages_, *sale_, *keys_, *printer_, actions_, *this});
     sale_->setCustomerDisplay(this);
 
     connect(commandLine_.get(), &CommandLine::helpTextChanged, this, &TillController::helpTextChanged);
@@ -164,8 +167,7 @@ void TillController::startSession()
 
 void TillController::checkShiftState()
 {
-    if (hooks_)
-        hooks_->checkShiftState();
+    shift_->desk().checkShiftState();
 }
 
 void TillController::firstActivation()

@@ -45,6 +45,7 @@ class SlipCommitter;
 class TerminalSettings;
 class TerminalSettingsForm;
 class TillShopLink;
+class TillShift;
 
 // What the till works with; main() owns all of it.
 struct TillParts {
@@ -66,12 +67,11 @@ public:
     virtual std::unique_ptr<SettlementPrompt> settlementPrompt() = 0;
 };
 
-// Work that comes with later screens, called where the till calls it: the shift check
-// after every login and the automatic synchronisation at first activation.
+// Work that comes with later screens, called where the till calls it: the automatic
+// synchronisation at first activation.
 class SessionHooks {
 public:
     virtual ~SessionHooks() = default;
-    virtual void checkShiftState() = 0;
     // The outcome code of an automatic synchronisation and its summary text.
     virtual std::pair<int, QString> synchroniseAutomatically() = 0;
 };
@@ -105,6 +105,7 @@ public:
     ScreenLock &screenLock() { return *lock_; }
     SalesKeys &keys() { return *keys_; }
     ActionRegistry &actions() { return actions_; }
+    TillShift &shift() { return *shift_; }
     const TerminalConfig &config() const { return config_; }
 
     // Everything LoadTerminalConfig read that the session keeps.
@@ -217,6 +218,7 @@ private:
     std::unique_ptr<LoginRecord> loginRecord_;
     std::unique_ptr<SalesKeys> keys_;
     std::unique_ptr<NetworkWatch> watch_;
+    std::unique_ptr<TillShift> shift_;
 };
 
 } // namespace vorel

@@ -117,6 +117,11 @@ bool SalesQuery::run(Period period, const QString &search, const QDate &from, co
     return read;
 }
 
+QDate SalesQuery::today() const
+{
+    return clock_.now().date();
+}
+
 bool SalesQuery::showsUploadFlag() const
 {
     return connection_.isOffline();

@@ -56,6 +56,8 @@ public:
     QString slipCountText() const { return QStringLiteral("单数: ") + QString::number(footer_.slips); }
     // The uploaded flag is a column only while the till is offline.
     bool showsUploadFlag() const;
+    // The till's date, which the periods count from.
+    QDate today() const;
 
 private:
     Session &session_;

@@ -18,6 +18,7 @@
 #include "app/hotkey.h"
 #include "app/screenlock.h"
 #include "app/tillcontroller.h"
+#include "app/tillshift.h"
 #include "app/tillshoplink.h"
 #include "app/ui/screenlockdialog.h"
 #include "appearance/screentheme.h"
@@ -94,6 +95,11 @@ void SalesWindow::attach(TillController &till)
     connect(&till, &TillController::commandTextSet, this, &SalesWindow::showCommandText);
     connect(&till, &TillController::slipReset, this, &SalesWindow::showSlipReset);
     connect(&till, &TillController::lockDue, this, &SalesWindow::lockScreen);
+    // The shift's name stands on the shift label while a cashier is on duty; a handover logs out.
+    till.shift().setShiftNameShown([this](const QString &name) {
+        ui_.shift->setText(name.isEmpty() ? QStringLiteral("当班") : name);
+    });
+    till.shift().setLogout([this] { logout(); });
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         QPixmap icon(32, 32);

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "app/tillshift.h"
 #include "app/tillshoplink.h"
 #include "core/session.h"
 #include "core/terminalsettings.h"
@@ -12,6 +13,8 @@
 #include "sales/ui/itempickerdialog.h"
 #include "settlement/ui/dialogsettlementprompt.h"
 #include "settlement/ui/settlementdialog.h"
+#include "shift/ui/salesquerydialog.h"
+#include "shift/ui/shiftdialog.h"
 
 namespace vorel {
 
@@ -56,12 +59,22 @@ Till::Till(const TillParts &parts) : form_(std::make_unique<SalesWindow>())
     WindowDialogs dialogs(*form_, parts);
     controller_ = std::make_unique<TillController>(parts, dialogs);
     form_->attach(*controller_);
+    // The shift dialog and the sales query belong to the window and stay for the session.
+    TillShift &shift = controller_->shift();
+    auto *shiftDialog = new ShiftDialog(shift.desk(), parts.messages, form_.get());
+    shift.desk().setPrompts(shiftDialog);
+    auto *query = new SalesQueryDialog(shift.salesQuery(), form_.get());
+    shift.setQueryOpener([query] {
+        query->prepareSalesQuery();
+        query->exec();
+    });
 }
 
 Till::~Till()
 {
     // The window and everything that draws the sale go first; the dialogs the controller
     // keeps only point at the window and are never shown again.
+    controller_->shift().desk().setPrompts(nullptr);
     form_.reset();
 }
 
