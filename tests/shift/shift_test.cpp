@@ -2,7 +2,12 @@
 // totals of the slips, the handover online and offline, the refusals; and the sales query's
 // periods at the edges of a day and a month, online against offline.
 
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,6 +23,9 @@
 #include "shift/salesquery.h"
 #include "shift/shiftdesk.h"
 #include "shift/shiftrule.h"
+#include "shift/ui/salesquerydialog.h"
+#include "shift/ui/shiftdialog.h"
+#include "core/ui/resultsetgrid.h"
 
 #include "freshstore.h"
 
@@ -414,6 +422,66 @@ TEST(SalesQueryFooter, CountsRunsOfSlipNumbers)
     const SalesQueryFooter f = salesQueryFooter(rows);
     EXPECT_EQ(f.slips, 4);
     EXPECT_EQ(f.quantity, 5);
+}
+
+// ---- the dialogs, driven as a cashier would
+
+// Going on duty refuses a float that is no amount and keeps the dialog open; the handover
+// shows the figures with the shift and the float locked.
+TEST_F(ShiftFixture, ShiftDialogBothWays)
+{
+    ShiftDialog dialog(desk, messages);
+    auto *floatEdit = dialog.findChild<QLineEdit *>(QStringLiteral("A4"));
+    auto *shifts = dialog.findChild<QComboBox *>(QStringLiteral("CB"));
+    auto *ok = dialog.findChild<QPushButton *>(QStringLiteral("btn_ok"));
+    dialog.prepare(prepareOnDuty(QStringLiteral("01"), QStringLiteral("001"), clock.now()));
+    dialog.show();
+    shifts->setCurrentIndex(2);
+    floatEdit->clear();
+    QTest::keyClicks(floatEdit, QStringLiteral("1'2x"));
+    EXPECT_EQ(floatEdit->text(), QStringLiteral("12x")); // the quote never arrives
+    ok->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(messages.shown.value(0), BadFloatText);
+    QTest::keyClicks(floatEdit, QStringLiteral("12")); // the refused text is selected: typing replaces it
+    ok->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.answer().shiftIndex, 2);
+    EXPECT_EQ(dialog.answer().floatText, QStringLiteral("12"));
+
+    OpenShift open;
+    open.classId = QStringLiteral("2");
+    open.floatMoney = Money::fromUnits(100);
+    open.start = clock.now();
+    dialog.prepare(prepareHandover(open, clock.now().addSecs(90 * 60)));
+    EXPECT_FALSE(floatEdit->isEnabled());
+    EXPECT_FALSE(shifts->isEnabled());
+    EXPECT_EQ(shifts->currentText(), QStringLiteral("中班"));
+    EXPECT_EQ(dialog.findChild<QLabel *>(QStringLiteral("tolhh"))->text(), QStringLiteral("01:30"));
+}
+
+// TS007 opens on today's lines; Enter in the search field narrows them; offline the upload
+// flag becomes a column.
+TEST_F(SalesQueryTest, SalesQueryDialog)
+{
+    clock.set(QDateTime(QDate(2026, 1, 1), QTime(12, 0, 0)));
+    SalesQueryDialog dialog(query);
+    dialog.show();
+    dialog.prepareSalesQuery();
+    auto *footer = dialog.findChild<QLabel *>(QStringLiteral("footer_WL_NAME"));
+    EXPECT_EQ(dialog.grid()->rowCount(), 6);
+    EXPECT_EQ(footer->text(), QStringLiteral("单数: 2"));
+    auto *search = dialog.findChild<QLineEdit *>(QStringLiteral("Edit1"));
+    EXPECT_EQ(search->placeholderText(), SalesQuerySearchHint);
+    QTest::keyClicks(search, QStringLiteral("0000005"));
+    QTest::keyClick(search, Qt::Key_Return);
+    EXPECT_EQ(dialog.grid()->rowCount(), 3);
+    EXPECT_EQ(footer->text(), QStringLiteral("单数: 1"));
+    const int online = dialog.grid()->model()->columnCount();
+    connection.setOffline(true);
+    dialog.findChild<QPushButton *>(QStringLiteral("btn_4"))->click(); // last month
+    EXPECT_EQ(dialog.grid()->rowCount(), 0);
+    EXPECT_EQ(dialog.grid()->model()->columnCount(), online + 1);
 }
 
 } // namespace
