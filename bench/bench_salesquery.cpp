@@ -1,17 +1,26 @@
 // The sales query (TS007) over a month of a busy till: 10,000 slips of three lines, 30,000
 // slip lines of terminal 001 in this month, beside a month of another terminal and the month
 // before. "Fill" is what F8 and a period button cost the cashier: the query through the read
-// wrapper (the shop service's engine online, the local store offline), the footer's count and
-// sum, and the grid's model over the rows. "Bare" is the same query handed straight to SQLite
-// on the same file, every row stepped and every column read. Both run in the same process on
-// the same files; the figure to read is the ratio fill / bare (aim: at most 1.5, and under
-// 100 ms a fill).
+// wrapper, the footer's count and sum, and the grid's model over the rows. "Bare" is the same
+// query handed straight to the database, every row stepped and every column read.
+//
+// Three tills: the stand-alone edition (the engine in process on the shop file) and offline
+// (the local store), both against SQLite on the same file; and the network edition, a till
+// logged in to a vorel-server on PostgreSQL (VOREL_TEST_PG, else a throwaway cluster from
+// scripts/test-postgres, else skipped with a line saying why), whose bare query is the
+// engine's translation sent through libpq. Both halves of a pair run in the same process on
+// the same database; the figure to read is the ratio fill / bare (aim: at most 1.5, and
+// under 100 ms a fill).
 
 #include <benchmark/benchmark.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -22,6 +31,11 @@
 #include "offline/connection.h"
 #include "offline/localstore.h"
 #include "server/localshopservice.h"
+#include "server/remoteshopservice.h"
+#include "server/shopdatabase.h"
+#include "server/shopserver.h"
+#include "sqlengine/backend.h"
+#include "sqlengine/engine.h"
 #include "shift/salesquery.h"
 #include "shift/ui/salesquerydialog.h"
 
@@ -51,21 +65,68 @@ QString slip(const QString &terminal, int n, const QDateTime &at)
     return b;
 }
 
-// The shop (demo data, in process) and the local store with the same slips and master rows.
-struct BusyTill {
+// The master rows the query joins, copied from the shop into the local store.
+void copyMasterRows(ShopService &shop, LocalStore &store)
+{
+    const char *const copies[][2] = {
+        {"D1007", "CK_ID, CK_NAME"},
+        {"D1800", "K_ID, WL_NAME, M_ID"},
+        {"D1801", "WL_ID, K_ID, COL_ID"},
+        {"VD1005", "COL_ID, COL_NAME, S"},
+        {"D1006", "M_ID, M0, M1, M2, M3, M4, M5, M6, M7, M8, M9"},
+    };
+    for (const auto &c : copies) {
+        const QString table = QString::fromLatin1(c[0]), columns = QString::fromLatin1(c[1]);
+        ResultSet rows;
+        shop.posOpenSql(rows, QStringLiteral("select %1 from %2").arg(columns, table));
+        for (int r = 0; r < rows.totalRowCount(); ++r) {
+            QStringList values;
+            for (int i = 0; i < rows.columnCount(); ++i)
+                values << (rows.fieldAt(r, i).isNull() ? QStringLiteral("NULL") : sqlQuote(rows.fieldAt(r, i).asString()));
+            store.execute(QStringLiteral("insert into %1 (%2) values (%3)").arg(table, columns, values.join(',')));
+        }
+    }
+}
+
+// The month of slips, handed out in batches of 500 slips.
+void eachBatch(const std::function<void(const QString &)> &take)
+{
+    const QDateTime monthStart(QDate(2026, 12, 1), QTime(8, 0, 0));
+    QString batch;
+    for (int n = 0; n < Slips; ++n) {
+        // 10,000 slips spread over 27 days of this month; a month before; another terminal.
+        const QDateTime at = monthStart.addSecs(qint64(n) * 27 * 86400 / Slips);
+        batch += slip(QStringLiteral("001"), n, at);
+        if (n % 10 == 0)
+            batch += slip(QStringLiteral("002"), n, at) + slip(QStringLiteral("001"), Slips + n, at.addMonths(-1));
+        if (n % 500 == 499) {
+            take(batch);
+            batch.clear();
+        }
+    }
+}
+
+const QString &monthQuery()
+{
+    static const QString sql = shift::salesQuerySql(
+        QStringLiteral("001"), shift::periodCondition(shift::Period::ThisMonth, Now.date(), QStringLiteral("01")));
+    return sql;
+}
+
+// A till logged in as cashier 01 on terminal 001 with its local store, its sales query and
+// the dialog showing it.
+struct Till {
     QTemporaryDir dir;
     ManualClock clock{Now};
     Session session;
-    std::unique_ptr<LocalShopService> shop;
     std::unique_ptr<LocalStore> store;
+    std::unique_ptr<ShopService> shop;
     std::unique_ptr<Connection> connection;
     std::unique_ptr<shift::SalesQuery> query;
     std::unique_ptr<SalesQueryDialog> dialog;
-    QString sql;
 
-    BusyTill()
+    Till()
     {
-        shop = std::make_unique<LocalShopService>(dir.filePath(QStringLiteral("shop.db")), clock);
         const QString storePath = dir.filePath(QStringLiteral("VORELZ"));
         QFile::copy(LocalStore::shippedCleanCopy(), storePath);
         QFile::setPermissions(storePath, QFile::ReadOwner | QFile::WriteOwner);
@@ -76,60 +137,78 @@ struct BusyTill {
         session.connection.loginFlag = true;
         session.identity.userId = QStringLiteral("01");
         session.terminal.terminalId = QStringLiteral("001");
+    }
+    void connect(std::unique_ptr<ShopService> service)
+    {
+        shop = std::move(service);
         connection = std::make_unique<Connection>(session, *shop, *store);
-        copyMasterRows();
-
-        const QDateTime monthStart(QDate(2026, 12, 1), QTime(8, 0, 0));
-        QString batch;
-        store->begin();
-        for (int n = 0; n < Slips; ++n) {
-            // 10,000 slips spread over 27 days of this month; a month before; another terminal.
-            const QDateTime at = monthStart.addSecs(qint64(n) * 27 * 86400 / Slips);
-            QString text = slip(QStringLiteral("001"), n, at);
-            if (n % 10 == 0)
-                text += slip(QStringLiteral("002"), n, at) + slip(QStringLiteral("001"), Slips + n, at.addMonths(-1));
-            batch += text;
-            store->execute(text);
-            if (n % 500 == 499) {
-                shop->posExecSql(opcode::Plain, {}, {}, batch, 60);
-                batch.clear();
-            }
-        }
-        store->commit();
         query = std::make_unique<shift::SalesQuery>(session, *connection, clock);
         dialog = std::make_unique<SalesQueryDialog>(*query);
-        sql = shift::salesQuerySql(QStringLiteral("001"),
-                                   shift::periodCondition(shift::Period::ThisMonth, Now.date(), QStringLiteral("01")));
-    }
-
-    void copyMasterRows()
-    {
-        const char *const copies[][2] = {
-            {"D1007", "CK_ID, CK_NAME"},
-            {"D1800", "K_ID, WL_NAME, M_ID"},
-            {"D1801", "WL_ID, K_ID, COL_ID"},
-            {"VD1005", "COL_ID, COL_NAME, S"},
-            {"D1006", "M_ID, M0, M1, M2, M3, M4, M5, M6, M7, M8, M9"},
-        };
-        for (const auto &c : copies) {
-            const QString table = QString::fromLatin1(c[0]), columns = QString::fromLatin1(c[1]);
-            ResultSet rows;
-            shop->posOpenSql(rows, QStringLiteral("select %1 from %2").arg(columns, table));
-            for (int r = 0; r < rows.totalRowCount(); ++r) {
-                QStringList values;
-                for (int i = 0; i < rows.columnCount(); ++i)
-                    values << (rows.fieldAt(r, i).isNull() ? QStringLiteral("NULL")
-                                                           : sqlQuote(rows.fieldAt(r, i).asString()));
-                store->execute(QStringLiteral("insert into %1 (%2) values (%3)").arg(table, columns, values.join(',')));
-            }
-        }
     }
 };
 
+// The stand-alone edition: the shop file in process, and the same slips in the local store.
+struct BusyTill : Till {
+    QString shopFile;
+    BusyTill() : shopFile(dir.filePath(QStringLiteral("shop.db")))
+    {
+        connect(std::make_unique<LocalShopService>(shopFile, clock));
+        copyMasterRows(*shop, *store);
+        store->begin();
+        eachBatch([this](const QString &batch) {
+            shop->posExecSql(opcode::Plain, {}, {}, batch, 60);
+            store->execute(batch);
+        });
+        store->commit();
+    }
+};
+
+// The network edition: a vorel-server on `location` (a demo shop made there) and a till
+// logged in to it.
+struct NetworkTill : Till {
+    std::unique_ptr<server::ShopServer> server;
+    std::unique_ptr<sql::Backend> db;
+    QString backendSql; // the engine's translation of the query
+    QString location;
+
+    explicit NetworkTill(QString where) : location(std::move(where))
+    {
+        server::CreateOptions create;
+        create.demo = true;
+        server::ShopDatabase(location, clock).create(create);
+        db = sql::openBackend(location);
+        sql::Engine engine(*db, clock);
+        eachBatch([&engine](const QString &batch) {
+            const sql::BatchResult r = engine.run(batch);
+            if (!r.ok())
+                throw std::runtime_error("slips refused: " + r.reply.toStdString());
+        });
+        backendSql = engine.explain(monthQuery());
+        server::ServerOptions options;
+        options.location = location;
+        options.host = QStringLiteral("127.0.0.1");
+        options.port = 0;
+        options.messagePort = 0;
+        options.log = [](const QString &) {};
+        server = std::make_unique<server::ShopServer>(options, clock);
+        server->start();
+        auto remote = std::make_unique<RemoteShopService>(
+            RemoteServer{QStringLiteral("127.0.0.1"), server->port(), server->messagePort(), false, {}}, 30);
+        const QString md5 = QString::fromLatin1(QCryptographicHash::hash("01", QCryptographicHash::Md5).toHex());
+        if (remote->thrGetLogin(LoginRequest{"01", md5, "vorel", "CL"}).rows.totalRowCount() != 1)
+            throw std::runtime_error("the demo cashier could not log in: " + remote->lastMessage().toStdString());
+        connect(std::move(remote));
+    }
+};
+
+std::unique_ptr<BusyTill> standAlone;
+
+// Made at its first benchmark, gone before the application object.
 BusyTill &till()
 {
-    static BusyTill t;
-    return t;
+    if (!standAlone)
+        standAlone = std::make_unique<BusyTill>();
+    return *standAlone;
 }
 
 // Steps every row of the query on a connection of its own and reads every column.
@@ -153,9 +232,8 @@ qint64 bareQuery(const QString &file, const QString &sql)
     return bytes;
 }
 
-void fill(benchmark::State &state, bool offline)
+void fillGrid(benchmark::State &state, Till &t, bool offline)
 {
-    BusyTill &t = till();
     t.connection->setOffline(offline);
     for (auto _ : state) {
         t.dialog->runPeriod(shift::Period::ThisMonth);
@@ -165,13 +243,18 @@ void fill(benchmark::State &state, bool offline)
     state.counters["slips"] = t.query->footer().slips;
 }
 
+void fill(benchmark::State &state, bool offline)
+{
+    fillGrid(state, till(), offline);
+}
+
 void bare(benchmark::State &state, bool offline)
 {
     BusyTill &t = till();
-    const QString file = offline ? t.store->path() : t.shop->shopFile();
+    const QString file = offline ? t.store->path() : t.shopFile;
     qint64 bytes = 0;
     for (auto _ : state)
-        bytes = bareQuery(file, t.sql);
+        bytes = bareQuery(file, monthQuery());
     state.counters["bytes"] = double(bytes);
 }
 
@@ -181,7 +264,7 @@ void BM_StoreQueryOnly(benchmark::State &state)
 {
     BusyTill &t = till();
     for (auto _ : state)
-        benchmark::DoNotOptimize(t.store->query(t.sql).totalRowCount());
+        benchmark::DoNotOptimize(t.store->query(monthQuery()).totalRowCount());
 }
 void BM_RunWithoutGrid(benchmark::State &state)
 {
@@ -196,12 +279,99 @@ void BM_BareQueryShopFile(benchmark::State &s) { bare(s, false); }
 void BM_FillGridOffline(benchmark::State &s) { fill(s, true); }
 void BM_BareQueryLocalStore(benchmark::State &s) { bare(s, true); }
 
-BENCHMARK(BM_BareQueryShopFile)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_FillGridOnline)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_BareQueryLocalStore)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_FillGridOffline)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_StoreQueryOnly)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_RunWithoutGrid)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_BareQueryShopFile)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_FillGridOnline)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_BareQueryLocalStore)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_FillGridOffline)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_StoreQueryOnly)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_RunWithoutGrid)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+
+// ---- PostgreSQL
+
+// The server of VOREL_TEST_PG with a schema of our own, or a throwaway cluster.
+class Postgres {
+public:
+    Postgres()
+    {
+        const QString given = qEnvironmentVariable("VOREL_TEST_PG");
+        if (!given.isEmpty()) {
+            server_ = given;
+            const QString schema = QStringLiteral("bench_sq_%1_%2")
+                                       .arg(QCoreApplication::applicationPid())
+                                       .arg(QRandomGenerator::global()->generate());
+            try {
+                sql::openBackend(server_)->executeScript(QStringLiteral("CREATE SCHEMA ") + schema);
+            } catch (const sql::DbError &e) {
+                why_ = e.message();
+                return;
+            }
+            schema_ = schema;
+            const QChar sep = server_.contains(u'?') ? u'&' : u'?';
+            location_ = server_.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive)
+                            ? server_ + sep + QStringLiteral("options=-csearch_path%3D") + schema_
+                            : server_ + QStringLiteral(" options='-csearch_path=%1'").arg(schema_);
+            return;
+        }
+        QProcess start;
+        start.start(script(), {QStringLiteral("start"), dir_.path()});
+        if (!start.waitForFinished(120000) || start.exitStatus() != QProcess::NormalExit || start.exitCode() != 0) {
+            why_ = QString::fromLocal8Bit(start.readAllStandardError()).trimmed().split(u'\n').join(QStringLiteral("; "));
+            if (why_.isEmpty())
+                why_ = start.errorString();
+            return;
+        }
+        started_ = true;
+        location_ = QString::fromLocal8Bit(start.readAllStandardOutput()).trimmed().split(u'\n').last();
+    }
+    ~Postgres()
+    {
+        if (!schema_.isEmpty()) {
+            try {
+                sql::openBackend(server_)->executeScript(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(schema_));
+            } catch (const std::exception &) {
+                // Left to whoever owns that server.
+            }
+        }
+        if (started_) {
+            QProcess stop;
+            stop.start(script(), {QStringLiteral("stop"), dir_.path()});
+            stop.waitForFinished(60000);
+        }
+    }
+    Postgres(const Postgres &) = delete;
+    Postgres &operator=(const Postgres &) = delete;
+
+    const QString &location() const { return location_; }
+    const QString &whyNot() const { return why_; }
+
+private:
+    static QString script() { return QStringLiteral(VOREL_SOURCE_DIR "/scripts/test-postgres"); }
+
+    QTemporaryDir dir_;
+    QString server_;
+    QString schema_;
+    QString location_;
+    QString why_;
+    bool started_ = false;
+};
+
+// Every row of the engine's translation through libpq, every value read.
+qint64 barePostgres(PGconn *conn, const QString &sql)
+{
+    PGresult *res = PQexec(conn, sql.toUtf8().constData());
+    qint64 bytes = 0;
+    if (PQresultStatus(res) == PGRES_TUPLES_OK) {
+        const int rows = PQntuples(res), columns = PQnfields(res);
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                benchmark::DoNotOptimize(PQgetvalue(res, r, c));
+                bytes += PQgetlength(res, r, c);
+            }
+        }
+    }
+    PQclear(res);
+    return bytes;
+}
 
 } // namespace
 
@@ -211,7 +381,34 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
+
+    Postgres pg;
+    std::unique_ptr<NetworkTill> network;
+    PGconn *conn = nullptr;
+    if (pg.location().isEmpty()) {
+        std::printf("PostgreSQL part skipped: %s\n", qPrintable(pg.whyNot()));
+    } else {
+        try {
+            network = std::make_unique<NetworkTill>(pg.location());
+            conn = PQconnectdb(pg.location().toUtf8().constData());
+            benchmark::RegisterBenchmark("BM_BareQueryPostgres", [&network, conn](benchmark::State &state) {
+                qint64 bytes = 0;
+                for (auto _ : state)
+                    bytes = barePostgres(conn, network->backendSql);
+                state.counters["bytes"] = double(bytes);
+            })->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+            benchmark::RegisterBenchmark("BM_FillGridPostgresServer", [&network](benchmark::State &state) {
+                fillGrid(state, *network, false);
+            })->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+        } catch (const std::exception &e) {
+            std::printf("PostgreSQL part failed: %s\n", e.what());
+        }
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (conn)
+        PQfinish(conn);
+    network.reset();
+    standAlone.reset();
     return 0;
 }

@@ -54,6 +54,8 @@ CREATE TABLE D712 (
     CONSTRAINT PK_D712 PRIMARY KEY (NOID)
 );
 CREATE INDEX IX_D712_T ON D712 (T);
+-- The sales query reads one period of the slips.
+CREATE INDEX IX_D712_BDATE ON D712 (BDATE);
 
 -- Slip lines committed offline. Every line carries XH = 1, so lines are told apart by rowid.
 CREATE TABLE D712A (
