@@ -250,8 +250,10 @@ ShiftDesk::Outcome ShiftDesk::handover()
         QStringLiteral("delete from db_info;delete from db_pao;insert into db_pao(t) VALUES (") + sqlQuote(voucher)
             + QLatin1Char(')'),
         Route::Local);
+    // The shift record is written: a store that refuses the voucher is told, and the
+    // handover goes on.
     if (kept != ReplyOk)
-        messages_.failure(kept);
+        messages_.failure(kept == ReplyError ? connection_.lastLocalError() : kept);
     if (mayPrint())
         screen_.printVoucher(voucher);
     // A printer that failed has told the cashier; the shift is closed all the same.
