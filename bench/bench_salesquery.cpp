@@ -274,6 +274,16 @@ void BM_RunWithoutGrid(benchmark::State &state)
         t.query->run(shift::Period::ThisMonth, QString());
 }
 
+// What the stand-alone shop service spends on every read to count the bytes it would have
+// sent: the rows made into the wire's JSON.
+void BM_WireSizeOfRows(benchmark::State &state)
+{
+    BusyTill &t = till();
+    const ResultSet rows = t.store->query(monthQuery());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(wire::serialize(wire::resultSetToJson(rows)).size());
+}
+
 void BM_FillGridOnline(benchmark::State &s) { fill(s, false); }
 void BM_BareQueryShopFile(benchmark::State &s) { bare(s, false); }
 void BM_FillGridOffline(benchmark::State &s) { fill(s, true); }
@@ -284,6 +294,7 @@ BENCHMARK(BM_FillGridOnline)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRe
 BENCHMARK(BM_BareQueryLocalStore)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_FillGridOffline)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_StoreQueryOnly)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_WireSizeOfRows)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_RunWithoutGrid)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 
 // ---- PostgreSQL
