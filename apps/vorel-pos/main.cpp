@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTextStream>
@@ -18,7 +19,9 @@
 #include "app/singleinstance.h"
 #include "app/terminalconfig.h"
 #include "app/tillshoplink.h"
+#include "app/errorcapture.h"
 #include "app/ui/boxmessages.h"
+#include "app/ui/errorreport.h"
 #include "app/ui/logindialog.h"
 #include "app/ui/till.h"
 #include "app/ui/scenariorunner.h"
@@ -75,7 +78,7 @@ int main(int argc, char **argv)
     if (scenario && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    QApplication app(argc, argv);
+    TillApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vorel-pos"));
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION_TEXT));
 
@@ -173,6 +176,14 @@ int main(int argc, char **argv)
     } hostRelease{runner.get()};
     if (runner)
         runner->setHost(&till);
+
+    // Errors no part of the till handled end here while the sales screen exists.
+    DesktopCapture screenCapture;
+    DialogErrorReport errorReport;
+    ErrorCapture errors(folder, *clock, session, screenCapture, errorReport);
+    errors.setLinkDropper([&till] { till.controller().dropMessageLink(); });
+    app.setErrorHandler([&errors](std::exception_ptr error) { errors.handle(ErrorCapture::describe(error)); });
+    const auto unhook = qScopeGuard([&app] { app.setErrorHandler({}); });
 
     const TerminalConfig config = loadTerminalConfig(folder, session, till.controller().devices(), [&](int step, const QString &text) {
         splash->showLoadStep(step, text);

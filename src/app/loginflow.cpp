@@ -30,8 +30,6 @@ const QString LoginFlow::StandAloneText = QStringLiteral("单机版");
 const QString LoginFlow::RepairNeedsPasswordText =
     QStringLiteral("【离线数据库修复】需要权限的验证，请使用拥有该权限的用户并录入正确的密码!");
 const QString LoginFlow::NoRepairRightText = QStringLiteral("您没有【离线数据库修复】的权限!请与系统管理员联系!");
-const QString LoginFlow::RepairUnavailableText =
-    QStringLiteral("【离线数据库修复】权限验证通过!请与系统管理员联系,用干净副本VORELZBACK替换离线数据库VORELZ!");
 
 namespace {
 
@@ -179,6 +177,11 @@ void LoginFlow::saveNetworkSettings(const NetworkSettings &network)
     const QString host = network.host.trimmed();
     const bool dataPort = host.isEmpty() || network.port == settings_.dataPort();
     prefs_.setServer(dataPort ? host : host + QLatin1Char(',') + QString::number(network.port));
+}
+
+LocalStore &LoginFlow::localStore()
+{
+    return link_.connection().store();
 }
 
 void LoginFlow::notice(const QString &text)

@@ -15,6 +15,7 @@ namespace vorel {
 
 class Clock;
 class Connection;
+class LocalStore;
 class Messages;
 class Session;
 class ShopService;
@@ -107,9 +108,6 @@ public:
     static const QString StandAloneText;
     static const QString RepairNeedsPasswordText;
     static const QString NoRepairRightText;
-    // What the repair button says once its checks passed, while this till cannot replace
-    // the local store file from the login dialog.
-    static const QString RepairUnavailableText;
     // The help shown when the in-process database does not start, around its message.
     static QString standAloneFailureText(const QString &error);
 
@@ -134,6 +132,10 @@ public:
     Result checkRepair(const QString &serverText, const QString &userId, const QString &password);
     // A notice in the login's message box.
     void notice(const QString &text);
+    // What the repair works with once its checks passed.
+    Messages &messages() { return messages_; }
+    const Clock &clock() const { return clock_; }
+    LocalStore &localStore();
 
     // The network settings the settings button edits. Saving keeps the address alone when
     // the port is DATAPORT, else "address,port"; nothing when the address is not editable.

@@ -25,14 +25,14 @@ bool isCtrl(Qt::KeyboardModifiers m)
 // yet (those keys do nothing until their screens register them).
 const KeyHelpCell OtherHelp[] = {
     {2, 0, QStringLiteral(" F3  查单   ")},      {2, 1, QStringLiteral("F9  重打")},
-    {4, 0, QStringLiteral(" F5  同步   ")},      {4, 1, QStringLiteral("F11 改密")},
+    {4, 0, QStringLiteral(" F5  同步   ")},
     {9, 0, QStringLiteral(" [+ ] +数量：改数量")}, {10, 0, QStringLiteral(" [+-] +数量：退货")},
     {11, 0, QStringLiteral(" [++] +金额：改金额")}, {12, 0, QStringLiteral(" [--] +回车：积分换购")},
     {13, 0, QStringLiteral(" [. ] +折扣：当前打折")}, {14, 0, QStringLiteral(" [..] +折扣：整单打折")},
     {15, 0, QStringLiteral(" [* ] +号码：会员卡号")}, {16, 0, QStringLiteral(" [*+] +回车：增加会员")},
     {17, 0, QStringLiteral(" [**] +金额：会员充值")}, {18, 0, QStringLiteral(" [/ ] +号码：营 业 员")},
     {19, 0, QStringLiteral(" [//] +备注：备注信息")}, {23, 0, QStringLiteral(" [PgUp  ] 上一单")},
-    {24, 0, QStringLiteral(" [PgDn  ] 挂单/取单")}, {26, 0, QStringLiteral(" [Pause ] 字体大小")},
+    {24, 0, QStringLiteral(" [PgDn  ] 挂单/取单")},
 };
 
 } // namespace

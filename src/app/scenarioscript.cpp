@@ -87,6 +87,12 @@ QString parseShot(const QString &argument, ScenarioStep &step)
     return step.text.isEmpty() ? QStringLiteral("shot needs the name of a PNG file") : QString();
 }
 
+QString parseThrow(const QString &argument, ScenarioStep &step)
+{
+    step.text = argument.trimmed();
+    return step.text.isEmpty() ? QStringLiteral("throw needs the text of the error") : QString();
+}
+
 QString parseFocus(const QString &argument, ScenarioStep &step)
 {
     const QString name = argument.trimmed();
@@ -170,6 +176,7 @@ constexpr std::array StepWords{
     StepWord{"sleep", ScenarioStep::Kind::Sleep, parseSleep},
     StepWord{"dump", ScenarioStep::Kind::Dump, parseDump},
     StepWord{"shot", ScenarioStep::Kind::Shot, parseShot},
+    StepWord{"throw", ScenarioStep::Kind::Throw, parseThrow},
 };
 
 } // namespace

@@ -10,6 +10,8 @@
 //   wait SECONDS         move the till's clock and its timers (whole seconds)
 //   sleep SECONDS        wait in real time (fractions allowed)
 //   dump                 write the state of the screen
+//   shot FILE            a PNG of the whole screen
+//   throw TEXT           an error with TEXT that no part of the till handles
 
 #include <QList>
 #include <QString>
@@ -29,7 +31,7 @@ struct KeyChord {
 };
 
 struct ScenarioStep {
-    enum class Kind { Focus, Type, Key, Answer, Wait, Sleep, Dump, Shot };
+    enum class Kind { Focus, Type, Key, Answer, Wait, Sleep, Dump, Shot, Throw };
     enum class Answer { Yes, No, Ok };
 
     Kind kind = Kind::Dump;

@@ -214,6 +214,12 @@ void TillController::close()
     devices_->closePorts();
 }
 
+void TillController::dropMessageLink()
+{
+    if (watch_)
+        watch_->setLinkUp(false);
+}
+
 void TillController::applyTerminalSettings()
 {
     const TerminalSettings &s = settings_;

@@ -134,6 +134,15 @@ public:
     void endSession();
     // The till closes: the session ends and nothing more goes to the server or the ports.
     void close();
+    // The theme colour and the highlight colour (FM_COLOR, FB_COLOR) chosen on the screen.
+    void setThemeColours(quint32 color, quint32 fontColor)
+    {
+        config_.themeColor = color;
+        config_.themeFontColor = fontColor;
+    }
+    // The message service's connection dropped under an error: the watch takes the link as
+    // down and brings it back with its next keep-alive.
+    void dropMessageLink();
     // The settings dialog was confirmed: the session takes over what it changed.
     void applyTerminalSettings();
     // Moves the till's clock (scenarios) and lets the idle timer see the time pass.

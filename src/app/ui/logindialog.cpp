@@ -11,6 +11,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/localstorerepair.h"
+#include "app/ui/localstorerepairdialog.h"
 #include "core/ui/dialogbuttons.h"
 
 namespace vorel {
@@ -191,8 +193,13 @@ void LoginDialog::checkRepair()
         result = flow_.checkRepair(server_->text(), user_->text(), password_->text());
     }
     focusAfter(result.focus);
-    if (result.status == LoginFlow::Status::Passed)
-        flow_.notice(LoginFlow::RepairUnavailableText);
+    if (result.status != LoginFlow::Status::Passed)
+        return;
+    LocalStoreRepair repair(flow_.localStore(), flow_.clock());
+    LocalStoreRepairDialog dialog(repair, flow_.messages(), this);
+    // After a replacement the till ends; the next start opens the new file.
+    if (dialog.exec() == QDialog::Accepted)
+        reject();
 }
 
 void LoginDialog::focusAfter(LoginFlow::Focus focus)

@@ -16,12 +16,15 @@
 #include <QVBoxLayout>
 
 #include "app/hotkey.h"
+#include "app/passwordchange.h"
 #include "app/screenlock.h"
 #include "app/tillcontroller.h"
 #include "app/tillshift.h"
 #include "app/tillshoplink.h"
+#include "app/ui/passwordchangedialog.h"
 #include "app/ui/screenlockdialog.h"
 #include "appearance/screentheme.h"
+#include "appearance/ui/appearancedialog.h"
 #include "core/clock.h"
 #include "core/session.h"
 #include "core/terminalsettings.h"
@@ -73,6 +76,15 @@ void SalesWindow::attach(TillController &till)
     model_ = std::make_unique<SaleTableModel>(sale, session);
     registerWindowKeys();
     ui_.setupUi(this, *model_, sale, till.link().connection(), till.actions().helpLines());
+    appearance_ = std::make_unique<SalesGridAppearance>(
+        *ui_.grid, *model_,
+        [this] { return std::pair(till_->config().themeColor, till_->config().themeFontColor); },
+        [this](quint32 color, quint32 fontColor) {
+            till_->setThemeColours(color, fontColor);
+            applyColours();
+        });
+    // A click on the shop's logo opens the appearance dialog.
+    ui_.customerLogo->installEventFilter(this);
     for (QLineEdit *edit : {ui_.editColour, ui_.editBlack}) {
         edit->installEventFilter(this);
         connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) { till_->commandTextEdited(text); });
@@ -131,6 +143,8 @@ void SalesWindow::registerWindowKeys()
           KeyHelpCell{1, 0, QStringLiteral(" F2  登出   ")});
     r.add({Qt::Key_F10, Qt::NoModifier, CashierRight::TerminalSettings, {}, [this] { openTerminalSettings(); }},
           KeyHelpCell{3, 1, QStringLiteral("F10 设置")});
+    r.add({Qt::Key_F11, Qt::NoModifier, CashierRight::ChangePassword, {}, [this] { changePassword(); }},
+          KeyHelpCell{4, 1, QStringLiteral("F11 改密")});
     r.add({Qt::Key_F12, Qt::NoModifier, std::nullopt, {}, [this] {
                if (!till_->keys().colourScreen()) {
                    showHelpText(SkinNeedsColourText);
@@ -143,6 +157,8 @@ void SalesWindow::registerWindowKeys()
                }
            }},
           KeyHelpCell{5, 1, QStringLiteral("F12 主题")});
+    r.add({Qt::Key_Pause, Qt::NoModifier, std::nullopt, {}, [this] { openAppearance(); }},
+          KeyHelpCell{26, 0, QStringLiteral(" [Pause ] 字体大小")});
     r.add({Qt::Key_Home, Qt::NoModifier, std::nullopt, {}, [this] { lockScreen(); }},
           KeyHelpCell{21, 0, QStringLiteral(" [HOME  ] 锁  屏")});
     r.add({Qt::Key_D, Qt::ControlModifier, std::nullopt, {}, [this] { chooseBusinessDate(); }},
@@ -177,6 +193,9 @@ void SalesWindow::applyConfig(const TerminalConfig &config)
         ui_.grid->setFontSizes(config.grid->fontSize, config.grid->titleFontSize);
         model_->setBarcodeColumnVisible(config.grid->column1Visible);
         model_->setGroupValueColumnVisible(config.grid->column14Visible);
+    } else {
+        // Never saved: the layout made for this screen's width.
+        GridAppearance(*appearance_).applyScreenPreset(screenWidth());
     }
     applySettingsShown();
     // Only a version above 1.00 is shown.
@@ -294,6 +313,29 @@ void SalesWindow::openTerminalSettings()
         till_->applyTerminalSettings();
         applySettingsShown();
     }
+    focusCommandLine();
+}
+
+void SalesWindow::changePassword()
+{
+    PasswordChange change(till_->link().connection(), till_->messages());
+    if (!change.available()) {
+        showHelpText(PasswordChange::OfflineText);
+        return;
+    }
+    PasswordChangeDialog::run(change, till_->session().identity.userId, this);
+    focusCommandLine();
+}
+
+int SalesWindow::screenWidth() const
+{
+    const QScreen *screen = QWidget::screen() ? QWidget::screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() : 1024;
+}
+
+void SalesWindow::openAppearance()
+{
+    AppearanceDialog::run(*appearance_, screenWidth(), this);
     focusCommandLine();
 }
 
@@ -481,6 +523,10 @@ void SalesWindow::focusCommandLine()
 
 bool SalesWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ui_.customerLogo && event->type() == QEvent::MouseButtonRelease) {
+        openAppearance();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && (watched == ui_.editColour || watched == ui_.editBlack)) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (till_->keyDown(key->key(), key->modifiers())) {

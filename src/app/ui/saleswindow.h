@@ -19,6 +19,7 @@ namespace vorel {
 
 class HotKey;
 class SaleTableModel;
+class SalesGridAppearance;
 class TerminalSettingsDialog;
 class TillController;
 struct MemberCard;
@@ -61,6 +62,9 @@ private:
     void registerWindowKeys();
     void logout(); // bsBtn05Click: logout and another login
     void openTerminalSettings();
+    void changePassword(); // F11
+    void openAppearance(); // Pause and the shop's logo
+    int screenWidth() const;
     void lockScreen();
     void chooseBusinessDate();
     void showSlipHeader();
@@ -85,6 +89,7 @@ private:
     TillController *till_ = nullptr;
     std::unique_ptr<SaleTableModel> model_;
     SalesWindowUi ui_;
+    std::unique_ptr<SalesGridAppearance> appearance_;
     std::function<bool()> runLogin_;
     HotKey *hotKey_ = nullptr;
     QSystemTrayIcon *tray_ = nullptr;

@@ -20,6 +20,7 @@
 #include <optional>
 
 #include "app/ui/scenariohost.h"
+#include "core/error.h"
 
 namespace vorel {
 
@@ -315,6 +316,9 @@ QString ScenarioRunner::execute(const ScenarioStep &step)
         return {};
     case ScenarioStep::Kind::Shot:
         return shot(step.text);
+    case ScenarioStep::Kind::Throw:
+        // Leaves the timer event the step runs in, for the application's error handler.
+        throw VorelError(step.text);
     case ScenarioStep::Kind::Sleep: // the next step is simply scheduled later
     case ScenarioStep::Kind::Answer:
         break;
