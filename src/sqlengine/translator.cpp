@@ -1,6 +1,7 @@
 #include "sqlengine/translator.h"
 
 #include "sqlengine/batchparser.h"
+#include "sqlengine/parameters.h"
 
 // The batch parser is in batchparser.cpp, the rewrites of one statement in the files that
 // statementrewriter.h lists.
@@ -58,33 +59,78 @@ QString describe(const Program &program)
     return lines.join(u'\n');
 }
 
-std::shared_ptr<const Program> TranslationCache::get(const QString &batch, BackendKind backend, const Catalog &catalog)
+namespace {
+
+// What an entry holds, roughly: the texts and the spellings.
+qint64 bytesOf(const std::vector<Node> &nodes)
 {
-    const QString key = (backend == BackendKind::SQLite ? QStringLiteral("S:") : QStringLiteral("P:")) + batch;
+    qint64 bytes = 0;
+    for (const Node &node : nodes) {
+        bytes += sizeof(Node) + 2 * node.sql.size() + 2 * node.message.size()
+                 + static_cast<qint64>(node.params.size() * sizeof(Param));
+        if (node.spellings)
+            for (auto it = node.spellings->constBegin(); it != node.spellings->constEnd(); ++it)
+                bytes += 48 + 2 * (it.key().size() + it.value().size());
+        bytes += bytesOf(node.children);
+    }
+    return bytes;
+}
+
+} // namespace
+
+Translation TranslationCache::get(const QString &batch, BackendKind backend, const Catalog &catalog)
+{
+    QList<Token> tokens = tokenize(batch);
+    if (tokens.isEmpty())
+        throw TranslationError(QStringLiteral("The batch is empty."));
+    Translation translation;
+    const QString key = (backend == BackendKind::SQLite ? QStringLiteral("S") : QStringLiteral("P"))
+                        + detail::parameterise(tokens, translation.literals);
     {
         std::lock_guard lock(mutex_);
-        const auto it = entries_.constFind(key);
-        if (it != entries_.constEnd())
-            return *it;
+        const auto it = index_.constFind(key);
+        if (it != index_.constEnd()) {
+            lru_.splice(lru_.begin(), lru_, *it);
+            translation.program = (*it)->program;
+            return translation;
+        }
     }
-    auto program = std::make_shared<const Program>(translate(batch, backend, catalog));
+    auto program = std::make_shared<Program>(detail::parseBatch(tokens, backend, catalog));
+    detail::placePlaceholders(*program, backend);
+    const qint64 bytes = 2 * key.size() + 64 + bytesOf(program->nodes);
+    translation.program = program;
     std::lock_guard lock(mutex_);
-    if (entries_.size() >= capacity_)
-        entries_.clear();
-    entries_.insert(key, program);
-    return program;
+    if (index_.contains(key)) // another thread was quicker
+        return translation;
+    lru_.push_front(Entry{key, std::move(program), bytes});
+    index_.insert(key, lru_.begin());
+    bytes_ += bytes;
+    while (bytes_ > maxBytes_ && lru_.size() > 1) {
+        bytes_ -= lru_.back().bytes;
+        index_.remove(lru_.back().key);
+        lru_.pop_back();
+    }
+    return translation;
 }
 
 void TranslationCache::clear()
 {
     std::lock_guard lock(mutex_);
-    entries_.clear();
+    index_.clear();
+    lru_.clear();
+    bytes_ = 0;
 }
 
 int TranslationCache::size() const
 {
     std::lock_guard lock(mutex_);
-    return static_cast<int>(entries_.size());
+    return static_cast<int>(lru_.size());
+}
+
+qint64 TranslationCache::bytes() const
+{
+    std::lock_guard lock(mutex_);
+    return bytes_;
 }
 
 } // namespace vorel::sql
