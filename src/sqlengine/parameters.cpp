@@ -1,6 +1,7 @@
 #include "sqlengine/parameters.h"
 
-#include <QSet>
+#include <initializer_list>
+#include <vector>
 
 #include "core/clock.h"
 #include "sqlengine/sqlwords.h"
@@ -36,55 +37,73 @@ bool isBindableNumber(const QString &text)
     return (whole.isEmpty() || isDigits(whole)) && (fraction.isEmpty() || isDigits(fraction)) && text.size() > 1;
 }
 
-bool isTypeWord(const Token &token)
+// Case-insensitive test of a word against an upper-case list, without copying it.
+bool isOneOf(const Token &token, std::initializer_list<const char *> words)
 {
-    static const QSet<QString> types = {
-        QStringLiteral("CHAR"),    QStringLiteral("VARCHAR"),   QStringLiteral("NCHAR"),     QStringLiteral("NVARCHAR"),
-        QStringLiteral("NUMERIC"), QStringLiteral("DECIMAL"),   QStringLiteral("DEC"),       QStringLiteral("FLOAT"),
-        QStringLiteral("BINARY"),  QStringLiteral("VARBINARY"), QStringLiteral("DATETIME2"), QStringLiteral("TIME"),
-        QStringLiteral("DATETIMEOFFSET"), QStringLiteral("CONVERT"),
-    };
-    return token.is(TokenKind::Word) && types.contains(token.text.toUpper());
+    if (!token.is(TokenKind::Word))
+        return false;
+    for (const char *word : words)
+        if (token.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
 }
 
-// Whether the literal at `i` stands where a placeholder means the same: found by walking
-// back over complete groups and out of the groups it stands in, to the clause that owns it.
-bool isBindablePlace(const QList<Token> &tokens, const std::vector<int> &openOf, int i)
+bool isTypeWord(const Token &token)
 {
-    static const QSet<QString> valueClauses = {QStringLiteral("WHERE"), QStringLiteral("ON"), QStringLiteral("SET"),
-                                               QStringLiteral("VALUES"), QStringLiteral("IF")};
-    static const QSet<QString> shapeClauses = {
-        QStringLiteral("SELECT"), QStringLiteral("BY"),     QStringLiteral("HAVING"), QStringLiteral("TOP"),
-        QStringLiteral("FROM"),   QStringLiteral("JOIN"),   QStringLiteral("RAISERROR"), QStringLiteral("PRINT"),
-        QStringLiteral("ESCAPE"), QStringLiteral("INTO"),   QStringLiteral("INSERT"), QStringLiteral("UPDATE"),
-        QStringLiteral("DELETE"), QStringLiteral("WITH"),   QStringLiteral("DEFAULT"), QStringLiteral("LIMIT"),
-        QStringLiteral("OFFSET"), QStringLiteral("EXEC"),   QStringLiteral("EXECUTE"), QStringLiteral("DECLARE"),
-        QStringLiteral("UNION"),  QStringLiteral("EXCEPT"), QStringLiteral("INTERSECT"), QStringLiteral("OVER"),
+    return isOneOf(token, {"CHAR", "VARCHAR", "NCHAR", "NVARCHAR", "NUMERIC", "DECIMAL", "DEC", "FLOAT", "BINARY",
+                           "VARBINARY", "DATETIME2", "TIME", "DATETIMEOFFSET", "CONVERT"});
+}
+
+// Which literals stand where a placeholder means the same: owned by a WHERE, ON, SET, VALUES
+// or IF clause. A literal belongs to the last clause word before it at its own level of
+// parentheses, else to the level around it; inside the parentheses of a type (VARCHAR(10))
+// or after a semicolon with no clause word since, it stays in the text.
+std::vector<bool> bindablePlaces(const QList<Token> &tokens)
+{
+    enum class Owner : char { None, Value, Shape };
+    struct Level {
+        Owner owner = Owner::None;
+        bool typeSize = false;
     };
-    for (int k = i - 1; k >= 0; --k) {
-        const Token &token = tokens[k];
-        if (token.is(TokenKind::RParen)) {
-            if (openOf[k] < 0)
-                return false;
-            k = openOf[k]; // the loop steps before the group
-            continue;
-        }
-        if (token.is(TokenKind::LParen)) {
-            if (k > 0 && isTypeWord(tokens[k - 1]))
-                return false;
-            continue;
-        }
-        if (token.is(TokenKind::Semicolon))
-            return false;
-        if (token.is(TokenKind::Word)) {
-            const QString word = token.text.toUpper();
-            if (valueClauses.contains(word))
-                return true;
-            if (shapeClauses.contains(word))
-                return false;
+    std::vector<Level> levels(1);
+    std::vector<bool> bindable(tokens.size(), false);
+    for (int i = 0; i < static_cast<int>(tokens.size()); ++i) {
+        const Token &token = tokens[i];
+        switch (token.kind) {
+        case TokenKind::LParen:
+            levels.push_back(Level{Owner::None, i > 0 && isTypeWord(tokens[i - 1])});
+            break;
+        case TokenKind::RParen:
+            if (levels.size() > 1)
+                levels.pop_back();
+            break;
+        case TokenKind::Semicolon:
+            levels.back().owner = Owner::Shape;
+            break;
+        case TokenKind::Word:
+            if (isOneOf(token, {"WHERE", "ON", "SET", "VALUES", "IF"}))
+                levels.back().owner = Owner::Value;
+            else if (isOneOf(token, {"SELECT", "BY", "HAVING", "TOP", "FROM", "JOIN", "RAISERROR", "PRINT", "ESCAPE",
+                                     "INTO", "INSERT", "UPDATE", "DELETE", "WITH", "DEFAULT", "LIMIT", "OFFSET", "EXEC",
+                                     "EXECUTE", "DECLARE", "UNION", "EXCEPT", "INTERSECT", "OVER"}))
+                levels.back().owner = Owner::Shape;
+            break;
+        case TokenKind::String:
+        case TokenKind::Number:
+            for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
+                if (level->owner != Owner::None) {
+                    bindable[i] = level->owner == Owner::Value;
+                    break;
+                }
+                if (level->typeSize)
+                    break;
+            }
+            break;
+        default:
+            break;
         }
     }
-    return false;
+    return bindable;
 }
 
 QChar sourceCode(Param::Source source)
@@ -148,28 +167,24 @@ void placeIn(Node &node, BackendKind backend)
 
 QString parameterise(QList<Token> &tokens, QList<Literal> &literals)
 {
-    const int n = static_cast<int>(tokens.size());
     bool bindable = true;
-    std::vector<int> openOf(n, -1);
-    std::vector<int> open;
-    for (int i = 0; i < n; ++i) {
-        const Token &t = tokens[i];
-        if (t.isWord("CREATE") || t.isWord("ALTER") || t.isWord("DROP") || t.text.contains(MarkerStart)
-            || t.text.contains(MarkerEnd) || t.text.contains(NowMarker[0]))
+    qsizetype length = 0;
+    for (const Token &t : tokens) {
+        length += t.text.size() + 2;
+        if (isOneOf(t, {"CREATE", "ALTER", "DROP"}))
             bindable = false;
-        if (t.is(TokenKind::LParen))
-            open.push_back(i);
-        else if (t.is(TokenKind::RParen) && !open.empty()) {
-            openOf[i] = open.back();
-            open.pop_back();
-        }
+        if ((t.is(TokenKind::String) || t.is(TokenKind::QuotedName))
+            && (t.text.contains(MarkerStart) || t.text.contains(MarkerEnd) || t.text.contains(NowMarker[0])))
+            bindable = false;
     }
+    const std::vector<bool> places = bindable ? bindablePlaces(tokens) : std::vector<bool>(tokens.size(), false);
     QString key;
-    for (int i = 0; i < n; ++i) {
+    key.reserve(length);
+    for (int i = 0; i < static_cast<int>(tokens.size()); ++i) {
         Token &t = tokens[i];
         key += QChar(u'A' + static_cast<int>(t.kind));
         const bool literal = t.is(TokenKind::String) || (t.is(TokenKind::Number) && isBindableNumber(t.text));
-        if (bindable && literal && isBindablePlace(tokens, openOf, i)) {
+        if (literal && places[i]) {
             t.slot = static_cast<int>(literals.size());
             literals.append(Literal{t.is(TokenKind::String), t.text});
             key += t.is(TokenKind::String) ? (t.national ? u'N' : u'S') : (isDigits(t.text) ? u'i' : u'd');
@@ -179,6 +194,128 @@ QString parameterise(QList<Token> &tokens, QList<Literal> &literals)
         key += u'\x1f';
     }
     return key;
+}
+
+namespace {
+
+bool isIdentStart(QChar c)
+{
+    return c.isLetter() || c == u'_' || c == u'#' || c.unicode() > 127;
+}
+
+bool isIdentPart(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c == u'$' || c == u'#' || c.unicode() > 127;
+}
+
+// The closing quote of a quoted text opening at `open`, with doubled quotes inside; -1 when
+// it is not closed. `value` gets the text with the doubled quotes undone.
+qsizetype closeQuote(const QString &s, qsizetype open, QChar quote, QString *value)
+{
+    for (qsizetype i = open + 1; i < s.size(); ++i) {
+        if (s[i] != quote) {
+            if (value)
+                *value += s[i];
+            continue;
+        }
+        if (i + 1 < s.size() && s[i + 1] == quote) {
+            if (value)
+                *value += quote;
+            ++i;
+            continue;
+        }
+        return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+// Reads the text the way tokenize() does where it matters: comments, quoted names and
+// identifiers (whose digits are no numbers) are kept as they stand.
+bool roughShape(const QString &s, RoughShape &out)
+{
+    const qsizetype n = s.size();
+    out.key.reserve(n);
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = s[i];
+        const qsizetype start = i;
+        if (c == u'-' && i + 1 < n && s[i + 1] == u'-') {
+            while (i < n && s[i] != u'\n')
+                ++i;
+        } else if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
+            int depth = 0;
+            do {
+                if (i + 1 < n && s[i] == u'/' && s[i + 1] == u'*') {
+                    ++depth;
+                    i += 2;
+                } else if (i + 1 < n && s[i] == u'*' && s[i + 1] == u'/') {
+                    --depth;
+                    i += 2;
+                } else {
+                    ++i;
+                }
+            } while (depth > 0 && i < n);
+            if (depth > 0)
+                return false;
+        } else if (c == u'\'' || ((c == u'N' || c == u'n') && i + 1 < n && s[i + 1] == u'\'')) {
+            const qsizetype open = c == u'\'' ? i : i + 1;
+            Literal literal{true, QString()};
+            const qsizetype close = closeQuote(s, open, u'\'', &literal.text);
+            if (close < 0)
+                return false;
+            out.key += QStringView(s).mid(start, open - start);
+            out.key += MarkerStart;
+            out.key += u'S';
+            out.key += MarkerEnd;
+            out.literals.append(std::move(literal));
+            i = close + 1;
+            continue;
+        } else if (c == u'[') {
+            const qsizetype close = s.indexOf(u']', i + 1);
+            if (close < 0)
+                return false;
+            i = close + 1;
+        } else if (c == u'"') {
+            const qsizetype close = closeQuote(s, i, u'"', nullptr);
+            if (close < 0)
+                return false;
+            i = close + 1;
+        } else if (c.isDigit() || (c == u'.' && i + 1 < n && s[i + 1].isDigit())) {
+            while (i < n && s[i].isDigit())
+                ++i;
+            if (i < n && s[i] == u'.') {
+                ++i;
+                while (i < n && s[i].isDigit())
+                    ++i;
+            }
+            if (i < n && (s[i] == u'e' || s[i] == u'E')) {
+                qsizetype j = i + 1;
+                if (j < n && (s[j] == u'+' || s[j] == u'-'))
+                    ++j;
+                if (j < n && s[j].isDigit()) {
+                    i = j;
+                    while (i < n && s[i].isDigit())
+                        ++i;
+                }
+            }
+            const QString number = s.mid(start, i - start);
+            out.key += MarkerStart;
+            out.key += isBindableNumber(number) ? (isDigits(number) ? u'i' : u'd') : u'x';
+            out.key += MarkerEnd;
+            out.literals.append(Literal{false, number});
+            continue;
+        } else if (c == u'@' || isIdentStart(c)) {
+            ++i;
+            while (i < n && isIdentPart(s[i]))
+                ++i;
+        } else {
+            ++i;
+        }
+        out.key += QStringView(s).mid(start, i - start);
+    }
+    return true;
 }
 
 QString literalMarker(int slot, Param::Source source, SqlType target)

@@ -78,20 +78,83 @@ qint64 bytesOf(const std::vector<Node> &nodes)
 
 } // namespace
 
+bool TranslationCache::quickGet(const QString &roughKey, const QList<Literal> &all, Translation &out)
+{
+    const auto it = roughIndex_.constFind(roughKey);
+    if (it == roughIndex_.constEnd())
+        return false;
+    const Entry &entry = **it;
+    if (entry.places.size() != static_cast<size_t>(all.size()))
+        return false;
+    int kept = 0;
+    for (size_t i = 0; i < entry.places.size(); ++i)
+        if (entry.places[i] < 0 && entry.kept.at(kept++) != all[static_cast<qsizetype>(i)].text)
+            return false;
+    out.literals.reserve(all.size() - kept);
+    for (size_t i = 0; i < entry.places.size(); ++i)
+        if (entry.places[i] >= 0)
+            out.literals.append(all[static_cast<qsizetype>(i)]);
+    out.program = entry.program;
+    lru_.splice(lru_.begin(), lru_, *it);
+    return true;
+}
+
 Translation TranslationCache::get(const QString &batch, BackendKind backend, const Catalog &catalog)
 {
+    const QChar prefix = backend == BackendKind::SQLite ? u'S' : u'P';
+    Translation translation;
+    detail::RoughShape rough;
+    const bool readRoughly = detail::roughShape(batch, rough);
+    if (readRoughly) {
+        rough.key.prepend(prefix);
+        std::lock_guard lock(mutex_);
+        if (quickGet(rough.key, rough.literals, translation))
+            return translation;
+    }
+
     QList<Token> tokens = tokenize(batch);
     if (tokens.isEmpty())
         throw TranslationError(QStringLiteral("The batch is empty."));
-    Translation translation;
-    const QString key = (backend == BackendKind::SQLite ? QStringLiteral("S") : QStringLiteral("P"))
-                        + detail::parameterise(tokens, translation.literals);
+    const QString key = prefix + detail::parameterise(tokens, translation.literals);
+    // The quick way in, when the rough reading found the literals the tokens hold.
+    std::vector<int> places;
+    QStringList kept;
+    if (readRoughly) {
+        qsizetype next = 0;
+        for (const Token &t : tokens) {
+            if (!t.is(TokenKind::String) && !t.is(TokenKind::Number))
+                continue;
+            if (next >= rough.literals.size() || rough.literals[next].text != t.text
+                || rough.literals[next].string != t.is(TokenKind::String)) {
+                next = -1;
+                break;
+            }
+            ++next;
+            places.push_back(t.slot);
+            if (t.slot < 0)
+                kept << t.text;
+        }
+        if (next != rough.literals.size())
+            places.clear(), kept.clear(), rough.key.clear();
+    }
+    const auto remember = [&](Iterator it) {
+        if (rough.key.isEmpty() || !it->roughKey.isEmpty())
+            return;
+        it->roughKey = rough.key;
+        it->places = std::move(places);
+        it->kept = std::move(kept);
+        it->bytes += 2 * it->roughKey.size() + static_cast<qint64>(it->places.size() * sizeof(int));
+        bytes_ += 2 * it->roughKey.size() + static_cast<qint64>(it->places.size() * sizeof(int));
+        roughIndex_.insert(it->roughKey, it);
+    };
     {
         std::lock_guard lock(mutex_);
         const auto it = index_.constFind(key);
         if (it != index_.constEnd()) {
             lru_.splice(lru_.begin(), lru_, *it);
             translation.program = (*it)->program;
+            if (!rough.key.isEmpty() && (*it)->roughKey == rough.key)
+                roughIndex_.insert(rough.key, *it); // this one's kept literals are the latest
             return translation;
         }
     }
@@ -102,12 +165,17 @@ Translation TranslationCache::get(const QString &batch, BackendKind backend, con
     std::lock_guard lock(mutex_);
     if (index_.contains(key)) // another thread was quicker
         return translation;
-    lru_.push_front(Entry{key, std::move(program), bytes});
+    lru_.push_front(Entry{key, std::move(program), bytes, {}, {}, {}});
     index_.insert(key, lru_.begin());
     bytes_ += bytes;
+    remember(lru_.begin());
     while (bytes_ > maxBytes_ && lru_.size() > 1) {
-        bytes_ -= lru_.back().bytes;
-        index_.remove(lru_.back().key);
+        const Entry &last = lru_.back();
+        bytes_ -= last.bytes;
+        index_.remove(last.key);
+        const auto rough = roughIndex_.constFind(last.roughKey);
+        if (rough != roughIndex_.constEnd() && &**rough == &last)
+            roughIndex_.erase(rough);
         lru_.pop_back();
     }
     return translation;
@@ -117,6 +185,7 @@ void TranslationCache::clear()
 {
     std::lock_guard lock(mutex_);
     index_.clear();
+    roughIndex_.clear();
     lru_.clear();
     bytes_ = 0;
 }

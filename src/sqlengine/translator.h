@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <list>
 #include <memory>
@@ -105,10 +106,19 @@ private:
         QString key;
         std::shared_ptr<const Program> program;
         qint64 bytes = 0;
+        // The quick way in: the text with every literal taken out, and per literal its
+        // place among the bound values, or -1 for one kept in the key (whose text is in
+        // `kept`, in order).
+        QString roughKey;
+        std::vector<int> places;
+        QStringList kept;
     };
+    using Iterator = std::list<Entry>::iterator;
+    bool quickGet(const QString &roughKey, const QList<Literal> &all, Translation &out);
     mutable std::mutex mutex_;
     std::list<Entry> lru_; // most recently used first
-    QHash<QString, std::list<Entry>::iterator> index_;
+    QHash<QString, Iterator> index_;
+    QHash<QString, Iterator> roughIndex_;
     qint64 bytes_ = 0;
     qint64 maxBytes_;
 };
