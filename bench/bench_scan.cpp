@@ -37,13 +37,14 @@
 #include "server/localshopservice.h"
 #include "server/shopdatabase.h"
 
+#include "benchshop.h"
+
 #include "recordingcustomerdisplay.h"
 
 using namespace vorel;
 
 namespace {
 
-constexpr int Styles = 100000;
 constexpr int SaleLines = 20; // a new sale after this many scans
 constexpr int SampleBarcodes = 2000;
 
@@ -51,7 +52,7 @@ using Clock = std::chrono::steady_clock;
 
 QString cacheFile(const char *name)
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(name));
+    return bench::besideProgram(name);
 }
 
 struct Db {
@@ -91,23 +92,9 @@ struct Db {
     }
 };
 
-// The shop with the generated catalogue, made once.
 QString shopFile()
 {
-    const QString path = cacheFile("bench-scan-shop.db");
-    if (QFileInfo::exists(path))
-        return path;
-    const QString building = path + QStringLiteral(".building");
-    QFile::remove(building);
-    std::fprintf(stderr, "making the shop with %d styles (once)...\n", Styles);
-    SystemClock clock;
-    server::ShopDatabase shop(building, clock);
-    server::CreateOptions options;
-    options.demo = true;
-    options.extraStyles = Styles;
-    shop.create(options);
-    QFile::rename(building, path);
-    return path;
+    return bench::bigShopFile();
 }
 
 // The local store with the mirror of warehouse 001 filled from that shop, made once. The

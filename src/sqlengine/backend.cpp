@@ -28,6 +28,20 @@ SqlType Catalog::columnType(const QString &table, const QString &column) const
     return SqlType::Unknown;
 }
 
+QString inlineValues(const QString &sql, const std::vector<BoundValue> &values)
+{
+    QString out;
+    out.reserve(sql.size() + 16 * static_cast<int>(values.size()));
+    int from = 0;
+    for (const BoundValue &v : values) { // in the order they stand
+        out += QStringView(sql).mid(from, v.at - from);
+        out += v.literal;
+        from = v.at + v.length;
+    }
+    out += QStringView(sql).mid(from);
+    return out;
+}
+
 bool isPostgresLocation(const QString &location)
 {
     const QString s = location.trimmed();

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "core/error.h"
 #include "core/resultset.h"
@@ -54,6 +55,22 @@ struct DbError : VorelError {
     QString constraint; // the constraint's name, when known
 };
 
+// A value a statement takes through a placeholder (?N on SQLite, $N on PostgreSQL) rather
+// than written into its text. `literal` is the value as the statement's text would spell
+// it; `at` and `length` say where the placeholder stands, so a backend can write the value
+// back in where a placeholder cannot stand.
+struct BoundValue {
+    enum class Type { Text, Integer, Decimal, Timestamp };
+    Type type = Type::Text;
+    QString text;    // the value: digits for numbers, the string itself for text
+    QString literal; // e.g. 'it''s', 12.50, TIMESTAMP '2026-12-05 10:30:00'
+    int at = 0;
+    int length = 0;
+};
+
+// `sql` with each placeholder replaced by the literal of its value.
+QString inlineValues(const QString &sql, const std::vector<BoundValue> &values);
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -69,6 +86,10 @@ public:
     // given, fills it (column names as the database reports them) and returns true; returns
     // false for a statement that returns no rows. Throws DbError.
     virtual bool execute(const QString &sql, ResultSet *rows) = 0;
+    // The same with values bound to the statement's placeholders. The prepared statement is
+    // kept for the next call with the same text (a bounded number per connection), so
+    // statements that differ only in their values are prepared once.
+    virtual bool execute(const QString &sql, const std::vector<BoundValue> &values, ResultSet *rows) = 0;
 
     // Rows changed by the last INSERT/UPDATE/DELETE.
     virtual qint64 changedRows() const = 0;

@@ -3,6 +3,7 @@
 // written in the one full form.
 
 #include "sqlengine/dialect.h"
+#include "sqlengine/parameters.h"
 #include "sqlengine/statementrewriter.h"
 
 #include "core/clock.h"
@@ -37,6 +38,12 @@ bool StatementRewriter::planDateArithmetic(TokenSpan left, const QString &op, To
 // "YYYY-MM-DD hh:mm:ss", so that text comparisons of dates keep working.
 void StatementRewriter::planStoredDate(TokenSpan value)
 {
+    if (tokens_[value.begin].slot >= 0) {
+        Edit edit{EditKind::Replace, value.begin, value.end};
+        edit.replacement = literalMarker(tokens_[value.begin].slot, Param::Source::DateOf);
+        addEdit(std::move(edit));
+        return;
+    }
     const QDateTime when = parseDateTime(tokens_[value.begin].text);
     if (!when.isValid())
         return;

@@ -4,6 +4,7 @@
 
 #include "core/shopservice.h"
 
+#include "sqlengine/parameters.h"
 #include "sqlengine/translator.h"
 
 namespace vorel::sql {
@@ -61,7 +62,10 @@ namespace {
 
 class Runner {
 public:
-    Runner(Backend &backend, QString now) : backend_(backend), now_(std::move(now)) {}
+    Runner(Backend &backend, const QList<Literal> &literals, const QDateTime &now)
+        : backend_(backend), literals_(literals), now_(now)
+    {
+    }
 
     void run(const std::vector<Node> &nodes, BatchResult &result)
     {
@@ -69,15 +73,28 @@ public:
             run(node, result);
     }
 
+    // Every value converts before the first statement runs, so a bad one fails the batch
+    // as a whole, as its translation would have.
+    void checkValues(const std::vector<Node> &nodes) const
+    {
+        for (const Node &node : nodes) {
+            for (const Param &p : node.params)
+                if (p.source == Param::Source::NumberOf)
+                    detail::numberFromString(literals_.at(p.slot).text, p.target);
+            checkValues(node.children);
+        }
+    }
+
 private:
     Backend &backend_;
-    QString now_;
+    const QList<Literal> &literals_;
+    const QDateTime now_;
 
-    QString sqlOf(const Node &node) const
+    bool execute(const Node &node, ResultSet *rows)
     {
-        if (!node.sql.contains(NowMarker))
-            return node.sql;
-        return QString(node.sql).replace(NowMarker, now_);
+        if (node.params.empty())
+            return backend_.execute(node.sql, rows);
+        return backend_.execute(node.sql, boundValues(node, literals_, backend_.kind(), now_), rows);
     }
 
     void run(const Node &node, BatchResult &result)
@@ -85,7 +102,7 @@ private:
         switch (node.kind) {
         case Node::Kind::Statement: {
             ResultSet rows;
-            if (backend_.execute(sqlOf(node), node.returnsRows ? &rows : nullptr)) {
+            if (execute(node, node.returnsRows ? &rows : nullptr)) {
                 if (node.spellings)
                     respell(rows, *node.spellings);
                 result.rows = std::move(rows);
@@ -95,7 +112,7 @@ private:
         }
         case Node::Kind::If: {
             ResultSet cond;
-            backend_.execute(sqlOf(node), &cond);
+            execute(node, &cond);
             const bool holds = cond.first() && cond.field(0).asInt() == 1;
             if (holds)
                 run(node.children.at(0), result);
@@ -132,11 +149,13 @@ private:
 BatchResult Engine::run(const QString &batch)
 {
     BatchResult result;
-    std::shared_ptr<const Program> program;
+    Translation translation;
+    const QDateTime now = clock_.now();
     try {
         if (!catalog_)
             catalog_ = std::make_shared<const Catalog>(backend_.loadCatalog());
-        program = cache_->get(batch, backend_.kind(), *catalog_);
+        translation = cache_->get(batch, backend_.kind(), *catalog_);
+        Runner(backend_, translation.literals, now).checkValues(translation.program->nodes);
     } catch (const TranslationError &e) {
         result.reply = e.message();
         return result;
@@ -144,18 +163,14 @@ BatchResult Engine::run(const QString &batch)
         result.reply = phrase(e);
         return result;
     }
-
-    const QString stamp = formatDateTime(clock_.now());
-    const QString now = backend_.kind() == BackendKind::PostgreSQL
-                            ? QStringLiteral("TIMESTAMP '%1'").arg(stamp)
-                            : QStringLiteral("'%1'").arg(stamp);
+    const Program &program = *translation.program;
 
     constexpr int attempts = 3;
     for (int attempt = 1;; ++attempt) {
         result = BatchResult{};
         try {
-            backend_.begin(program->writes);
-            Runner(backend_, now).run(program->nodes, result);
+            backend_.begin(program.writes);
+            Runner(backend_, translation.literals, now).run(program.nodes, result);
             backend_.commit();
             result.reply = ReplyOk;
             return result;

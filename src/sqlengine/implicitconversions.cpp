@@ -2,6 +2,7 @@
 // Also here: '+' between two texts, which both backends write '||'.
 
 #include "sqlengine/dialect.h"
+#include "sqlengine/parameters.h"
 #include "sqlengine/statementrewriter.h"
 
 namespace vorel::sql::detail {
@@ -69,7 +70,9 @@ void StatementRewriter::planNumberLiteral(TokenSpan value, SqlType target)
     if (!value.valid() || value.size() != 1 || !tokens_[value.begin].is(TokenKind::String) || !isNumeric(target))
         return;
     Edit edit{EditKind::Replace, value.begin, value.end};
-    edit.replacement = numberFromString(tokens_[value.begin].text, target);
+    const Token &literal = tokens_[value.begin];
+    edit.replacement = literal.slot >= 0 ? literalMarker(literal.slot, Param::Source::NumberOf, target)
+                                         : numberFromString(literal.text, target);
     addEdit(std::move(edit));
 }
 
@@ -84,36 +87,6 @@ void StatementRewriter::planStoredLiteral(TokenSpan value, SqlType target)
         return;
     }
     planNumberLiteral(value, target);
-}
-
-// The number text `value` converts to in a column of type `target`, or the error T-SQL
-// gives for it.
-QString StatementRewriter::numberFromString(const QString &value, SqlType target)
-{
-    const QString trimmed = value.trimmed();
-    if (trimmed.isEmpty()) {
-        if (target == SqlType::Integer)
-            return QStringLiteral("0");
-        throw TranslationError(QStringLiteral("Error converting data type varchar to numeric."));
-    }
-    bool ok = false;
-    trimmed.toDouble(&ok);
-    // toDouble accepts things T-SQL does not ("1e5" into int is fine there too); reject
-    // hex, inf and nan explicitly.
-    if (!ok || trimmed.contains(QLatin1String("x"), Qt::CaseInsensitive) || trimmed.contains(QLatin1String("n"), Qt::CaseInsensitive))
-        throw TranslationError(target == SqlType::Integer
-                                   ? QStringLiteral("Conversion failed when converting the varchar value '%1' to data type int.").arg(value)
-                                   : QStringLiteral("Error converting data type varchar to numeric."));
-    QString number = trimmed;
-    if (number.startsWith(u'+'))
-        number.remove(0, 1);
-    if (number.startsWith(u'.'))
-        number.prepend(u'0');
-    if (number.startsWith(QLatin1String("-.")))
-        number.insert(1, u'0');
-    if (number.endsWith(u'.'))
-        number.chop(1);
-    return number;
 }
 
 } // namespace vorel::sql::detail

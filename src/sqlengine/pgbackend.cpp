@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "sqlengine/backendvalues.h"
 
@@ -156,6 +157,10 @@ PgBackend::~PgBackend() = default;
 void PgBackend::connect()
 {
     conn_.reset();
+    // Prepared statements died with the old connection.
+    prepared_.clear();
+    preparedIndex_.clear();
+    stale_.clear();
     const QByteArray where = location_.toUtf8();
     // Keys before "dbname" are defaults the location may override; keys after it win.
     const char *const keys[] = {"connect_timeout", "application_name", "dbname", "client_encoding", nullptr};
@@ -308,7 +313,108 @@ bool PgBackend::execute(const QString &sql, ResultSet *rows)
     // The extended protocol accepts exactly one statement per call.
     const ResultPtr res(PQexecParams(conn_.get(), sql.toUtf8().constData(), 0, nullptr, nullptr, nullptr,
                                      nullptr, 0));
-    PGresult *r = res.get();
+    return readResult(res.get(), rows);
+}
+
+namespace {
+
+// The type a bound value has as a literal: an integer is int4 or int8 by size, a decimal
+// numeric, a string untyped (PostgreSQL types it from where it stands), a time timestamp.
+Oid oidOf(const BoundValue &v)
+{
+    switch (v.type) {
+    case BoundValue::Type::Integer: {
+        const qint64 n = v.text.toLongLong();
+        return n >= -2147483648LL && n <= 2147483647LL ? 23 : 20;
+    }
+    case BoundValue::Type::Decimal:
+        return 1700;
+    case BoundValue::Type::Timestamp:
+        return 1114;
+    case BoundValue::Type::Text:
+        break;
+    }
+    return 0;
+}
+
+} // namespace
+
+QByteArray PgBackend::preparedName(const QString &key, const QString &sql, const std::vector<Oid> &types)
+{
+    const auto it = preparedIndex_.constFind(key);
+    if (it != preparedIndex_.constEnd()) {
+        prepared_.splice(prepared_.begin(), prepared_, *it);
+        return (*it)->name;
+    }
+    if (unpreparable_.contains(key))
+        return {};
+    for (const QByteArray &stale : std::exchange(stale_, {}))
+        command(QStringLiteral("DEALLOCATE ") + QString::fromLatin1(stale));
+    const QByteArray name = "vorel_" + QByteArray::number(++preparedCount_);
+    // A statement that fails to prepare must not take the transaction down with it.
+    if (inTransaction_)
+        command(QStringLiteral("SAVEPOINT vorel_prepare"));
+    const ResultPtr res(PQprepare(conn_.get(), name.constData(), sql.toUtf8().constData(),
+                                  static_cast<int>(types.size()), types.data()));
+    if (PQresultStatus(res.get()) != PGRES_COMMAND_OK) {
+        const QString state = field(res.get(), PG_DIAG_SQLSTATE);
+        if (!state.startsWith(QLatin1String("42")) || !conn_ || PQstatus(conn_.get()) != CONNECTION_OK)
+            fail(res.get());
+        if (inTransaction_)
+            command(QStringLiteral("ROLLBACK TO SAVEPOINT vorel_prepare"));
+        if (unpreparable_.size() >= kMaxStatements)
+            unpreparable_.clear();
+        unpreparable_.insert(key);
+        return {};
+    }
+    if (inTransaction_)
+        command(QStringLiteral("RELEASE SAVEPOINT vorel_prepare"));
+    prepared_.push_front(Prepared{key, name});
+    preparedIndex_.insert(key, prepared_.begin());
+    if (prepared_.size() > kMaxStatements) {
+        command(QStringLiteral("DEALLOCATE ") + QString::fromLatin1(prepared_.back().name));
+        preparedIndex_.remove(prepared_.back().key);
+        prepared_.pop_back();
+    }
+    return name;
+}
+
+bool PgBackend::execute(const QString &sql, const std::vector<BoundValue> &values, ResultSet *rows)
+{
+    ensureConnected();
+    std::vector<Oid> types;
+    types.reserve(values.size());
+    QString key = sql;
+    for (const BoundValue &v : values) {
+        types.push_back(oidOf(v));
+        key += QChar(u'\x1f');
+        key += QString::number(types.back());
+    }
+    const QByteArray name = preparedName(key, sql, types);
+    if (name.isEmpty())
+        return execute(inlineValues(sql, values), rows);
+    std::vector<QByteArray> texts;
+    std::vector<const char *> pointers;
+    texts.reserve(values.size());
+    for (const BoundValue &v : values) {
+        texts.push_back(v.text.toUtf8());
+        pointers.push_back(texts.back().constData());
+    }
+    const ResultPtr res(PQexecPrepared(conn_.get(), name.constData(), static_cast<int>(pointers.size()),
+                                       pointers.data(), nullptr, nullptr, 0));
+    if (PQresultStatus(res.get()) == PGRES_FATAL_ERROR && field(res.get(), PG_DIAG_SQLSTATE) == QLatin1String("0A000")) {
+        // The schema changed under the prepared statement ("cached plan must not change
+        // result type"): it is forgotten, and the batch is run again from the start.
+        stale_.append(name);
+        preparedIndex_.remove(prepared_.front().key);
+        prepared_.pop_front();
+        throw DbError(DbError::Kind::Busy, field(res.get(), PG_DIAG_MESSAGE_PRIMARY));
+    }
+    return readResult(res.get(), rows);
+}
+
+bool PgBackend::readResult(PGresult *r, ResultSet *rows)
+{
     switch (PQresultStatus(r)) {
     case PGRES_EMPTY_QUERY:
         return false;

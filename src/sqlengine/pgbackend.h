@@ -4,7 +4,11 @@
 // connection that dropped between transactions is opened again by the next begin() or
 // statement; one that drops inside a transaction reports ConnectionLost.
 
+#include <QHash>
+#include <QSet>
 #include <QString>
+#include <list>
+#include <vector>
 #include <memory>
 
 #include "sqlengine/backend.h"
@@ -28,6 +32,7 @@ public:
     void commit() override;
     void rollback() override;
     bool execute(const QString &sql, ResultSet *rows) override;
+    bool execute(const QString &sql, const std::vector<BoundValue> &values, ResultSet *rows) override;
     qint64 changedRows() const override { return changed_; }
     Catalog loadCatalog() override;
     void executeScript(const QString &script) override;
@@ -53,6 +58,11 @@ private:
     // Simple-protocol command (several statements allowed); throws on failure.
     ResultPtr command(const QString &sql);
     void noteChangedRows(const pg_result *res);
+    // The rows of a statement's result; false when it returned none.
+    bool readResult(pg_result *res, ResultSet *rows);
+    // The name of the statement prepared for `key`, preparing it now; empty when the
+    // statement cannot take its values as parameters (then they are written into its text).
+    QByteArray preparedName(const QString &key, const QString &sql, const std::vector<unsigned int> &types);
     [[noreturn]] void fail(const pg_result *res) const;
 
     QString location_;
@@ -61,6 +71,20 @@ private:
     int lockWaitMs_ = 0; // 0: the server's own lock_timeout
     qint64 changed_ = 0;
     bool inTransaction_ = false;
+
+    // Statements prepared on this connection, keyed by text and parameter types; the least
+    // recently used is deallocated beyond kMaxStatements. Texts PostgreSQL cannot type
+    // with placeholders (a bare "SELECT $1") run with their values written in.
+    static constexpr int kMaxStatements = 256;
+    struct Prepared {
+        QString key;
+        QByteArray name;
+    };
+    std::list<Prepared> prepared_; // most recently used first
+    QHash<QString, std::list<Prepared>::iterator> preparedIndex_;
+    QSet<QString> unpreparable_;
+    QList<QByteArray> stale_; // prepared statements to deallocate at the next chance
+    quint64 preparedCount_ = 0;
 };
 
 } // namespace vorel::sql

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cstdlib>
 
 #include "sqlengine/backendvalues.h"
 #include "sqlengine/sqlitevalues.h"
@@ -205,12 +206,12 @@ bool SqliteBackend::inTransaction() const
 
 void SqliteBackend::begin(bool forWriting)
 {
-    exec(forWriting ? "BEGIN IMMEDIATE" : "BEGIN");
+    execute(forWriting ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), nullptr);
 }
 
 void SqliteBackend::commit()
 {
-    exec("COMMIT");
+    execute(QStringLiteral("COMMIT"), nullptr);
 }
 
 void SqliteBackend::rollback()
@@ -283,12 +284,64 @@ SqliteBackend::StmtPtr SqliteBackend::prepareOne(const QString &sql)
     return first;
 }
 
+sqlite3_stmt *SqliteBackend::statement(const QString &sql)
+{
+    const auto it = preparedIndex_.constFind(sql);
+    if (it != preparedIndex_.constEnd()) {
+        prepared_.splice(prepared_.begin(), prepared_, *it);
+        return (*it)->stmt.get();
+    }
+    StmtPtr stmt = prepareOne(sql);
+    if (!stmt)
+        return nullptr;
+    prepared_.push_front(Prepared{sql, std::move(stmt)});
+    preparedIndex_.insert(sql, prepared_.begin());
+    if (prepared_.size() > kMaxStatements) {
+        preparedIndex_.remove(prepared_.back().sql);
+        prepared_.pop_back();
+    }
+    return prepared_.front().stmt.get();
+}
+
 bool SqliteBackend::execute(const QString &sql, ResultSet *rows)
 {
-    const StmtPtr stmt = prepareOne(sql);
-    if (!stmt)
+    return execute(sql, {}, rows);
+}
+
+bool SqliteBackend::execute(const QString &sql, const std::vector<BoundValue> &values, ResultSet *rows)
+{
+    sqlite3_stmt *s = statement(sql);
+    if (!s)
         return false;
-    sqlite3_stmt *s = stmt.get();
+    // The statement goes back to the cache reset, with no values and no read lock held.
+    struct Reset {
+        sqlite3_stmt *s;
+        ~Reset()
+        {
+            sqlite3_reset(s);
+            sqlite3_clear_bindings(s);
+        }
+    } reset{s};
+    for (int i = 0; i < static_cast<int>(values.size()); ++i) {
+        const BoundValue &v = values[static_cast<size_t>(i)];
+        int rc = SQLITE_OK;
+        switch (v.type) {
+        case BoundValue::Type::Integer:
+            rc = sqlite3_bind_int64(s, i + 1, v.text.toLongLong());
+            break;
+        case BoundValue::Type::Decimal:
+            rc = sqlite3_bind_double(s, i + 1, std::strtod(v.text.toLatin1().constData(), nullptr));
+            break;
+        case BoundValue::Type::Text:
+        case BoundValue::Type::Timestamp: {
+            const QByteArray text = v.text.toUtf8();
+            rc = sqlite3_bind_text(s, i + 1, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        }
+        if (rc != SQLITE_OK)
+            fail(rc);
+    }
     SqliteRowReader reader(s);
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {

@@ -3,7 +3,9 @@
 // single shop). The file runs in WAL mode with full syncs, so a committed slip survives a
 // power cut, and a second connection waits up to the busy time-out for the write lock.
 
+#include <QHash>
 #include <QString>
+#include <list>
 #include <memory>
 
 #include "sqlengine/backend.h"
@@ -31,6 +33,7 @@ public:
     void commit() override;
     void rollback() override;
     bool execute(const QString &sql, ResultSet *rows) override;
+    bool execute(const QString &sql, const std::vector<BoundValue> &values, ResultSet *rows) override;
     qint64 changedRows() const override;
     Catalog loadCatalog() override;
     void executeScript(const QString &script) override;
@@ -51,10 +54,23 @@ private:
 
     void exec(const char *sql);
     StmtPtr prepareOne(const QString &sql);
+    // The prepared statement of `sql`, kept for the next call; nullptr when the text holds
+    // no statement.
+    sqlite3_stmt *statement(const QString &sql);
     [[noreturn]] void fail(int rc) const;
+
+    // How many prepared statements a connection keeps; the least recently used goes first.
+    static constexpr int kMaxStatements = 256;
+    struct Prepared {
+        QString sql;
+        StmtPtr stmt;
+    };
 
     QString path_;
     std::unique_ptr<sqlite3, DbCloser> db_;
+    // Declared after db_: finalised before the connection closes.
+    std::list<Prepared> prepared_; // most recently used first
+    QHash<QString, std::list<Prepared>::iterator> preparedIndex_;
 };
 
 } // namespace vorel::sql

@@ -2,6 +2,7 @@
 // that need no planning: ISNULL, LEN, LIKE, dbo., WITH (NOLOCK), !< and !>.
 
 #include "sqlengine/dialect.h"
+#include "sqlengine/parameters.h"
 #include "sqlengine/statementrewriter.h"
 #include "sqlengine/translator.h"
 
@@ -31,6 +32,8 @@ QString StatementRewriter::renderEdit(const Edit &edit)
         return edit.replacement;
     case EditKind::DropTokens:
         return QString();
+    case EditKind::PushDown:
+        return renderPushDown(edit);
     }
     return QString();
 }
@@ -64,7 +67,7 @@ QString StatementRewriter::render(int begin, int end, const Edit *self)
         const Token &token = tokens_[i];
         switch (token.kind) {
         case TokenKind::String:
-            append(out, quoteString(token.text));
+            append(out, token.slot >= 0 ? literalMarker(token.slot) : quoteString(token.text));
             break;
         case TokenKind::QuotedName:
             if (token.text.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0 && i + 1 < end && tokens_[i + 1].is(TokenKind::Dot)) {
@@ -74,7 +77,7 @@ QString StatementRewriter::render(int begin, int end, const Edit *self)
             append(out, isSimpleName(token.text) ? token.text : u'"' + QString(token.text).replace(u'"', QStringLiteral("\"\"")) + u'"');
             break;
         case TokenKind::Number:
-            append(out, token.text);
+            append(out, token.slot >= 0 ? literalMarker(token.slot) : token.text);
             break;
         case TokenKind::LParen:
             // A call keeps its parenthesis: COUNT(*), not COUNT (*).

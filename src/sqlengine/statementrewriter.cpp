@@ -13,6 +13,7 @@ StatementRewriter::StatementRewriter(const QList<Token> &tokens, int begin, int 
     planUpdateSet();
     planOperators();
     planJoinEquivalences();
+    planPushDown();
 }
 
 QString StatementRewriter::sql()

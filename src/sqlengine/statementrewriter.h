@@ -11,6 +11,7 @@
 //   implicitconversions.cpp  text and numbers meeting in operators, text + text
 //   insertupdate.cpp         values stored by INSERT ... VALUES and UPDATE ... SET [FROM]
 //   joinequivalences.cpp     WHERE comparisons moved to the first of inner-joined columns
+//   pushdown.cpp             the outer filter of UPDATE ... FROM (grouped select) into it
 //   statementrender.cpp      the tokens written out with the edits applied
 // Backend spellings are chosen in dialect.cpp.
 
@@ -18,7 +19,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <map>
+#include <vector>
 
 #include "sqlengine/backend.h"
 #include "sqlengine/sqlwords.h"
@@ -64,6 +67,7 @@ private:
         CastNumeric, // a text operand cast to a number
         Replace,     // the tokens replaced by `replacement`
         DropTokens,  // the tokens left out
+        PushDown,    // GROUP of a derived table -> [WHERE | ) AND] key IN (SELECT ...) GROUP
     };
     struct Edit {
         EditKind kind;
@@ -81,6 +85,11 @@ private:
         QString castType;
         // Replace
         QString replacement;
+        // PushDown: the grouped key, the target's column it is joined to, the target table
+        // and the filters on the target alone; afterWhere when the derived table had a WHERE
+        TokenSpan key, joined, table;
+        std::vector<TokenSpan> filters;
+        bool afterWhere = false;
     };
 
     const QList<Token> &tokens_;
@@ -128,7 +137,6 @@ private:
     void planCast(TokenSpan operand, const OperandType &other);
     void planNumberLiteral(TokenSpan value, SqlType target);
     void planStoredLiteral(TokenSpan value, SqlType target);
-    static QString numberFromString(const QString &value, SqlType target);
 
     // insertupdate.cpp
     void planInsertValues();
@@ -139,6 +147,12 @@ private:
     void planJoinEquivalences();
     void planJoinEquivalencesOf(int from);
     QString columnKey(TokenSpan column) const;
+
+    // pushdown.cpp
+    void planPushDown();
+    QString renderPushDown(const Edit &edit);
+    std::vector<TokenSpan> splitAtDepth(int begin, int end, const std::function<bool(const Token &)> &separator) const;
+    bool sameTokens(TokenSpan a, TokenSpan b) const;
 
     // statementrender.cpp
     // Adds `piece` to `out`, after a blank unless `glueLeft` or `out` ends in '(', '.' or ' '.

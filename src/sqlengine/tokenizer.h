@@ -28,6 +28,7 @@ struct Token {
     QString text;        // see TokenKind
     int position = 0;    // offset of the token in the batch
     bool national = false; // N'...' string
+    int slot = -1;         // String/Number bound as a parameter: its place among the batch's values
 
     bool is(TokenKind k) const { return kind == k; }
     // Case-insensitive keyword test for Word tokens.

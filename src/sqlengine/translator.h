@@ -3,8 +3,12 @@
 // RAISERROR, no-op variable assignments) plus plain statements rewritten into the backend's
 // dialect. The whole batch is translated before any of it runs.
 
+#include <QDateTime>
 #include <QHash>
+#include <QList>
+#include <QStringList>
 #include <QString>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -18,6 +22,27 @@ namespace vorel::sql {
 // time of the run there.
 inline const QString NowMarker = QStringLiteral("\x01NOW\x01");
 
+// A placeholder of a statement and where its value comes from.
+struct Param {
+    enum class Source : char {
+        Literal,  // the batch's literal as written
+        NumberOf, // a quoted literal in a numeric place: the number it stands for
+        DateOf,   // a quoted literal stored into a date column (SQLite): its full form
+        Now,      // getdate(): the time of the run
+    };
+    Source source = Source::Literal;
+    int slot = -1;                      // the literal among the batch's values (not for Now)
+    SqlType target = SqlType::Unknown;  // NumberOf: Integer or Decimal
+    int at = 0;                         // where the placeholder stands in the statement text
+    int length = 0;
+};
+
+// A literal the batch wrote where a placeholder now stands.
+struct Literal {
+    bool string = false; // else a number
+    QString text;        // the string's value, or the number as written
+};
+
 struct Node {
     enum class Kind { Statement, If, Block, RaisError, Noop };
     Kind kind = Kind::Statement;
@@ -28,6 +53,8 @@ struct Node {
     // Statement: lower-case name -> spelling the batch used, to give result columns back in
     // the case the query wrote them.
     std::shared_ptr<const QHash<QString, QString>> spellings;
+    // Statement and If: the placeholders of `sql`, in the order they stand.
+    std::vector<Param> params;
     // RaisError
     QString message;
     int severity = 0;
@@ -40,24 +67,60 @@ struct Program {
     bool writes = false; // any statement changes data: SQLite takes the write lock up front
 };
 
-// Throws TranslationError with a message for the user.
+// Throws TranslationError with a message for the user. Literals stay in the text.
 Program translate(const QString &batch, BackendKind backend, const Catalog &catalog);
+
+// A batch translated with its literals taken out: the program for every batch of the same
+// shape, and the values this batch gives its placeholders.
+struct Translation {
+    std::shared_ptr<const Program> program;
+    QList<Literal> literals;
+};
+
+// The values of `node`'s placeholders. `now` is the time of the run. Throws TranslationError
+// for a quoted value that is no number where a number must stand (as translating the text
+// with the value written in would).
+std::vector<BoundValue> boundValues(const Node &node, const QList<Literal> &literals, BackendKind backend,
+                                    const QDateTime &now);
 
 // The program as text, one line per node, for tests and for `vorel-server explain`.
 QString describe(const Program &program);
 
-// Thread-safe cache of translations, keyed by backend and batch text.
+// Thread-safe cache of translations, keyed by backend and the batch's shape: its text with
+// the literals that can be bound taken out, so a lookup by another barcode, slip or member
+// finds the same program. Literals that decide the translation (TOP n, sizes of types,
+// ORDER BY positions, RAISERROR texts, anything in a select list) stay part of the key.
+// Holds at most `maxBytes` of translations and forgets the least recently used first.
 class TranslationCache {
 public:
-    explicit TranslationCache(int capacity = 4096) : capacity_(capacity) {}
-    std::shared_ptr<const Program> get(const QString &batch, BackendKind backend, const Catalog &catalog);
+    static constexpr qint64 kDefaultBytes = 4 * 1024 * 1024;
+    explicit TranslationCache(qint64 maxBytes = kDefaultBytes) : maxBytes_(maxBytes) {}
+    // Throws TranslationError.
+    Translation get(const QString &batch, BackendKind backend, const Catalog &catalog);
     void clear();
     int size() const;
+    qint64 bytes() const;
 
 private:
+    struct Entry {
+        QString key;
+        std::shared_ptr<const Program> program;
+        qint64 bytes = 0;
+        // The quick way in: the text with every literal taken out, and per literal its
+        // place among the bound values, or -1 for one kept in the key (whose text is in
+        // `kept`, in order).
+        QString roughKey;
+        std::vector<int> places;
+        QStringList kept;
+    };
+    using Iterator = std::list<Entry>::iterator;
+    bool quickGet(const QString &roughKey, const QList<Literal> &all, Translation &out);
     mutable std::mutex mutex_;
-    QHash<QString, std::shared_ptr<const Program>> entries_;
-    int capacity_;
+    std::list<Entry> lru_; // most recently used first
+    QHash<QString, Iterator> index_;
+    QHash<QString, Iterator> roughIndex_;
+    qint64 bytes_ = 0;
+    qint64 maxBytes_;
 };
 
 } // namespace vorel::sql

@@ -116,18 +116,4 @@ TEST(TranslateSpellings, ColumnsTheQueryDoesNotNameKeepTheSchemaSpelling)
     EXPECT_FALSE(sp.contains(QStringLiteral("zd_name"))) << "only the tables the statement names";
 }
 
-TEST(TranslationCache, SameTextIsTranslatedOnce)
-{
-    TranslationCache cache(2);
-    const Catalog cat = shopCatalog();
-    auto a = cache.get(QStringLiteral("SELECT 1"), BackendKind::SQLite, cat);
-    auto b = cache.get(QStringLiteral("SELECT 1"), BackendKind::SQLite, cat);
-    EXPECT_EQ(a.get(), b.get());
-    auto pg = cache.get(QStringLiteral("SELECT 1"), BackendKind::PostgreSQL, cat);
-    EXPECT_NE(a.get(), pg.get());
-    EXPECT_EQ(cache.size(), 2);
-    cache.get(QStringLiteral("SELECT 2"), BackendKind::SQLite, cat); // over capacity: starts afresh
-    EXPECT_EQ(cache.size(), 1);
-}
-
 } // namespace
