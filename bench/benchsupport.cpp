@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <time.h>
 
 #include "core/clock.h"
 #include "offline/localstore.h"
@@ -158,7 +159,14 @@ QStringList Db::column(const QString &sql) const
     return values;
 }
 
-void reportPercentiles(benchmark::State &state, std::vector<double> &samples)
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+void reportPercentiles(benchmark::State &state, std::vector<double> &samples, const std::string &prefix)
 {
     if (samples.empty())
         return;
@@ -166,9 +174,9 @@ void reportPercentiles(benchmark::State &state, std::vector<double> &samples)
     const auto at = [&](double q) {
         return samples[std::min(samples.size() - 1, std::size_t(q * double(samples.size())))];
     };
-    state.counters["median_ms"] = at(0.5);
-    state.counters["p99_ms"] = at(0.99);
-    state.counters["max_ms"] = samples.back();
+    state.counters[prefix + "median_ms"] = at(0.5);
+    state.counters[prefix + "p99_ms"] = at(0.99);
+    state.counters[prefix + "max_ms"] = samples.back();
 }
 
 } // namespace vorel::bench

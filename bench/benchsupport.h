@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <string>
 #include <vector>
 
 namespace vorel::bench {
@@ -22,6 +23,10 @@ inline double ms(Stopwatch::duration d)
 {
     return std::chrono::duration<double, std::milli>(d).count();
 }
+
+// CPU time of the calling thread, in milliseconds: on a shared machine it leaves out the time
+// the thread waited for a core.
+double threadCpuMs();
 
 // A file kept beside the benchmark programs.
 QString keptFile(const char *name);
@@ -51,7 +56,8 @@ private:
     sqlite3 *db_ = nullptr;
 };
 
-// Median, p99 and maximum of the samples (milliseconds) as the benchmark's counters.
-void reportPercentiles(benchmark::State &state, std::vector<double> &samples);
+// Median, p99 and maximum of the samples (milliseconds) as the benchmark's counters, their
+// names starting with `prefix`.
+void reportPercentiles(benchmark::State &state, std::vector<double> &samples, const std::string &prefix = {});
 
 } // namespace vorel::bench
