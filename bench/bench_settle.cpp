@@ -46,7 +46,7 @@
 #include "recordingreceiptprinter.h"
 #include "recordingseriallibrary.h"
 
-#include "benchshop.h"
+#include "benchsupport.h"
 
 using namespace vorel;
 

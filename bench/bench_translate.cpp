@@ -23,7 +23,7 @@
 #include "sqlengine/sqlitebackend.h"
 #include "sqlengine/translator.h"
 
-#include "benchshop.h"
+#include "benchsupport.h"
 
 using namespace vorel;
 using namespace vorel::sql;

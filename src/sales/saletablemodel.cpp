@@ -56,31 +56,35 @@ QString plain(double value)
 SaleTableModel::SaleTableModel(Sale &sale, const Session &session, QObject *parent)
     : QAbstractTableModel(parent), sale_(sale), session_(session)
 {
+    for (int r = 0; r < sale_.lineCount(); ++r)
+        rows_.append(makeRow(r));
     connect(&sale_, &Sale::lineAboutToBeInserted, this,
             [this](int row) { beginInsertRows(QModelIndex(), row, row); });
-    connect(&sale_, &Sale::lineInserted, this, [this] {
+    connect(&sale_, &Sale::lineInserted, this, [this](int row) {
+        rows_.insert(row, makeRow(row));
         endInsertRows();
-        touchAll();
+        sync(-1, row + 1);
     });
     connect(&sale_, &Sale::lineAboutToBeRemoved, this,
             [this](int row) { beginRemoveRows(QModelIndex(), row, row); });
-    connect(&sale_, &Sale::lineRemoved, this, [this] {
+    connect(&sale_, &Sale::lineRemoved, this, [this](int row) {
+        rows_.removeAt(row);
         endRemoveRows();
-        touchAll();
+        sync(-1, row);
     });
     connect(&sale_, &Sale::aboutToBeCleared, this, [this] { beginResetModel(); });
     connect(&sale_, &Sale::cleared, this, [this] {
+        rows_.clear();
         endResetModel();
         emit footersChanged();
     });
-    // A changed line moves its group's value and may show or hide the repeats below it.
-    connect(&sale_, &Sale::lineChanged, this, [this] { touchAll(); });
-    connect(&sale_, &Sale::amountDisplayFormatChanged, this, [this] { touchAll(); });
+    connect(&sale_, &Sale::lineChanged, this, [this](int row) { sync(row, sale_.lineCount()); });
+    connect(&sale_, &Sale::amountDisplayFormatChanged, this, [this] { rebuild(); });
 }
 
 int SaleTableModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : sale_.lineCount();
+    return parent.isValid() ? 0 : int(rows_.size());
 }
 
 int SaleTableModel::columnCount(const QModelIndex &parent) const
@@ -114,22 +118,94 @@ QString SaleTableModel::cellText(int row, int column) const
         if (row > 0 && sale_.line(row - 1).note() == l.note())
             return QString();
         return l.note();
-    case GroupValueColumn:
-        if (row > 0 && sale_.suma(row - 1) == sale_.suma(row))
-            return QString();
-        return sale_.suma(row).toPlainString();
+    case GroupValueColumn: {
+        const std::optional<Money> value = shownGroupValue(row);
+        return value ? value->toPlainString() : QString();
+    }
     default: return QString();
     }
 }
 
+std::optional<Money> SaleTableModel::shownGroupValue(int row) const
+{
+    const Money value = sale_.suma(row);
+    if (row > 0 && sale_.suma(row - 1) == value)
+        return std::nullopt;
+    return value;
+}
+
+SaleTableModel::Row SaleTableModel::makeRow(int row) const
+{
+    Row r;
+    for (int c = 0; c < ColumnCount; ++c)
+        r.text[std::size_t(c)] = cellText(row, c);
+    r.groupValue = shownGroupValue(row);
+    r.marked = sale_.line(row).isMarked();
+    return r;
+}
+
+void SaleTableModel::sync(int changedRow, int firstMoved)
+{
+    for (int row = 0; row < rows_.size(); ++row) {
+        Row &kept = rows_[row];
+        int first = ColumnCount, last = -1;
+        const auto take = [&](int column, QString text) {
+            QString &cell = kept.text[std::size_t(column)];
+            if (cell == text)
+                return;
+            cell = std::move(text);
+            first = std::min(first, column);
+            last = std::max(last, column);
+        };
+        if (row == changedRow) {
+            Row fresh = makeRow(row);
+            const bool recoloured = fresh.marked != kept.marked;
+            for (int c = 0; c < ColumnCount; ++c)
+                take(c, std::move(fresh.text[std::size_t(c)]));
+            kept.groupValue = fresh.groupValue;
+            kept.marked = fresh.marked;
+            if (recoloured) {
+                first = 0;
+                last = ColumnCount - 1;
+            }
+        } else {
+            if (row >= firstMoved)
+                take(AutoIdColumn, cellText(row, AutoIdColumn));
+            take(NoteColumn, cellText(row, NoteColumn));
+            std::optional<Money> value = shownGroupValue(row);
+            if (value != kept.groupValue) {
+                kept.groupValue = value;
+                take(GroupValueColumn, value ? value->toPlainString() : QString());
+            }
+        }
+        if (last >= 0)
+            reportRow(row, first, last);
+    }
+    emit footersChanged();
+}
+
+void SaleTableModel::reportRow(int row, int first, int last)
+{
+    emit dataChanged(index(row, first), index(row, last), {Qt::DisplayRole, Qt::ForegroundRole});
+}
+
+void SaleTableModel::rebuild()
+{
+    for (int r = 0; r < rows_.size(); ++r)
+        rows_[r] = makeRow(r);
+    if (!rows_.isEmpty())
+        emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, ColumnCount - 1));
+    emit footersChanged();
+}
+
 QVariant SaleTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= sale_.lineCount() || !validColumn(index.column()))
+    if (!index.isValid() || index.row() >= rows_.size() || !validColumn(index.column()))
         return QVariant();
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return cellText(index.row(), column);
+        return rows_.at(index.row()).text[std::size_t(column)];
     case Qt::TextAlignmentRole:
         if (column == AutoIdColumn || column == BarcodeColumn)
             return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
@@ -216,7 +292,7 @@ void SaleTableModel::setTheme(const SaleGridTheme &theme)
         return;
     theme_ = theme;
     emit themeChanged();
-    touchAll();
+    rebuild();
 }
 
 CellStyle SaleTableModel::cellStyle(const QModelIndex &index, CellState state) const
@@ -240,16 +316,9 @@ CellStyle SaleTableModel::cellStyle(const QModelIndex &index, CellState state) c
         break;
     }
     // Special prices and system lines stand out whatever the selection.
-    if (index.isValid() && index.row() < sale_.lineCount() && sale_.line(index.row()).isMarked())
+    if (index.isValid() && index.row() < rows_.size() && rows_.at(index.row()).marked)
         style.text = MarkedText;
     return style;
-}
-
-void SaleTableModel::touchAll()
-{
-    if (sale_.lineCount() > 0)
-        emit dataChanged(index(0, 0), index(sale_.lineCount() - 1, ColumnCount - 1));
-    emit footersChanged();
 }
 
 } // namespace vorel

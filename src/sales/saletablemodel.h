@@ -2,9 +2,17 @@
 // The sales grid's view of a Sale: fifteen columns with their titles and design widths,
 // which of them show, the cell texts and colours, and the footer line. The grid widget
 // draws; everything it needs to know comes from here.
+//
+// The model keeps the texts it last showed, so a change to the sale reports only the cells
+// whose texts moved: a new line is one inserted row, an edited line its own changed cells
+// plus whatever that moved elsewhere (line numbers below a deletion, the group values of a
+// promotion group, a remark no longer hidden as a repeat). Only a new sale resets it.
 
 #include <QAbstractTableModel>
 #include <QColor>
+
+#include <array>
+#include <optional>
 
 #include "core/session.h"
 #include "sales/sale.h"
@@ -102,8 +110,24 @@ signals:
     void themeChanged();
 
 private:
+    // What one row shows, as last reported to the views.
+    struct Row {
+        std::array<QString, ColumnCount> text;
+        std::optional<Money> groupValue; // empty: hidden as a repeat of the row above
+        bool marked = false;
+    };
+
     QString cellText(int row, int column) const;
-    void touchAll();
+    std::optional<Money> shownGroupValue(int row) const;
+    Row makeRow(int row) const;
+    // Brings the kept texts up to the sale and reports the cells that changed: every column
+    // of `changedRow` (-1 for none), the line numbers from `firstMoved` on, and the columns
+    // that depend on the row above or on the group (remark, "累计") everywhere.
+    void sync(int changedRow, int firstMoved);
+    void reportRow(int row, int first, int last);
+    void rebuild();
+
+    QList<Row> rows_;
 
     Sale &sale_;
     const Session &session_;

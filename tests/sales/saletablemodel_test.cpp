@@ -3,6 +3,9 @@
 #include <QBrush>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
+
 #include "salestestutil.h"
 
 using namespace vorel;
@@ -32,20 +35,6 @@ SaleLine noted(const char *note, int g = 0)
     l.setNote(QString::fromUtf8(note));
     l.setFlag3(1);
     return l;
-}
-
-TEST(SaleTableModel, ColumnVisibility)
-{
-    GridRig rig;
-    for (int c = 0; c < M::ColumnCount; ++c)
-        EXPECT_EQ(rig.model.isColumnVisible(c), c != M::TagTotalColumn && c != M::BeforeRoundingColumn) << c;
-
-    rig.session.applyCompanyParams(QStringLiteral("1,1,1,1,1,0"));
-    rig.model.setBarcodeColumnVisible(false);
-    rig.model.setGroupValueColumnVisible(false);
-    for (int c : {M::BarcodeColumn, M::DiscountColumn, M::GroupValueColumn})
-        EXPECT_FALSE(rig.model.isColumnVisible(c)) << c;
-    EXPECT_TRUE(rig.model.isColumnVisible(M::StyleColumn));
 }
 
 TEST(SaleTableModel, CellTextsAndFooters)
@@ -95,25 +84,6 @@ TEST(SaleTableModel, PriceAndAmountFollowTheShopsPlaces)
     }
 }
 
-TEST(SaleTableModel, LineNumbersFollowDeletions)
-{
-    GridRig rig;
-    for (int i = 0; i < 4; ++i)
-        rig.sale.appendLine(itemLine(10 + i));
-    int removed = 0;
-    QObject::connect(&rig.model, &QAbstractItemModel::rowsRemoved, [&removed] { ++removed; });
-    rig.sale.removeLine(1);
-    ASSERT_EQ(rig.model.rowCount(), 3);
-    EXPECT_EQ(removed, 1);
-    for (int r = 0; r < 3; ++r)
-        EXPECT_EQ(rig.text(r, M::AutoIdColumn), std::to_string(r + 1));
-    EXPECT_EQ(rig.text(1, M::TagPriceColumn), "12");
-
-    rig.sale.clear();
-    EXPECT_EQ(rig.model.rowCount(), 0);
-    EXPECT_EQ(str(rig.model.footerText(M::StyleColumn)), "0");
-}
-
 TEST(SaleTableModel, CellColours)
 {
     GridRig rig;
@@ -160,14 +130,97 @@ TEST(SaleTableModel, RepeatedRemarkAndGroupValueHidden)
         EXPECT_EQ(rig.text(r, M::NoteColumn), notes[r]) << r;
         EXPECT_EQ(rig.text(r, M::GroupValueColumn), values[r]) << r;
     }
-    // A change further up can bring a hidden value back.
-    int changes = 0;
-    QObject::connect(&rig.model, &QAbstractItemModel::dataChanged, [&changes] { ++changes; });
-    SaleLine first = rig.sale.line(0);
-    first.setNote(QStringLiteral("清仓"));
-    rig.sale.replaceLine(0, first);
-    EXPECT_EQ(rig.text(1, M::NoteColumn), "满200减");
-    EXPECT_GT(changes, 0);
+}
+
+// What a change to the sale tells the views: rows inserted, removed, the rows of every
+// dataChanged, and whether anything was reset or laid out again.
+struct Signals {
+    std::vector<int> inserted, removed;
+    std::set<int> changed;
+    int resets = 0;
+    explicit Signals(M &model)
+    {
+        QObject::connect(&model, &M::rowsInserted, [this](const QModelIndex &, int first, int last) {
+            for (int r = first; r <= last; ++r)
+                inserted.push_back(r);
+        });
+        QObject::connect(&model, &M::rowsRemoved, [this](const QModelIndex &, int first, int last) {
+            for (int r = first; r <= last; ++r)
+                removed.push_back(r);
+        });
+        QObject::connect(&model, &M::dataChanged, [this](const QModelIndex &from, const QModelIndex &to) {
+            for (int r = from.row(); r <= to.row(); ++r)
+                changed.insert(r);
+        });
+        QObject::connect(&model, &M::modelReset, [this] { ++resets; });
+        QObject::connect(&model, &M::layoutChanged, [this] { ++resets; });
+    }
+};
+
+TEST(SaleTableModel, ReportsOnlyTheRowsAChangeMoved)
+{
+    const auto scan = [](SaleRig &r) {
+        r.pricing.appendItem(lookup({.tag = 80}));
+        r.pricing.finishCommand(true);
+    };
+    const auto quantity = [](SaleRig &r) {
+        r.sale.setCurrent(3);
+        ASSERT_EQ(r.pricing.changeQuantity(Money::fromUnits(2), true), QuantityChange::Changed);
+        r.pricing.finishCommand(true);
+    };
+    const auto discount = [](SaleRig &r) {
+        r.sale.setCurrent(0);
+        ASSERT_TRUE(r.pricing.discountLine(Money::fromUnits(80)));
+        r.pricing.finishCommand(true);
+    };
+    // Every repriceable line: the special price on row 2 stays as it is.
+    const auto wholeSale = [](SaleRig &r) {
+        r.pricing.discountSale(Money::fromUnits(80));
+        r.pricing.finishCommand(true);
+    };
+    // A new remark on the first line shows the one below it again.
+    const auto remark = [](SaleRig &r) {
+        SaleLine l = r.sale.line(0);
+        l.setNote(QStringLiteral("清仓"));
+        r.sale.replaceLine(0, l);
+    };
+    // Line numbers below move up; group 3 is worth less.
+    const auto remove = [](SaleRig &r) { r.sale.removeLine(1); };
+    const struct {
+        const char *name;
+        std::function<void(SaleRig &)> change;
+        std::vector<int> inserted, removed;
+        std::set<int> changed;
+    } cases[] = {
+        {"scan", scan, {4}, {}, {}},
+        {"quantity", quantity, {}, {}, {3}},
+        {"discount", discount, {}, {}, {0}},
+        {"whole sale", wholeSale, {}, {}, {0, 1, 3}},
+        {"remark", remark, {}, {}, {0, 1}},
+        {"delete", remove, {}, {1}, {0, 1, 2}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        GridRig rig;
+        for (const SaleLine &l : {noted("满200减", 3), noted("满200减", 3), itemLine(30, 1, 21), noted("新品", 0)})
+            rig.sale.appendLine(l);
+        Signals seen(rig.model);
+        c.change(rig);
+        EXPECT_EQ(seen.inserted, c.inserted);
+        EXPECT_EQ(seen.removed, c.removed);
+        EXPECT_EQ(seen.changed, c.changed);
+        EXPECT_EQ(seen.resets, 0);
+        // What the model kept is what a model made now would show.
+        const M fresh(rig.sale, rig.session);
+        ASSERT_EQ(rig.model.rowCount(), fresh.rowCount());
+        for (int r = 0; r < fresh.rowCount(); ++r) {
+            for (int col = 0; col < M::ColumnCount; ++col) {
+                for (int role : {int(Qt::DisplayRole), int(Qt::ForegroundRole)})
+                    EXPECT_EQ(rig.model.data(rig.model.index(r, col), role),
+                              fresh.data(fresh.index(r, col), role)) << r << "," << col;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 #pragma once
 // The sales screen of a stand-alone demo till in a temporary program folder, cashier 01
 // logged in and the session on screen. For tests and benchmarks that drive the real window.
+// A shop file given is copied in as the till's shop (it must hold the demo cashier); without
+// one the till makes the demo shop.
 
+#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <memory>
@@ -30,14 +33,17 @@ public:
 };
 
 struct ScreenRig {
-    explicit ScreenRig(const TerminalConfig &config = {})
+    explicit ScreenRig(const TerminalConfig &config = {}, const QString &shopFile = {})
         : folder(home.path()), settings(home.filePath(QStringLiteral("VOREL.DLL"))),
           prefs(home.filePath(QStringLiteral("vorel")))
     {
+        if (!shopFile.isEmpty())
+            QFile::copy(shopFile, home.filePath(QString::fromLatin1(TillShopLink::ShopFileName)));
         LocalStore::provideCleanCopy(folder, LocalStore::shippedCleanCopy());
         store = std::make_unique<LocalStore>(LocalStore::prepareFile(folder));
         store->open();
-        link = std::make_unique<TillShopLink>(session, *store, clock, home.filePath(QStringLiteral("shop.db")));
+        link = std::make_unique<TillShopLink>(session, *store, clock,
+                                              home.filePath(QString::fromLatin1(TillShopLink::ShopFileName)));
         till = std::make_unique<Till>(TillParts{session, settings, folder, *link, clock, messages, calculator});
         form = &till->window();
         form->applyConfig(config);

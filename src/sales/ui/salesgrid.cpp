@@ -47,6 +47,59 @@ private:
     QTableView *view_;
 };
 
+// The table of the lines. A table view lays its rows out again after any change in their
+// number and then repaints everything on view; a line added at the end moves no other row,
+// so that layout repaints only the new row (and the scroll that brings it into view moves
+// what is on screen instead of drawing it again). Every other change keeps the full repaint.
+class LinesTable final : public QTableView {
+public:
+    using QTableView::QTableView;
+
+    void doItemsLayout() override
+    {
+        const int first = appendedFrom_;
+        appendedFrom_ = -1;
+        if (first < 0 || movedRows_) {
+            movedRows_ = false;
+            QTableView::doItemsLayout();
+            return;
+        }
+        updateGeometries();
+        const int last = model()->rowCount() - 1;
+        if (first <= last) {
+            const int top = rowViewportPosition(first);
+            const int bottom = rowViewportPosition(last) + rowHeight(last);
+            viewport()->update(QRect(0, top, viewport()->width(), bottom - top));
+        }
+    }
+
+protected:
+    void rowsInserted(const QModelIndex &parent, int start, int end) override
+    {
+        if (end == model()->rowCount(parent) - 1) {
+            if (appendedFrom_ < 0 || start < appendedFrom_)
+                appendedFrom_ = start;
+        } else {
+            movedRows_ = true;
+        }
+        QTableView::rowsInserted(parent, start, end);
+    }
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override
+    {
+        movedRows_ = true;
+        QTableView::rowsAboutToBeRemoved(parent, start, end);
+    }
+    void reset() override
+    {
+        movedRows_ = true;
+        QTableView::reset();
+    }
+
+private:
+    int appendedFrom_ = -1; // first row appended since the last layout, -1 for none
+    bool movedRows_ = false; // rows removed, inserted above others, or all replaced
+};
+
 // The sums under their columns, drawn at the header's section positions.
 class Footer final : public QWidget {
 public:
@@ -97,7 +150,7 @@ private:
 SalesGrid::SalesGrid(SaleTableModel &model, Sale &sale, QWidget *parent) : QWidget(parent), model_(model), sale_(sale)
 {
     setObjectName(QStringLiteral("DBGridEh"));
-    table_ = new QTableView(this);
+    table_ = new LinesTable(this);
     table_->setObjectName(QStringLiteral("DBGridEhTable"));
     table_->setModel(&model_);
     table_->setFocusPolicy(Qt::NoFocus);
