@@ -1,12 +1,15 @@
 #include "server/shopserver.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <list>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -33,12 +36,20 @@ struct Worker {
     std::unique_ptr<sql::Engine> engine;
 };
 
+// No worker became free in time, or too many calls are waiting already.
+struct ServiceBusy {};
+
+// The database workers and the line of calls waiting for one. A writing call on a backend
+// with one writer at a time also waits for the writer before it, here rather than in the
+// database's lock retry loop, which sleeps in steps and hands the lock on late.
 class WorkerPool {
 public:
+    enum class Use { Read, Write };
+
     class Lease {
     public:
-        Lease(WorkerPool &pool, Worker *w) : pool_(pool), worker_(w) {}
-        ~Lease() { pool_.giveBack(worker_); }
+        Lease(WorkerPool &pool, Worker *w, bool writer) : pool_(pool), worker_(w), writer_(writer) {}
+        ~Lease() { pool_.giveBack(worker_, writer_); }
         Lease(const Lease &) = delete;
         Lease &operator=(const Lease &) = delete;
         Worker *operator->() const { return worker_; }
@@ -46,7 +57,15 @@ public:
     private:
         WorkerPool &pool_;
         Worker *worker_;
+        bool writer_;
     };
+
+    void configure(bool oneWriter, int queueLength, int queueWaitMs)
+    {
+        oneWriter_ = oneWriter;
+        queueLength_ = std::max(0, queueLength);
+        queueWait_ = std::chrono::milliseconds(std::max(0, queueWaitMs));
+    }
 
     void add(std::unique_ptr<Worker> w)
     {
@@ -55,31 +74,144 @@ public:
         all_.push_back(std::move(w));
     }
 
-    Lease acquire()
+    // Throws ServiceBusy.
+    Lease acquire(Use use)
     {
+        const bool writer = oneWriter_ && use == Use::Write;
         std::unique_lock lock(mutex_);
-        available_.wait(lock, [this] { return !idle_.empty(); });
+        const auto ready = [&] { return !idle_.empty() && !(writer && writing_); };
+        if (!ready()) {
+            if (waiting_ >= queueLength_)
+                throw ServiceBusy();
+            ++waiting_;
+            const bool got = available_.wait_for(lock, queueWait_, ready);
+            --waiting_;
+            if (!got)
+                throw ServiceBusy();
+        }
         Worker *w = idle_.back();
         idle_.pop_back();
-        return Lease(*this, w);
+        if (writer)
+            writing_ = true;
+        return Lease(*this, w, writer);
     }
 
     int size() const { return static_cast<int>(all_.size()); }
 
 private:
-    void giveBack(Worker *w)
+    void giveBack(Worker *w, bool writer)
     {
         {
             const std::lock_guard lock(mutex_);
             idle_.push_back(w);
+            if (writer)
+                writing_ = false;
         }
-        available_.notify_one();
+        // Readers and the writer wait for different things: wake them all.
+        available_.notify_all();
     }
 
     std::mutex mutex_;
     std::condition_variable available_;
     std::vector<std::unique_ptr<Worker>> all_;
     std::vector<Worker *> idle_;
+    bool oneWriter_ = false;
+    bool writing_ = false;
+    int waiting_ = 0;
+    int queueLength_ = 0;
+    std::chrono::milliseconds queueWait_{0};
+};
+
+// The task queue of the HTTP services: a thread for every open connection, made when none is
+// idle. cpp-httplib serves a kept-alive connection on one thread until it closes, so a fixed
+// pool runs out as soon as as many tills keep a connection open as it has threads, and the
+// next till waits until one of them times out. Threads left idle a while end by themselves.
+class ConnectionThreads final : public httplib::TaskQueue {
+public:
+    explicit ConnectionThreads(int maxThreads) : max_(static_cast<size_t>(std::max(1, maxThreads))) {}
+    ~ConnectionThreads() override { shutdown(); }
+    ConnectionThreads(const ConnectionThreads &) = delete;
+    ConnectionThreads &operator=(const ConnectionThreads &) = delete;
+
+    void enqueue(std::function<void()> fn) override
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(fn));
+            reapEnded();
+            if (idle_ < jobs_.size() && threads_.size() < max_) {
+                threads_.emplace_back();
+                Thread &t = threads_.back();
+                t.thread = std::thread([this, &t] { serve(t); });
+            }
+        }
+        wake_.notify_one();
+    }
+
+    void shutdown() override
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            if (stopping_)
+                return;
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        // No thread is added or removed once stopping_ is set.
+        for (Thread &t : threads_)
+            t.thread.join();
+        threads_.clear();
+    }
+
+private:
+    struct Thread {
+        std::thread thread;
+        bool ended = false;
+    };
+    static constexpr auto IdleLife = std::chrono::seconds(30);
+
+    void serve(Thread &self)
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            ++idle_;
+            const bool woken = wake_.wait_for(lock, IdleLife, [this] { return stopping_ || !jobs_.empty(); });
+            --idle_;
+            if (jobs_.empty()) {
+                if (stopping_ || !woken) {
+                    self.ended = !stopping_;
+                    return;
+                }
+                continue;
+            }
+            std::function<void()> job = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+    }
+
+    // Joins the threads that ended for idleness; with mutex_ held.
+    void reapEnded()
+    {
+        for (auto it = threads_.begin(); it != threads_.end();) {
+            if (it->ended) {
+                it->thread.join();
+                it = threads_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    const size_t max_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::list<Thread> threads_;
+    std::deque<std::function<void()>> jobs_;
+    size_t idle_ = 0;
+    bool stopping_ = false;
 };
 
 // What one request leaves in the log.
@@ -172,6 +304,9 @@ struct ShopServer::Impl {
             call.op = QLatin1String(op);
             try {
                 handler(req, res, call);
+            } catch (const ServiceBusy &) {
+                sendError(res, 503, BusyMessage);
+                call.outcome = QStringLiteral("503 busy");
             } catch (const wire::WireError &e) {
                 sendError(res, 400, QStringLiteral("bad request: %1").arg(QString::fromUtf8(e.what())));
                 call.outcome = QStringLiteral("400 ") + oneLine(QString::fromUtf8(e.what()));
@@ -215,7 +350,7 @@ struct ShopServer::Impl {
         call.user = request.userId;
         LoginOutcome outcome;
         {
-            const WorkerPool::Lease w = workers.acquire();
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read);
             outcome = runLogin(*w->engine, request);
         }
         if (!outcome.ok) {
@@ -248,7 +383,7 @@ struct ShopServer::Impl {
         const QString sql = wire::requiredText(body, "sql");
         sql::BatchResult result;
         {
-            const WorkerPool::Lease w = workers.acquire();
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write);
             result = w->engine->run(sql);
         }
         sendJson(res, 200, Json{{"reply", wire::toJson(result.reply)}});
@@ -265,7 +400,7 @@ struct ShopServer::Impl {
         QString error;
         bool ok = false;
         {
-            const WorkerPool::Lease w = workers.acquire();
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read);
             ok = w->engine->query(sql, rows, &error);
         }
         if (ok) {
@@ -289,7 +424,7 @@ struct ShopServer::Impl {
             throw wire::WireError("missing number field \"length\"");
         QString number;
         try {
-            const WorkerPool::Lease w = workers.acquire();
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write);
             number = MemberNumbers::draw(*w->db, code, length->get<int>());
         } catch (const std::invalid_argument &e) {
             throw wire::WireError(e.what());
@@ -312,7 +447,7 @@ struct ShopServer::Impl {
             return;
         QList<wire::OnlineTill> list;
         {
-            const WorkerPool::Lease w = workers.acquire();
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read);
             list = TillList::online(*w->db, clock.now());
         }
         sendJson(res, 200, wire::onlineTillsToJson(list));
@@ -335,13 +470,14 @@ struct ShopServer::Impl {
             call.outcome = QStringLiteral("ok");
             if (const auto s = tokens->verify(bearerToken(req))) {
                 noteSession(*s, call);
-                bool listed = false;
-                {
-                    const WorkerPool::Lease w = workers.acquire();
-                    listed = TillList::keepAlive(*w->db, *s, clock.now());
+                // A busy service still says it is there; the last-seen time waits for the next one.
+                try {
+                    const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write);
+                    if (!TillList::keepAlive(*w->db, *s, clock.now()))
+                        call.outcome = QStringLiteral("ok, not announced");
+                } catch (const ServiceBusy &) {
+                    call.outcome = QStringLiteral("ok, busy: not recorded");
                 }
-                if (!listed)
-                    call.outcome = QStringLiteral("ok, not announced");
             }
             sendJson(res, 200, Json{{"ok", true}});
             return;
@@ -351,7 +487,7 @@ struct ShopServer::Impl {
             if (!s)
                 return;
             {
-                const WorkerPool::Lease w = workers.acquire();
+                const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write);
                 TillList::announce(*w->db, *s, fields, clock.now());
             }
             sendJson(res, 200, Json{{"ok", true}});
@@ -362,7 +498,11 @@ struct ShopServer::Impl {
         call.outcome = QStringLiteral("400 unknown kind");
     }
 
-    std::unique_ptr<httplib::Server> makeServer(int threads)
+    // Listening sockets of the two services, seen as cpp-httplib makes them.
+    std::mutex socketsMutex;
+    std::vector<int> listeningSockets;
+
+    std::unique_ptr<httplib::Server> makeServer()
     {
         std::unique_ptr<httplib::Server> server;
         if (!options.tlsCertificate.isEmpty() || !options.tlsKey.isEmpty()) {
@@ -386,19 +526,38 @@ struct ShopServer::Impl {
         server->set_keep_alive_max_count(100000);
         server->set_keep_alive_timeout(std::max(1, options.keepAliveSeconds));
         // httplib owns and deletes the queue it gets from this factory.
-        server->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+        const int maxThreads = std::max(1, options.maxConnections);
+        server->new_task_queue = [maxThreads] { return new ConnectionThreads(maxThreads); };
+        server->set_socket_options([this](socket_t sock) {
+            httplib::default_socket_options(sock);
+            const std::lock_guard lock(socketsMutex);
+            listeningSockets.push_back(sock);
+        });
         return server;
     }
 
     int bind(httplib::Server &server, int port, const char *what)
     {
         const std::string host = options.host.toStdString();
-        if (port == 0) {
-            const int bound = server.bind_to_any_port(host);
-            if (bound > 0)
-                return bound;
-        } else if (server.bind_to_port(host, port)) {
-            return port;
+        int bound = 0;
+        if (port == 0)
+            bound = std::max(0, server.bind_to_any_port(host));
+        else if (server.bind_to_port(host, port))
+            bound = port;
+        if (bound > 0) {
+            // cpp-httplib listens with a backlog of five: a shop's tills connecting at the
+            // same moment overflow it and wait a second for the SYN to be sent again. Linux
+            // takes a second listen() on the socket as the new backlog.
+            const std::lock_guard lock(socketsMutex);
+            for (const int sock : listeningSockets) {
+                // Only the socket that bound: others httplib tried were closed again.
+                int accepting = 0;
+                socklen_t size = sizeof accepting;
+                if (::getsockopt(sock, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &size) == 0 && accepting)
+                    ::listen(sock, SOMAXCONN);
+            }
+            listeningSockets.clear();
+            return bound;
         }
         throw ServerError(QStringLiteral("cannot listen for the %1 service on %2:%3 (is the port in use?)")
                               .arg(QLatin1String(what), options.host)
@@ -407,7 +566,8 @@ struct ShopServer::Impl {
 
     void openWorkers()
     {
-        const int count = std::max(1, options.workers);
+        const int count = options.workers > 0 ? options.workers : defaultWorkers(options.location);
+        workers.configure(!sql::isPostgresLocation(options.location), options.queueLength, options.queueWaitMs);
         ShopDatabase shop(options.location, clock);
         for (int i = 0; i < count; ++i) {
             auto w = std::make_unique<Worker>();
@@ -453,6 +613,14 @@ struct ShopServer::Impl {
     }
 };
 
+int defaultWorkers(const QString &location)
+{
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    // SQLite: the one writer and a reader per core. PostgreSQL: two connections per core of
+    // this machine (the database's own are not known from here), at least eight.
+    return sql::isPostgresLocation(location) ? std::max(8, 2 * cores) : cores + 1;
+}
+
 ShopServer::ShopServer(ServerOptions options, const Clock &clock)
     : d(std::make_unique<Impl>(std::move(options), clock))
 {
@@ -467,11 +635,8 @@ void ShopServer::start()
 {
     d->openWorkers();
 
-    const int workers = d->workers.size();
-    // A till keeps its connection open between calls and holds a thread while it does, so
-    // there are more threads than database workers.
-    d->http = d->makeServer(workers + 8);
-    d->messages = d->makeServer(4);
+    d->http = d->makeServer();
+    d->messages = d->makeServer();
 
     Impl &s = *d;
     const auto handler = [&s](void (Impl::*member)(const httplib::Request &, httplib::Response &, CallLog &)) {
