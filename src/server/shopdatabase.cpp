@@ -78,14 +78,6 @@ constexpr const char *kFallbackColours[][2] = {
     {"01", "黑色"}, {"02", "白色"}, {"03", "红色"}, {"04", "藏青"}, {"05", "灰色"}, {"06", "卡其"},
 };
 
-int eanCheckDigit(const QString &twelveDigits)
-{
-    int sum = 0;
-    for (int i = 0; i < twelveDigits.size(); ++i)
-        sum += twelveDigits.at(i).digitValue() * (i % 2 == 0 ? 1 : 3);
-    return (10 - sum % 10) % 10;
-}
-
 QString quoted(const QString &text)
 {
     QString q = text;
@@ -366,24 +358,44 @@ StyleFigures ShopDatabase::addStyles(int count) const
                                       {"CK_ID", "WL_ID", "K0", "K1", "K2", "K3", "K4", "K5", "K6", "K7", "K8", "K9"});
         const int barcodes = load->table(QStringLiteral("D1809"), {"WL_ID", "K_ID", "M_INDEX", "TM"});
 
+        // The rows are made as UTF-8 bytes straight away: at a hundred thousand styles the
+        // text of a million rows is a good part of the work.
+        const auto utf8 = [](const QStringList &list) {
+            std::vector<std::string> out;
+            for (const QString &s : list)
+                out.push_back(s.toStdString());
+            return out;
+        };
+        const std::vector<std::string> colourIds = utf8(colours);
+        const std::vector<std::string> brandIds = utf8(brands);
+        const std::vector<std::string> warehouseIds = utf8(warehouses);
+        const std::string day = today.toStdString();
+        const auto digits = [](char *at, int value, int width) {
+            for (int i = width - 1; i >= 0; --i, value /= 10)
+                at[i] = static_cast<char>('0' + value % 10);
+        };
+
         sql::BulkRow row;
         const int nColours = static_cast<int>(colours.size());
         for (int serial = first; serial < first + count; ++serial) {
-            const QString kId = QStringLiteral("GS%1").arg(serial, 7, 10, QLatin1Char('0'));
+            char kId[9] = {'G', 'S'};
+            digits(kId + 2, serial, 7);
+            const std::string_view style(kId, 9);
             const Category &cat = kCategories[serial % std::size(kCategories)];
             const NamePart &word = kStyleWords[(serial / 7) % std::size(kStyleWords)];
             const SizeGroup &group = groups.at(serial % groups.size());
             const int price = cat.basePrice + (serial % 10) * 10;
+            const std::string number = std::to_string(serial);
             row.clear();
-            row.text(kId)
-                .text(QLatin1String(cat.classId))
-                .text(QString::fromUtf8(word.text) + QString::fromUtf8(cat.text) + QString::number(serial))
-                .text(QLatin1String(word.initials) + QLatin1String(cat.initials) + QString::number(serial));
-            if (brands.isEmpty())
+            row.text(style)
+                .text(std::string_view(cat.classId))
+                .text(std::string(word.text) + cat.text + number)
+                .text(std::string(word.initials) + cat.initials + number);
+            if (brandIds.empty())
                 row.null();
             else
-                row.text(brands.at(serial % brands.size()));
-            row.text(group.id).integer(price).integer(price).integer(1).integer(1).text(today);
+                row.text(brandIds[static_cast<size_t>(serial) % brandIds.size()]);
+            row.text(group.id.toStdString()).integer(price).integer(price).integer(1).integer(1).text(day);
             load->add(styles, row);
             ++figures.styles;
 
@@ -393,23 +405,28 @@ StyleFigures ShopDatabase::addStyles(int count) const
             if (secondColour != firstColour)
                 colourIndexes << secondColour;
             for (const int colourIndex : colourIndexes) {
-                const QString colId = colours.at(colourIndex);
-                const QString wlId = kId + colId;
+                const std::string wlId = std::string(style) + colourIds[static_cast<size_t>(colourIndex)];
                 row.clear();
-                row.text(wlId).text(kId).text(colId);
+                row.text(wlId).text(style).text(colourIds[static_cast<size_t>(colourIndex)]);
                 load->add(units, row);
                 ++figures.units;
+                // EAN-13: "21", the serial, the colour's place in the list, the size, and the
+                // check digit.
+                char ean[13] = {'2', '1'};
+                digits(ean + 2, serial, 7);
+                digits(ean + 9, colourIndex, 2);
                 for (int size = 0; size < group.sizes; ++size) {
-                    const QString twelve = QStringLiteral("21%1%2%3")
-                                               .arg(serial, 7, 10, QLatin1Char('0'))
-                                               .arg(colourIndex, 2, 10, QLatin1Char('0'))
-                                               .arg(size);
+                    ean[11] = static_cast<char>('0' + size);
+                    int sum = 0;
+                    for (int i = 0; i < 12; ++i)
+                        sum += (ean[i] - '0') * (i % 2 == 0 ? 1 : 3);
+                    ean[12] = static_cast<char>('0' + (10 - sum % 10) % 10);
                     row.clear();
-                    row.text(wlId).text(kId).integer(size).text(twelve + QString::number(eanCheckDigit(twelve)));
+                    row.text(wlId).text(style).integer(size).text(std::string_view(ean, 13));
                     load->add(barcodes, row);
                     ++figures.barcodes;
                 }
-                for (const QString &ck : warehouses) {
+                for (const std::string &ck : warehouseIds) {
                     row.clear();
                     row.text(ck).text(wlId);
                     for (int size = 0; size < 10; ++size)

@@ -3,15 +3,25 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <charconv>
+
 namespace vorel::sql {
 
-BulkRow &BulkRow::text(const QString &value)
+BulkRow &BulkRow::text(std::string_view utf8)
 {
     Cell c;
     c.kind = Cell::Kind::Text;
-    c.text = value.toUtf8();
-    cells_.push_back(std::move(c));
+    c.offset = bytes_.size();
+    c.length = utf8.size();
+    bytes_.append(utf8);
+    cells_.push_back(c);
     return *this;
+}
+
+BulkRow &BulkRow::text(const QString &value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    return text(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
 
 BulkRow &BulkRow::integer(qint64 value)
@@ -19,7 +29,7 @@ BulkRow &BulkRow::integer(qint64 value)
     Cell c;
     c.kind = Cell::Kind::Integer;
     c.integer = value;
-    cells_.push_back(std::move(c));
+    cells_.push_back(c);
     return *this;
 }
 
@@ -102,9 +112,11 @@ public:
             case BulkRow::Cell::Kind::Integer:
                 sqlite3_bind_int64(stmt, i + 1, c.integer);
                 break;
-            case BulkRow::Cell::Kind::Text:
-                sqlite3_bind_text(stmt, i + 1, c.text.constData(), static_cast<int>(c.text.size()), SQLITE_STATIC);
+            case BulkRow::Cell::Kind::Text: {
+                const std::string_view text = row.textAt(i);
+                sqlite3_bind_text(stmt, i + 1, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
                 break;
+            }
             }
         }
         const int rc = sqlite3_step(stmt);
@@ -220,11 +232,14 @@ public:
             case BulkRow::Cell::Kind::Null:
                 t.rows += "\\N";
                 break;
-            case BulkRow::Cell::Kind::Integer:
-                t.rows += QByteArray::number(c.integer);
+            case BulkRow::Cell::Kind::Integer: {
+                char digits[24];
+                const auto end = std::to_chars(digits, digits + sizeof digits, c.integer).ptr;
+                t.rows.append(digits, end - digits);
                 break;
+            }
             case BulkRow::Cell::Kind::Text:
-                appendEscaped(t.rows, c.text);
+                appendEscaped(t.rows, row.textAt(i));
                 break;
             }
         }
@@ -249,8 +264,12 @@ private:
     using Result = std::unique_ptr<PGresult, Clear>;
 
     // Backslash, tab, newline and carriage return are the characters COPY's text reads specially.
-    static void appendEscaped(QByteArray &out, const QByteArray &text)
+    static void appendEscaped(QByteArray &out, std::string_view text)
     {
+        if (text.find_first_of("\\\t\n\r") == std::string_view::npos) {
+            out.append(text.data(), static_cast<qsizetype>(text.size()));
+            return;
+        }
         for (const char ch : text) {
             switch (ch) {
             case '\\': out += "\\\\"; break;

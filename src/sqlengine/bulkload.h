@@ -10,30 +10,45 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "sqlengine/backend.h"
 
 namespace vorel::sql {
 
-// One row of values, in the order of the table's columns given to BulkLoad::table().
+// One row of values, in the order of the table's columns given to BulkLoad::table(). Kept
+// and cleared between rows, it reuses its storage.
 class BulkRow {
 public:
+    BulkRow &text(std::string_view utf8);
     BulkRow &text(const QString &value);
     BulkRow &integer(qint64 value);
     BulkRow &null();
-    void clear() { cells_.clear(); }
+    void clear()
+    {
+        cells_.clear();
+        bytes_.clear();
+    }
     int size() const { return static_cast<int>(cells_.size()); }
 
     struct Cell {
         enum class Kind { Null, Integer, Text } kind = Kind::Null;
         qint64 integer = 0;
-        QByteArray text; // UTF-8
+        size_t offset = 0; // of the text in the row's bytes
+        size_t length = 0;
     };
     const Cell &at(int i) const { return cells_[static_cast<size_t>(i)]; }
+    std::string_view textAt(int i) const
+    {
+        const Cell &c = at(i);
+        return std::string_view(bytes_).substr(c.offset, c.length);
+    }
 
 private:
     std::vector<Cell> cells_;
+    std::string bytes_;
 };
 
 class BulkLoad {
