@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -39,9 +40,11 @@ struct Worker {
 // No worker became free in time, or too many calls are waiting already.
 struct ServiceBusy {};
 
-// The database workers and the line of calls waiting for one. A writing call on a backend
-// with one writer at a time also waits for the writer before it, here rather than in the
-// database's lock retry loop, which sleeps in steps and hands the lock on late.
+// The database workers and the line of calls waiting for one. Calls are served in the order
+// they came, each woken only when a worker is handed to it. A writing call on a backend with
+// one writer at a time also waits for the writer before it, here rather than in the
+// database's lock retry loop, which sleeps in steps and hands the lock on late; reading calls
+// behind a waiting writer go past it.
 class WorkerPool {
 public:
     enum class Use { Read, Write };
@@ -63,7 +66,7 @@ public:
     void configure(bool oneWriter, int queueLength, int queueWaitMs)
     {
         oneWriter_ = oneWriter;
-        queueLength_ = std::max(0, queueLength);
+        queueLength_ = static_cast<size_t>(std::max(0, queueLength));
         queueWait_ = std::chrono::milliseconds(std::max(0, queueWaitMs));
     }
 
@@ -77,48 +80,70 @@ public:
     // Throws ServiceBusy.
     Lease acquire(Use use)
     {
-        const bool writer = oneWriter_ && use == Use::Write;
+        Waiter me;
+        me.writer = oneWriter_ && use == Use::Write;
         std::unique_lock lock(mutex_);
-        const auto ready = [&] { return !idle_.empty() && !(writer && writing_); };
-        if (!ready()) {
-            if (waiting_ >= queueLength_)
+        // Whoever waits cannot be served now (giveBack serves all it can), so a call that
+        // can be goes first without overtaking anyone.
+        if (canServe(me)) {
+            hand(me);
+        } else {
+            if (waiting_.size() >= queueLength_)
                 throw ServiceBusy();
-            ++waiting_;
-            const bool got = available_.wait_for(lock, queueWait_, ready);
-            --waiting_;
-            if (!got)
+            waiting_.push_back(&me);
+            if (!me.woken.wait_for(lock, queueWait_, [&] { return me.worker != nullptr; })) {
+                waiting_.erase(std::find(waiting_.begin(), waiting_.end(), &me));
                 throw ServiceBusy();
+            }
         }
-        Worker *w = idle_.back();
-        idle_.pop_back();
-        if (writer)
-            writing_ = true;
-        return Lease(*this, w, writer);
+        return Lease(*this, me.worker, me.writer);
     }
 
     int size() const { return static_cast<int>(all_.size()); }
 
 private:
+    struct Waiter {
+        bool writer = false;
+        Worker *worker = nullptr; // set when one is handed over
+        std::condition_variable woken;
+    };
+
+    bool canServe(const Waiter &w) const { return !idle_.empty() && !(w.writer && writing_); }
+
+    // With mutex_ held.
+    void hand(Waiter &w)
+    {
+        w.worker = idle_.back();
+        idle_.pop_back();
+        if (w.writer)
+            writing_ = true;
+    }
+
     void giveBack(Worker *w, bool writer)
     {
-        {
-            const std::lock_guard lock(mutex_);
-            idle_.push_back(w);
-            if (writer)
-                writing_ = false;
+        const std::lock_guard lock(mutex_);
+        idle_.push_back(w);
+        if (writer)
+            writing_ = false;
+        for (auto it = waiting_.begin(); it != waiting_.end() && !idle_.empty();) {
+            Waiter &next = **it;
+            if (!canServe(next)) {
+                ++it;
+                continue;
+            }
+            hand(next);
+            it = waiting_.erase(it);
+            next.woken.notify_one();
         }
-        // Readers and the writer wait for different things: wake them all.
-        available_.notify_all();
     }
 
     std::mutex mutex_;
-    std::condition_variable available_;
     std::vector<std::unique_ptr<Worker>> all_;
     std::vector<Worker *> idle_;
+    std::deque<Waiter *> waiting_;
     bool oneWriter_ = false;
     bool writing_ = false;
-    int waiting_ = 0;
-    int queueLength_ = 0;
+    size_t queueLength_ = 0;
     std::chrono::milliseconds queueWait_{0};
 };
 
