@@ -63,11 +63,10 @@ public:
         bool writer_;
     };
 
-    void configure(bool oneWriter, int queueLength, int queueWaitMs)
+    void configure(bool oneWriter, int queueLength)
     {
         oneWriter_ = oneWriter;
         queueLength_ = static_cast<size_t>(std::max(0, queueLength));
-        queueWait_ = std::chrono::milliseconds(std::max(0, queueWaitMs));
     }
 
     void add(std::unique_ptr<Worker> w)
@@ -77,8 +76,8 @@ public:
         all_.push_back(std::move(w));
     }
 
-    // Throws ServiceBusy.
-    Lease acquire(Use use)
+    // Waits at most `wait` in the line. Throws ServiceBusy.
+    Lease acquire(Use use, std::chrono::milliseconds wait)
     {
         Waiter me;
         me.writer = oneWriter_ && use == Use::Write;
@@ -91,7 +90,7 @@ public:
             if (waiting_.size() >= queueLength_)
                 throw ServiceBusy();
             waiting_.push_back(&me);
-            if (!me.woken.wait_for(lock, queueWait_, [&] { return me.worker != nullptr; })) {
+            if (!me.woken.wait_for(lock, wait, [&] { return me.worker != nullptr; })) {
                 waiting_.erase(std::find(waiting_.begin(), waiting_.end(), &me));
                 throw ServiceBusy();
             }
@@ -144,7 +143,6 @@ private:
     bool oneWriter_ = false;
     bool writing_ = false;
     size_t queueLength_ = 0;
-    std::chrono::milliseconds queueWait_{0};
 };
 
 // The task queue of the HTTP services: a thread for every open connection, made when none is
@@ -347,6 +345,18 @@ struct ShopServer::Impl {
             server.Get(path, fn);
     }
 
+    // How long a call may wait for a database worker: the service's limit, cut to three
+    // quarters of what the till says it waits, so that a refusal still reaches it.
+    std::chrono::milliseconds queueWait(const httplib::Request &req) const
+    {
+        int ms = std::max(0, options.queueWaitMs);
+        bool given = false;
+        const int tillWaits = QByteArray::fromStdString(req.get_header_value(wire::TillWaitHeader)).toInt(&given);
+        if (given && tillWaits > 0)
+            ms = std::min(ms, tillWaits / 4 * 3);
+        return std::chrono::milliseconds(ms);
+    }
+
     // The caller's session, or a 401 answer. Needs no database: the token carries it.
     std::optional<Session> authorize(const httplib::Request &req, httplib::Response &res, CallLog &call)
     {
@@ -375,7 +385,7 @@ struct ShopServer::Impl {
         call.user = request.userId;
         LoginOutcome outcome;
         {
-            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read);
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
             outcome = runLogin(*w->engine, request);
         }
         if (!outcome.ok) {
@@ -408,7 +418,7 @@ struct ShopServer::Impl {
         const QString sql = wire::requiredText(body, "sql");
         sql::BatchResult result;
         {
-            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write);
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
             result = w->engine->run(sql);
         }
         sendJson(res, 200, Json{{"reply", wire::toJson(result.reply)}});
@@ -425,7 +435,7 @@ struct ShopServer::Impl {
         QString error;
         bool ok = false;
         {
-            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read);
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
             ok = w->engine->query(sql, rows, &error);
         }
         if (ok) {
@@ -449,7 +459,7 @@ struct ShopServer::Impl {
             throw wire::WireError("missing number field \"length\"");
         QString number;
         try {
-            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write);
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
             number = MemberNumbers::draw(*w->db, code, length->get<int>());
         } catch (const std::invalid_argument &e) {
             throw wire::WireError(e.what());
@@ -472,7 +482,7 @@ struct ShopServer::Impl {
             return;
         QList<wire::OnlineTill> list;
         {
-            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read);
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
             list = TillList::online(*w->db, clock.now());
         }
         sendJson(res, 200, wire::onlineTillsToJson(list));
@@ -497,7 +507,7 @@ struct ShopServer::Impl {
                 noteSession(*s, call);
                 // A busy service still says it is there; the last-seen time waits for the next one.
                 try {
-                    const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write);
+                    const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
                     if (!TillList::keepAlive(*w->db, *s, clock.now()))
                         call.outcome = QStringLiteral("ok, not announced");
                 } catch (const ServiceBusy &) {
@@ -512,7 +522,7 @@ struct ShopServer::Impl {
             if (!s)
                 return;
             {
-                const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write);
+                const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
                 TillList::announce(*w->db, *s, fields, clock.now());
             }
             sendJson(res, 200, Json{{"ok", true}});
@@ -592,7 +602,7 @@ struct ShopServer::Impl {
     void openWorkers()
     {
         const int count = options.workers > 0 ? options.workers : defaultWorkers(options.location);
-        workers.configure(!sql::isPostgresLocation(options.location), options.queueLength, options.queueWaitMs);
+        workers.configure(!sql::isPostgresLocation(options.location), options.queueLength);
         ShopDatabase shop(options.location, clock);
         for (int i = 0; i < count; ++i) {
             auto w = std::make_unique<Worker>();

@@ -41,8 +41,9 @@ struct ServerOptions {
     // readers beside it (a few, the file is local), on PostgreSQL a pool that keeps the
     // database's cores busy while other calls travel the network.
     int workers = 0;
-    // Calls that may wait for a database worker at once, and how long one waits (ms). A call
-    // beyond either is answered 503 with BusyMessage at once instead of hanging the till.
+    // Calls that may wait for a database worker at once, and how long one waits (ms; never
+    // more than three quarters of the wait a till announces in wire::TillWaitHeader). A call
+    // beyond either is answered 503 with BusyMessage instead of leaving the till to time out.
     int queueLength = 512;
     int queueWaitMs = 5000;
     // Connections served at once, each on its own thread (idle threads are kept a while for
