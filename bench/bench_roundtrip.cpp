@@ -29,8 +29,8 @@ namespace {
 const QString ExecSql = QStringLiteral("SELECT 1 AS A");
 const QString ReadSql = QStringLiteral("SELECT VIPID, VIPNAME, VIPF FROM D702 WHERE VIPID = '88000001'");
 
-// What the shop server's connection service is set up with (threads: its database workers
-// plus eight).
+// The shop server's database workers; the echo gets as many threads as the server has
+// connections here (one), and a few more.
 constexpr int ServerWorkers = 4;
 constexpr int HttpThreads = ServerWorkers + 8;
 constexpr int KeepAliveSeconds = 2;

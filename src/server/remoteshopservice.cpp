@@ -99,7 +99,7 @@ struct RemoteShopService::Impl {
         client.set_connection_timeout(wait, 0);
         client.set_read_timeout(wait, 0);
         client.set_write_timeout(wait, 0);
-        httplib::Headers headers;
+        httplib::Headers headers{{wire::TillWaitHeader, std::to_string(wait * 1000)}};
         if (!bearer.isEmpty())
             headers.emplace("Authorization", "Bearer " + bearer.toStdString());
 

@@ -43,7 +43,7 @@ QString shown(const QString &location)
 const char *usageText =
     "usage:\n"
     "  vorel-server serve --db LOCATION [--host ADDR] [--port 8601] [--msg-port 8602]\n"
-    "                     [--threads N] [--tls-cert FILE --tls-key FILE]\n"
+    "                     [--threads N] [--queue N] [--tls-cert FILE --tls-key FILE]\n"
     "  vorel-server init  --db LOCATION [--demo] [--today YYYY-MM-DD] [--styles N] [--force]\n"
     "  vorel-server exec  --db LOCATION (--file FILE | 'SQL')\n"
     "LOCATION is a SQLite file or a postgresql:// URI.\n";
@@ -81,6 +81,12 @@ int serve(const QCommandLineParser &args)
         if (!ok || options.workers < 1 || options.workers > 256)
             return usage(QStringLiteral("--threads needs a number from 1 to 256"));
     }
+    if (args.isSet(QStringLiteral("queue"))) {
+        bool ok = false;
+        options.queueLength = args.value(QStringLiteral("queue")).toInt(&ok);
+        if (!ok || options.queueLength < 0 || options.queueLength > 100000)
+            return usage(QStringLiteral("--queue needs a number from 0 to 100000"));
+    }
     options.tlsCertificate = args.value(QStringLiteral("tls-cert"));
     options.tlsKey = args.value(QStringLiteral("tls-key"));
 
@@ -106,7 +112,7 @@ int serve(const QCommandLineParser &args)
             .arg(server.port())
             .arg(server.messagePort())
             .arg(options.tlsCertificate.isEmpty() ? QString() : QStringLiteral(" over TLS"))
-            .arg(std::max(1, options.workers)));
+            .arg(options.workers > 0 ? options.workers : defaultWorkers(options.location)));
 
     for (;;) {
         const timespec wait{0, 500 * 1000 * 1000};
@@ -160,8 +166,7 @@ int init(const QCommandLineParser &args)
         QString report = QStringLiteral("created %1 (%2) in %3 s").arg(shown(location), made).arg(createMs / 1000.0, 0, 'f', 2);
         if (styles > 0) {
             timer.restart();
-            const auto db = shop.open();
-            const StyleFigures f = shop.addStyles(*db, styles);
+            const StyleFigures f = shop.addStyles(styles);
             report += QStringLiteral("; added %1 styles, %2 units, %3 barcodes, %4 stock rows in %5 s")
                           .arg(f.styles)
                           .arg(f.units)
@@ -220,6 +225,7 @@ int runCommandLine(const QStringList &arguments)
         {QStringLiteral("port"), QStringLiteral("connection service port"), QStringLiteral("port")},
         {QStringLiteral("msg-port"), QStringLiteral("message service port"), QStringLiteral("port")},
         {QStringLiteral("threads"), QStringLiteral("database workers"), QStringLiteral("n")},
+        {QStringLiteral("queue"), QStringLiteral("calls that may wait for a database worker"), QStringLiteral("n")},
         {QStringLiteral("tls-cert"), QStringLiteral("TLS certificate"), QStringLiteral("file")},
         {QStringLiteral("tls-key"), QStringLiteral("TLS private key"), QStringLiteral("file")},
         {QStringLiteral("demo"), QStringLiteral("load the demo shop")},

@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "core/resultset.h"
+#include "sqlengine/bulkload.h"
 #include "sqlengine/sqlitebackend.h"
 
 namespace vorel::server {
@@ -50,46 +51,6 @@ QStringList objectsMadeBy(const QString &script, const QString &kind)
 
 // ---- style generator
 
-// Rows of one multi-row INSERT are collected and sent a few hundred at a time: one parse
-// per statement instead of one per row.
-class BulkInsert {
-public:
-    BulkInsert(sql::Backend &db, QString head, int rowsPerStatement = 400)
-        : db_(db), head_(std::move(head)), perStatement_(rowsPerStatement) {}
-
-    void add(const QString &valuesTuple)
-    {
-        if (pending_ == 0) {
-            sql_ = head_;
-        } else {
-            sql_ += QLatin1Char(',');
-        }
-        sql_ += valuesTuple;
-        ++total_;
-        if (++pending_ >= perStatement_)
-            flush();
-    }
-
-    void flush()
-    {
-        if (pending_ == 0)
-            return;
-        db_.execute(sql_, nullptr);
-        pending_ = 0;
-        sql_.clear();
-    }
-
-    qint64 total() const { return total_; }
-
-private:
-    sql::Backend &db_;
-    QString head_;
-    int perStatement_;
-    QString sql_;
-    int pending_ = 0;
-    qint64 total_ = 0;
-};
-
 struct NamePart {
     const char *text;
     const char *initials;
@@ -116,21 +77,6 @@ constexpr Category kCategories[] = {
 constexpr const char *kFallbackColours[][2] = {
     {"01", "黑色"}, {"02", "白色"}, {"03", "红色"}, {"04", "藏青"}, {"05", "灰色"}, {"06", "卡其"},
 };
-
-int eanCheckDigit(const QString &twelveDigits)
-{
-    int sum = 0;
-    for (int i = 0; i < twelveDigits.size(); ++i)
-        sum += twelveDigits.at(i).digitValue() * (i % 2 == 0 ? 1 : 3);
-    return (10 - sum % 10) % 10;
-}
-
-ResultSet select(sql::Backend &db, const QString &sql)
-{
-    ResultSet rows;
-    db.execute(sql, &rows);
-    return rows;
-}
 
 QString quoted(const QString &text)
 {
@@ -278,7 +224,7 @@ void ShopDatabase::create(const CreateOptions &options) const
             db->executeScript(demo);
         db->commit();
         if (options.extraStyles > 0)
-            addStyles(*db, options.extraStyles);
+            addStyles(options.extraStyles);
     } catch (const sql::DbError &e) {
         if (db)
             db->rollback();
@@ -342,16 +288,16 @@ std::unique_ptr<sql::Backend> ShopDatabase::open() const
     return db;
 }
 
-StyleFigures ShopDatabase::addStyles(sql::Backend &db, int count) const
+StyleFigures ShopDatabase::addStyles(int count) const
 {
     StyleFigures figures;
     if (count <= 0)
         return figures;
     const QString today = formatDateTime(QDateTime(clock_.now().date(), QTime(0, 0, 0)));
+    std::unique_ptr<sql::BulkLoad> load;
     try {
-        db.begin(true);
-        if (db.kind() == sql::BackendKind::SQLite)
-            db.execute(QStringLiteral("PRAGMA cache_size = -131072"), nullptr);
+        load = sql::BulkLoad::open(location_);
+        load->begin();
 
         // Size groups: how many sizes each has.
         struct SizeGroup {
@@ -359,85 +305,99 @@ StyleFigures ShopDatabase::addStyles(sql::Backend &db, int count) const
             int sizes = 0;
         };
         QList<SizeGroup> groups;
-        {
-            const ResultSet rows = select(db, QStringLiteral("SELECT M_ID, M0, M1, M2, M3, M4, M5, M6, M7, M8, M9 "
-                                                             "FROM D1006 ORDER BY M_ID"));
-            for (int r = 0; r < rows.totalRowCount(); ++r) {
-                SizeGroup g{rows.fieldAt(r, 0).asString(), 0};
-                for (int c = 1; c <= 10 && !rows.fieldAt(r, c).asString().trimmed().isEmpty(); ++c)
-                    ++g.sizes;
-                if (g.sizes > 0)
-                    groups.append(g);
-            }
+        for (const QStringList &row : load->select(QStringLiteral("SELECT M_ID, M0, M1, M2, M3, M4, M5, M6, M7, M8, M9 "
+                                                                  "FROM D1006 ORDER BY M_ID"))) {
+            SizeGroup g{row.at(0), 0};
+            for (int c = 1; c <= 10 && !row.at(c).trimmed().isEmpty(); ++c)
+                ++g.sizes;
+            if (g.sizes > 0)
+                groups.append(g);
         }
         if (groups.isEmpty()) {
-            db.execute(QStringLiteral("INSERT INTO D1006 (M_ID, M_NAME, M0, M1, M2, M3, M4) "
-                                      "VALUES ('G1', '通用', 'S', 'M', 'L', 'XL', 'XXL')"),
-                       nullptr);
+            load->execute(QStringLiteral("INSERT INTO D1006 (M_ID, M_NAME, M0, M1, M2, M3, M4) "
+                                         "VALUES ('G1', '通用', 'S', 'M', 'L', 'XL', 'XXL')"));
             groups.append(SizeGroup{QStringLiteral("G1"), 5});
         }
 
         QStringList colours;
-        {
-            const ResultSet rows = select(db, QStringLiteral("SELECT COL_ID FROM D1005 ORDER BY COL_ID"));
-            for (int r = 0; r < rows.totalRowCount() && colours.size() < 100; ++r)
-                colours << rows.fieldAt(r, 0).asString();
+        for (const QStringList &row : load->select(QStringLiteral("SELECT COL_ID FROM D1005 ORDER BY COL_ID"))) {
+            if (colours.size() < 100)
+                colours << row.at(0);
         }
         if (colours.isEmpty()) {
             for (const auto &c : kFallbackColours) {
-                db.execute(QStringLiteral("INSERT INTO D1005 (COL_ID, COL_NAME) VALUES ('%1', '%2')")
-                               .arg(QLatin1String(c[0]), QString::fromUtf8(c[1])),
-                           nullptr);
+                load->execute(QStringLiteral("INSERT INTO D1005 (COL_ID, COL_NAME) VALUES ('%1', '%2')")
+                                  .arg(QLatin1String(c[0]), QString::fromUtf8(c[1])));
                 colours << QLatin1String(c[0]);
             }
         }
 
         QStringList brands;
-        {
-            const ResultSet rows = select(db, QStringLiteral("SELECT PP_ID FROM D1009 ORDER BY PP_ID"));
-            for (int r = 0; r < rows.totalRowCount(); ++r)
-                brands << rows.fieldAt(r, 0).asString();
-        }
+        for (const QStringList &row : load->select(QStringLiteral("SELECT PP_ID FROM D1009 ORDER BY PP_ID")))
+            brands << row.at(0);
         QStringList warehouses;
-        {
-            const ResultSet rows = select(db, QStringLiteral("SELECT CK_ID FROM D1007 ORDER BY CK_ID"));
-            for (int r = 0; r < rows.totalRowCount(); ++r)
-                warehouses << rows.fieldAt(r, 0).asString();
-        }
+        for (const QStringList &row : load->select(QStringLiteral("SELECT CK_ID FROM D1007 ORDER BY CK_ID")))
+            warehouses << row.at(0);
 
         // Generated styles are "GS" and a seven-digit serial; a later run carries on.
         int first = 1;
         {
-            const ResultSet rows = select(db, QStringLiteral("SELECT MAX(K_ID) FROM D1800 WHERE K_ID LIKE 'GS%'"));
+            const QList<QStringList> rows = load->select(QStringLiteral("SELECT MAX(K_ID) FROM D1800 WHERE K_ID LIKE 'GS%'"));
             bool ok = false;
-            const int last = rows.totalRowCount() > 0 ? rows.fieldAt(0, 0).asString().mid(2).toInt(&ok) : 0;
+            const int last = rows.isEmpty() ? 0 : rows.first().at(0).mid(2).toInt(&ok);
             if (ok)
                 first = last + 1;
         }
         if (first + count - 1 > 9999999)
             throw ShopDatabaseError(QStringLiteral("the generator numbers at most 9999999 styles"));
 
-        BulkInsert styles(db, QStringLiteral("INSERT INTO D1800 (K_ID, CLASS_ID, WL_NAME, PYM, PP_ID, M_ID, DJ, PFJ, "
-                                             "WL_YS, VIPF, BDATE) VALUES "));
-        BulkInsert units(db, QStringLiteral("INSERT INTO D1801 (WL_ID, K_ID, COL_ID) VALUES "));
-        BulkInsert stock(db, QStringLiteral("INSERT INTO D1802 (CK_ID, WL_ID, K0, K1, K2, K3, K4, K5, K6, K7, K8, "
-                                            "K9) VALUES "));
-        BulkInsert barcodes(db, QStringLiteral("INSERT INTO D1809 (WL_ID, K_ID, M_INDEX, TM) VALUES "));
+        const int styles = load->table(QStringLiteral("D1800"), {"K_ID", "CLASS_ID", "WL_NAME", "PYM", "PP_ID", "M_ID",
+                                                                 "DJ", "PFJ", "WL_YS", "VIPF", "BDATE"});
+        const int units = load->table(QStringLiteral("D1801"), {"WL_ID", "K_ID", "COL_ID"});
+        const int stock = load->table(QStringLiteral("D1802"),
+                                      {"CK_ID", "WL_ID", "K0", "K1", "K2", "K3", "K4", "K5", "K6", "K7", "K8", "K9"});
+        const int barcodes = load->table(QStringLiteral("D1809"), {"WL_ID", "K_ID", "M_INDEX", "TM"});
 
+        // The rows are made as UTF-8 bytes straight away: at a hundred thousand styles the
+        // text of a million rows is a good part of the work.
+        const auto utf8 = [](const QStringList &list) {
+            std::vector<std::string> out;
+            for (const QString &s : list)
+                out.push_back(s.toStdString());
+            return out;
+        };
+        const std::vector<std::string> colourIds = utf8(colours);
+        const std::vector<std::string> brandIds = utf8(brands);
+        const std::vector<std::string> warehouseIds = utf8(warehouses);
+        const std::string day = today.toStdString();
+        const auto digits = [](char *at, int value, int width) {
+            for (int i = width - 1; i >= 0; --i, value /= 10)
+                at[i] = static_cast<char>('0' + value % 10);
+        };
+
+        sql::BulkRow row;
         const int nColours = static_cast<int>(colours.size());
         for (int serial = first; serial < first + count; ++serial) {
-            const QString kId = QStringLiteral("GS%1").arg(serial, 7, 10, QLatin1Char('0'));
+            char kId[9] = {'G', 'S'};
+            digits(kId + 2, serial, 7);
+            const std::string_view style(kId, 9);
             const Category &cat = kCategories[serial % std::size(kCategories)];
             const NamePart &word = kStyleWords[(serial / 7) % std::size(kStyleWords)];
             const SizeGroup &group = groups.at(serial % groups.size());
             const int price = cat.basePrice + (serial % 10) * 10;
-            const QString name = QString::fromUtf8(word.text) + QString::fromUtf8(cat.text) + QString::number(serial);
-            const QString pym = QLatin1String(word.initials) + QLatin1String(cat.initials) + QString::number(serial);
-            const QString brand = brands.isEmpty() ? QStringLiteral("NULL") : quoted(brands.at(serial % brands.size()));
-            styles.add(QStringLiteral("('%1','%2','%3','%4',%5,'%6',%7,%7,1,1,'%8')")
-                           .arg(kId, QLatin1String(cat.classId), name, pym, brand, group.id)
-                           .arg(price)
-                           .arg(today));
+            const std::string number = std::to_string(serial);
+            row.clear();
+            row.text(style)
+                .text(std::string_view(cat.classId))
+                .text(std::string(word.text) + cat.text + number)
+                .text(std::string(word.initials) + cat.initials + number);
+            if (brandIds.empty())
+                row.null();
+            else
+                row.text(brandIds[static_cast<size_t>(serial) % brandIds.size()]);
+            row.text(group.id.toStdString()).integer(price).integer(price).integer(1).integer(1).text(day);
+            load->add(styles, row);
+            ++figures.styles;
 
             const int firstColour = serial % nColours;
             const int secondColour = (firstColour + 1 + serial % 5) % nColours;
@@ -445,45 +405,40 @@ StyleFigures ShopDatabase::addStyles(sql::Backend &db, int count) const
             if (secondColour != firstColour)
                 colourIndexes << secondColour;
             for (const int colourIndex : colourIndexes) {
-                const QString colId = colours.at(colourIndex);
-                const QString wlId = kId + colId;
-                units.add(QStringLiteral("('%1','%2','%3')").arg(wlId, kId, colId));
+                const std::string wlId = std::string(style) + colourIds[static_cast<size_t>(colourIndex)];
+                row.clear();
+                row.text(wlId).text(style).text(colourIds[static_cast<size_t>(colourIndex)]);
+                load->add(units, row);
+                ++figures.units;
+                // EAN-13: "21", the serial, the colour's place in the list, the size, and the
+                // check digit.
+                char ean[13] = {'2', '1'};
+                digits(ean + 2, serial, 7);
+                digits(ean + 9, colourIndex, 2);
                 for (int size = 0; size < group.sizes; ++size) {
-                    const QString twelve = QStringLiteral("21%1%2%3")
-                                               .arg(serial, 7, 10, QLatin1Char('0'))
-                                               .arg(colourIndex, 2, 10, QLatin1Char('0'))
-                                               .arg(size);
-                    barcodes.add(QStringLiteral("('%1','%2',%3,'%4%5')")
-                                     .arg(wlId, kId)
-                                     .arg(size)
-                                     .arg(twelve)
-                                     .arg(eanCheckDigit(twelve)));
+                    ean[11] = static_cast<char>('0' + size);
+                    int sum = 0;
+                    for (int i = 0; i < 12; ++i)
+                        sum += (ean[i] - '0') * (i % 2 == 0 ? 1 : 3);
+                    ean[12] = static_cast<char>('0' + (10 - sum % 10) % 10);
+                    row.clear();
+                    row.text(wlId).text(style).integer(size).text(std::string_view(ean, 13));
+                    load->add(barcodes, row);
+                    ++figures.barcodes;
                 }
-                for (const QString &ck : warehouses) {
-                    QString quantities;
-                    for (int size = 0; size < 10; ++size) {
-                        const int q = size < group.sizes ? (serial + size * 3 + colourIndex) % 13 : 0;
-                        quantities += QLatin1Char(',') + QString::number(q);
-                    }
-                    stock.add(QStringLiteral("('%1','%2'%3)").arg(ck, wlId, quantities));
+                for (const std::string &ck : warehouseIds) {
+                    row.clear();
+                    row.text(ck).text(wlId);
+                    for (int size = 0; size < 10; ++size)
+                        row.integer(size < group.sizes ? (serial + size * 3 + colourIndex) % 13 : 0);
+                    load->add(stock, row);
+                    ++figures.stockRows;
                 }
             }
         }
-        styles.flush();
-        units.flush();
-        stock.flush();
-        barcodes.flush();
-        db.commit();
-        figures.styles = count;
-        figures.units = units.total();
-        figures.barcodes = barcodes.total();
-        figures.stockRows = stock.total();
+        load->commit();
     } catch (const sql::DbError &e) {
-        db.rollback();
         throw ShopDatabaseError(QStringLiteral("cannot add the generated styles: %1").arg(e.message()));
-    } catch (...) {
-        db.rollback();
-        throw;
     }
     return figures;
 }

@@ -65,8 +65,9 @@ public:
     static QByteArray shopSecret(sql::Backend &db, const Clock &clock);
 
     // Adds `count` generated styles (names, sizes, two colours each, barcodes and stock in
-    // every warehouse) in one transaction.
-    StyleFigures addStyles(sql::Backend &db, int count) const;
+    // every warehouse) in one transaction of a bulk load of its own (sql/bulkload.h): the
+    // shop's other connections must not hold a write open meanwhile. Throws ShopDatabaseError.
+    StyleFigures addStyles(int count) const;
 
     // The folder with schema/ and demo/: $VOREL_DATA_DIR, else beside the installed program
     // (../share/vorel or ./data), else the source tree the program was built from.

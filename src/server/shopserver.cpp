@@ -1,12 +1,16 @@
 #include "server/shopserver.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <list>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -33,12 +37,22 @@ struct Worker {
     std::unique_ptr<sql::Engine> engine;
 };
 
+// No worker became free in time, or too many calls are waiting already.
+struct ServiceBusy {};
+
+// The database workers and the line of calls waiting for one. Calls are served in the order
+// they came, each woken only when a worker is handed to it. A writing call on a backend with
+// one writer at a time also waits for the writer before it, here rather than in the
+// database's lock retry loop, which sleeps in steps and hands the lock on late; reading calls
+// behind a waiting writer go past it.
 class WorkerPool {
 public:
+    enum class Use { Read, Write };
+
     class Lease {
     public:
-        Lease(WorkerPool &pool, Worker *w) : pool_(pool), worker_(w) {}
-        ~Lease() { pool_.giveBack(worker_); }
+        Lease(WorkerPool &pool, Worker *w, bool writer) : pool_(pool), worker_(w), writer_(writer) {}
+        ~Lease() { pool_.giveBack(worker_, writer_); }
         Lease(const Lease &) = delete;
         Lease &operator=(const Lease &) = delete;
         Worker *operator->() const { return worker_; }
@@ -46,7 +60,14 @@ public:
     private:
         WorkerPool &pool_;
         Worker *worker_;
+        bool writer_;
     };
+
+    void configure(bool oneWriter, int queueLength)
+    {
+        oneWriter_ = oneWriter;
+        queueLength_ = static_cast<size_t>(std::max(0, queueLength));
+    }
 
     void add(std::unique_ptr<Worker> w)
     {
@@ -55,31 +76,165 @@ public:
         all_.push_back(std::move(w));
     }
 
-    Lease acquire()
+    // Waits at most `wait` in the line. Throws ServiceBusy.
+    Lease acquire(Use use, std::chrono::milliseconds wait)
     {
+        Waiter me;
+        me.writer = oneWriter_ && use == Use::Write;
         std::unique_lock lock(mutex_);
-        available_.wait(lock, [this] { return !idle_.empty(); });
-        Worker *w = idle_.back();
-        idle_.pop_back();
-        return Lease(*this, w);
+        // Whoever waits cannot be served now (giveBack serves all it can), so a call that
+        // can be goes first without overtaking anyone.
+        if (canServe(me)) {
+            hand(me);
+        } else {
+            if (waiting_.size() >= queueLength_)
+                throw ServiceBusy();
+            waiting_.push_back(&me);
+            if (!me.woken.wait_for(lock, wait, [&] { return me.worker != nullptr; })) {
+                waiting_.erase(std::find(waiting_.begin(), waiting_.end(), &me));
+                throw ServiceBusy();
+            }
+        }
+        return Lease(*this, me.worker, me.writer);
     }
 
     int size() const { return static_cast<int>(all_.size()); }
 
 private:
-    void giveBack(Worker *w)
+    struct Waiter {
+        bool writer = false;
+        Worker *worker = nullptr; // set when one is handed over
+        std::condition_variable woken;
+    };
+
+    bool canServe(const Waiter &w) const { return !idle_.empty() && !(w.writer && writing_); }
+
+    // With mutex_ held.
+    void hand(Waiter &w)
     {
-        {
-            const std::lock_guard lock(mutex_);
-            idle_.push_back(w);
+        w.worker = idle_.back();
+        idle_.pop_back();
+        if (w.writer)
+            writing_ = true;
+    }
+
+    void giveBack(Worker *w, bool writer)
+    {
+        const std::lock_guard lock(mutex_);
+        idle_.push_back(w);
+        if (writer)
+            writing_ = false;
+        for (auto it = waiting_.begin(); it != waiting_.end() && !idle_.empty();) {
+            Waiter &next = **it;
+            if (!canServe(next)) {
+                ++it;
+                continue;
+            }
+            hand(next);
+            it = waiting_.erase(it);
+            next.woken.notify_one();
         }
-        available_.notify_one();
     }
 
     std::mutex mutex_;
-    std::condition_variable available_;
     std::vector<std::unique_ptr<Worker>> all_;
     std::vector<Worker *> idle_;
+    std::deque<Waiter *> waiting_;
+    bool oneWriter_ = false;
+    bool writing_ = false;
+    size_t queueLength_ = 0;
+};
+
+// The task queue of the HTTP services: a thread for every open connection, made when none is
+// idle. cpp-httplib serves a kept-alive connection on one thread until it closes, so a fixed
+// pool runs out as soon as as many tills keep a connection open as it has threads, and the
+// next till waits until one of them times out. Threads left idle a while end by themselves.
+class ConnectionThreads final : public httplib::TaskQueue {
+public:
+    explicit ConnectionThreads(int maxThreads) : max_(static_cast<size_t>(std::max(1, maxThreads))) {}
+    ~ConnectionThreads() override { shutdown(); }
+    ConnectionThreads(const ConnectionThreads &) = delete;
+    ConnectionThreads &operator=(const ConnectionThreads &) = delete;
+
+    void enqueue(std::function<void()> fn) override
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(fn));
+            reapEnded();
+            if (idle_ < jobs_.size() && threads_.size() < max_) {
+                threads_.emplace_back();
+                Thread &t = threads_.back();
+                t.thread = std::thread([this, &t] { serve(t); });
+            }
+        }
+        wake_.notify_one();
+    }
+
+    void shutdown() override
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            if (stopping_)
+                return;
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        // No thread is added or removed once stopping_ is set.
+        for (Thread &t : threads_)
+            t.thread.join();
+        threads_.clear();
+    }
+
+private:
+    struct Thread {
+        std::thread thread;
+        bool ended = false;
+    };
+    static constexpr auto IdleLife = std::chrono::seconds(30);
+
+    void serve(Thread &self)
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            ++idle_;
+            const bool woken = wake_.wait_for(lock, IdleLife, [this] { return stopping_ || !jobs_.empty(); });
+            --idle_;
+            if (jobs_.empty()) {
+                if (stopping_ || !woken) {
+                    self.ended = !stopping_;
+                    return;
+                }
+                continue;
+            }
+            std::function<void()> job = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+    }
+
+    // Joins the threads that ended for idleness; with mutex_ held.
+    void reapEnded()
+    {
+        for (auto it = threads_.begin(); it != threads_.end();) {
+            if (it->ended) {
+                it->thread.join();
+                it = threads_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    const size_t max_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::list<Thread> threads_;
+    std::deque<std::function<void()>> jobs_;
+    size_t idle_ = 0;
+    bool stopping_ = false;
 };
 
 // What one request leaves in the log.
@@ -172,6 +327,9 @@ struct ShopServer::Impl {
             call.op = QLatin1String(op);
             try {
                 handler(req, res, call);
+            } catch (const ServiceBusy &) {
+                sendError(res, 503, BusyMessage);
+                call.outcome = QStringLiteral("503 busy");
             } catch (const wire::WireError &e) {
                 sendError(res, 400, QStringLiteral("bad request: %1").arg(QString::fromUtf8(e.what())));
                 call.outcome = QStringLiteral("400 ") + oneLine(QString::fromUtf8(e.what()));
@@ -185,6 +343,18 @@ struct ShopServer::Impl {
             server.Post(path, fn);
         else
             server.Get(path, fn);
+    }
+
+    // How long a call may wait for a database worker: the service's limit, cut to three
+    // quarters of what the till says it waits, so that a refusal still reaches it.
+    std::chrono::milliseconds queueWait(const httplib::Request &req) const
+    {
+        int ms = std::max(0, options.queueWaitMs);
+        bool given = false;
+        const int tillWaits = QByteArray::fromStdString(req.get_header_value(wire::TillWaitHeader)).toInt(&given);
+        if (given && tillWaits > 0)
+            ms = std::min(ms, tillWaits / 4 * 3);
+        return std::chrono::milliseconds(ms);
     }
 
     // The caller's session, or a 401 answer. Needs no database: the token carries it.
@@ -215,7 +385,7 @@ struct ShopServer::Impl {
         call.user = request.userId;
         LoginOutcome outcome;
         {
-            const WorkerPool::Lease w = workers.acquire();
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
             outcome = runLogin(*w->engine, request);
         }
         if (!outcome.ok) {
@@ -248,7 +418,7 @@ struct ShopServer::Impl {
         const QString sql = wire::requiredText(body, "sql");
         sql::BatchResult result;
         {
-            const WorkerPool::Lease w = workers.acquire();
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
             result = w->engine->run(sql);
         }
         sendJson(res, 200, Json{{"reply", wire::toJson(result.reply)}});
@@ -265,7 +435,7 @@ struct ShopServer::Impl {
         QString error;
         bool ok = false;
         {
-            const WorkerPool::Lease w = workers.acquire();
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
             ok = w->engine->query(sql, rows, &error);
         }
         if (ok) {
@@ -289,7 +459,7 @@ struct ShopServer::Impl {
             throw wire::WireError("missing number field \"length\"");
         QString number;
         try {
-            const WorkerPool::Lease w = workers.acquire();
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
             number = MemberNumbers::draw(*w->db, code, length->get<int>());
         } catch (const std::invalid_argument &e) {
             throw wire::WireError(e.what());
@@ -312,7 +482,7 @@ struct ShopServer::Impl {
             return;
         QList<wire::OnlineTill> list;
         {
-            const WorkerPool::Lease w = workers.acquire();
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
             list = TillList::online(*w->db, clock.now());
         }
         sendJson(res, 200, wire::onlineTillsToJson(list));
@@ -335,13 +505,14 @@ struct ShopServer::Impl {
             call.outcome = QStringLiteral("ok");
             if (const auto s = tokens->verify(bearerToken(req))) {
                 noteSession(*s, call);
-                bool listed = false;
-                {
-                    const WorkerPool::Lease w = workers.acquire();
-                    listed = TillList::keepAlive(*w->db, *s, clock.now());
+                // A busy service still says it is there; the last-seen time waits for the next one.
+                try {
+                    const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
+                    if (!TillList::keepAlive(*w->db, *s, clock.now()))
+                        call.outcome = QStringLiteral("ok, not announced");
+                } catch (const ServiceBusy &) {
+                    call.outcome = QStringLiteral("ok, busy: not recorded");
                 }
-                if (!listed)
-                    call.outcome = QStringLiteral("ok, not announced");
             }
             sendJson(res, 200, Json{{"ok", true}});
             return;
@@ -351,7 +522,7 @@ struct ShopServer::Impl {
             if (!s)
                 return;
             {
-                const WorkerPool::Lease w = workers.acquire();
+                const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
                 TillList::announce(*w->db, *s, fields, clock.now());
             }
             sendJson(res, 200, Json{{"ok", true}});
@@ -362,7 +533,11 @@ struct ShopServer::Impl {
         call.outcome = QStringLiteral("400 unknown kind");
     }
 
-    std::unique_ptr<httplib::Server> makeServer(int threads)
+    // Listening sockets of the two services, seen as cpp-httplib makes them.
+    std::mutex socketsMutex;
+    std::vector<int> listeningSockets;
+
+    std::unique_ptr<httplib::Server> makeServer()
     {
         std::unique_ptr<httplib::Server> server;
         if (!options.tlsCertificate.isEmpty() || !options.tlsKey.isEmpty()) {
@@ -386,19 +561,38 @@ struct ShopServer::Impl {
         server->set_keep_alive_max_count(100000);
         server->set_keep_alive_timeout(std::max(1, options.keepAliveSeconds));
         // httplib owns and deletes the queue it gets from this factory.
-        server->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+        const int maxThreads = std::max(1, options.maxConnections);
+        server->new_task_queue = [maxThreads] { return new ConnectionThreads(maxThreads); };
+        server->set_socket_options([this](socket_t sock) {
+            httplib::default_socket_options(sock);
+            const std::lock_guard lock(socketsMutex);
+            listeningSockets.push_back(sock);
+        });
         return server;
     }
 
     int bind(httplib::Server &server, int port, const char *what)
     {
         const std::string host = options.host.toStdString();
-        if (port == 0) {
-            const int bound = server.bind_to_any_port(host);
-            if (bound > 0)
-                return bound;
-        } else if (server.bind_to_port(host, port)) {
-            return port;
+        int bound = 0;
+        if (port == 0)
+            bound = std::max(0, server.bind_to_any_port(host));
+        else if (server.bind_to_port(host, port))
+            bound = port;
+        if (bound > 0) {
+            // cpp-httplib listens with a backlog of five: a shop's tills connecting at the
+            // same moment overflow it and wait a second for the SYN to be sent again. Linux
+            // takes a second listen() on the socket as the new backlog.
+            const std::lock_guard lock(socketsMutex);
+            for (const int sock : listeningSockets) {
+                // Only the socket that bound: others httplib tried were closed again.
+                int accepting = 0;
+                socklen_t size = sizeof accepting;
+                if (::getsockopt(sock, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &size) == 0 && accepting)
+                    ::listen(sock, SOMAXCONN);
+            }
+            listeningSockets.clear();
+            return bound;
         }
         throw ServerError(QStringLiteral("cannot listen for the %1 service on %2:%3 (is the port in use?)")
                               .arg(QLatin1String(what), options.host)
@@ -407,7 +601,8 @@ struct ShopServer::Impl {
 
     void openWorkers()
     {
-        const int count = std::max(1, options.workers);
+        const int count = options.workers > 0 ? options.workers : defaultWorkers(options.location);
+        workers.configure(!sql::isPostgresLocation(options.location), options.queueLength);
         ShopDatabase shop(options.location, clock);
         for (int i = 0; i < count; ++i) {
             auto w = std::make_unique<Worker>();
@@ -453,6 +648,14 @@ struct ShopServer::Impl {
     }
 };
 
+int defaultWorkers(const QString &location)
+{
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    // SQLite: the one writer and a reader per core. PostgreSQL: two connections per core of
+    // this machine (the database's own are not known from here), at least eight.
+    return sql::isPostgresLocation(location) ? std::max(8, 2 * cores) : cores + 1;
+}
+
 ShopServer::ShopServer(ServerOptions options, const Clock &clock)
     : d(std::make_unique<Impl>(std::move(options), clock))
 {
@@ -467,11 +670,8 @@ void ShopServer::start()
 {
     d->openWorkers();
 
-    const int workers = d->workers.size();
-    // A till keeps its connection open between calls and holds a thread while it does, so
-    // there are more threads than database workers.
-    d->http = d->makeServer(workers + 8);
-    d->messages = d->makeServer(4);
+    d->http = d->makeServer();
+    d->messages = d->makeServer();
 
     Impl &s = *d;
     const auto handler = [&s](void (Impl::*member)(const httplib::Request &, httplib::Response &, CallLog &)) {

@@ -13,6 +13,12 @@
 // answered 401 without a valid one. Bodies are JSON (server/wire.h). Each database worker
 // holds its own connection and engine; the translations are shared.
 //
+// Every connection is served on a thread of its own, so a till that keeps its connection
+// open between calls never keeps another till out. The calls then queue for the database
+// workers; on SQLite the writing calls take turns (one writer is all the file allows) while
+// reading calls go on beside them. The queue is bounded: a call that finds it full, or waits
+// longer than queueWaitMs, is answered 503 {"error": BusyMessage}.
+//
 // A server keeps nothing of a till in memory: the token is signed with the shop's key
 // (server/sessions.h) and the tills online are rows of the shop database, so any number of
 // servers may stand in front of one database and a till may reach any of them.
@@ -31,13 +37,24 @@ struct ServerOptions {
     QString host = QStringLiteral("0.0.0.0");
     int port = 8601;                       // 0: any free port (see ShopServer::port)
     int messagePort = 8602;                // 0: any free port
-    int workers = 4;                       // database connections
+    // Database connections; 0 sizes them to the backend: on SQLite one writer at a time and
+    // readers beside it (a few, the file is local), on PostgreSQL a pool that keeps the
+    // database's cores busy while other calls travel the network.
+    int workers = 0;
+    // Calls that may wait for a database worker at once, and how long one waits (ms; never
+    // more than three quarters of the wait a till announces in wire::TillWaitHeader). A call
+    // beyond either is answered 503 with BusyMessage instead of leaving the till to time out.
+    int queueLength = 512;
+    int queueWaitMs = 5000;
+    // Connections served at once, each on its own thread (idle threads are kept a while for
+    // the next connection). Beyond this, new connections wait for one to close.
+    int maxConnections = 2000;
     // How long one attempt of a batch waits for another writer's lock (ms); 0 leaves the
     // database's own wait. A batch is tried three times, and the till gets the lock refusal
     // only if that comes back within its time-out; otherwise it takes the server for gone.
     int lockWaitMs = 0;
-    // How long an idle till connection is kept open. A kept connection holds a service
-    // thread, and stopping waits for it, so this stays short.
+    // How long an idle till connection is kept open. A kept connection holds a thread of its
+    // own (never a database worker), and stopping waits for it, so this stays short.
     int keepAliveSeconds = 2;
     QString tlsCertificate;                // both set: HTTPS on both ports
     QString tlsKey;
@@ -50,6 +67,12 @@ class ServerError : public VorelError {
 public:
     using VorelError::VorelError;
 };
+
+// What a till is told when the service has no room for its call.
+inline const QString BusyMessage = QStringLiteral("服务器忙,请稍后再试!");
+
+// The database workers ShopServer opens for `location` when ServerOptions::workers is 0.
+int defaultWorkers(const QString &location);
 
 class ShopServer {
 public:

@@ -30,6 +30,9 @@ inline constexpr const char *TillsPath = "/tills";
 inline constexpr const char *MessagePath = "/message";
 
 inline constexpr const char *JsonContentType = "application/json; charset=utf-8";
+// How long (ms) the till waits for this answer; the service refuses a call it cannot start
+// in time with 503 rather than leave the till to give up on it.
+inline constexpr const char *TillWaitHeader = "X-Till-Wait-Ms";
 
 // A body that does not have the expected shape.
 struct WireError : VorelError {

@@ -122,8 +122,8 @@ TEST_P(ShopDatabaseTest, GeneratedStylesAreCompleteAndCarryOn)
     auto db = demoShop(shop);
     const qint64 demoBarcodes = scalar(*db, "SELECT COUNT(*) FROM D1809");
 
-    const StyleFigures first = shop.addStyles(*db, 30);
-    const StyleFigures second = shop.addStyles(*db, 20);
+    const StyleFigures first = shop.addStyles(30);
+    const StyleFigures second = shop.addStyles(20);
     EXPECT_EQ(first.styles, 30);
     EXPECT_EQ(scalar(*db, "SELECT COUNT(*) FROM D1800 WHERE K_ID LIKE 'GS%'"), 50);
     EXPECT_EQ(query(*db, "SELECT MAX(K_ID) FROM D1800 WHERE K_ID LIKE 'GS%'").fieldAt(0, 0).asString(), "GS0000050");
@@ -133,6 +133,35 @@ TEST_P(ShopDatabaseTest, GeneratedStylesAreCompleteAndCarryOn)
     EXPECT_EQ(first.stockRows, first.units);
     EXPECT_GE(first.units, 30);
     EXPECT_LE(first.units, 60);
+
+    // The rows are the ones the generator has always written, the same on either backend
+    // (a value bound or copied as the wrong type would show here).
+    const std::pair<const char *, const char *> samples[] = {
+        {"SELECT K_ID, CLASS_ID, WL_NAME, PYM, PP_ID, M_ID, CAST(DJ AS INTEGER), CAST(PFJ AS INTEGER), "
+         "CAST(WL_YS AS INTEGER), CAST(VIPF AS INTEGER), CAST(BDATE AS VARCHAR(19)), NOTE FROM D1800 "
+         "WHERE K_ID IN ('GS0000001', 'GS0000042') ORDER BY K_ID",
+         "GS0000001|CS|休闲衬衫1|XXCS1|02|02|139|139|1|1|2026-05-20 00:00:00|;"
+         "GS0000042|NZ|时尚牛仔裤42|SSNZK42|03|03|219|219|1|1|2026-05-20 00:00:00|"},
+        {"SELECT WL_ID, K_ID, COL_ID FROM D1801 WHERE K_ID = 'GS0000042' ORDER BY WL_ID",
+         "GS000004207|GS0000042|07;GS000004210|GS0000042|10"},
+        {"SELECT CK_ID, WL_ID, K0, K1, K2, K3, K4, K5, K6, K7, K8, K9 FROM D1802 WHERE WL_ID = 'GS000004210'",
+         "001|GS000004210|12|2|5|8|11|0|0|0|0|0"},
+        {"SELECT WL_ID, K_ID, CAST(M_INDEX AS INTEGER), TM FROM D1809 WHERE WL_ID = 'GS000004207' ORDER BY TM",
+         "GS000004207|GS0000042|0|2100000420605;GS000004207|GS0000042|1|2100000420612;"
+         "GS000004207|GS0000042|2|2100000420629;GS000004207|GS0000042|3|2100000420636;"
+         "GS000004207|GS0000042|4|2100000420643"},
+    };
+    for (const auto &[sql, expected] : samples) {
+        const ResultSet rows = query(*db, QString::fromUtf8(sql));
+        QStringList text;
+        for (int r = 0; r < rows.totalRowCount(); ++r) {
+            QStringList fields;
+            for (int c = 0; c < rows.columnCount(); ++c)
+                fields << rows.fieldAt(r, c).asString();
+            text << fields.join(u'|');
+        }
+        EXPECT_EQ(text.join(u';'), QString::fromUtf8(expected)) << sql;
+    }
 
     // Every barcode is a valid EAN-13 and belongs to a unit of its style, at a size its
     // size group has.
