@@ -34,10 +34,12 @@ class MemberDesk;
 class MemberDialogs;
 class MemberEditor;
 class NetworkWatch;
+class OfflineScreens;
 class Pricing;
 class PrinterReceiptPages;
 class Sale;
 class ScreenLock;
+class SyncDesk;
 class SerialPortLibrary;
 class Session;
 class SessionReceiptPrinter;
@@ -64,16 +66,15 @@ public:
     virtual std::unique_ptr<ItemPicker> itemPicker() = 0;
     virtual std::unique_ptr<MemberDialogs> memberDialogs(MemberEditor &editor) = 0;
     virtual std::unique_ptr<SettlementPrompt> settlementPrompt() = 0;
+    virtual std::unique_ptr<OfflineScreens> offlineScreens() = 0; // TS005, TS006
 };
 
 // Work that comes with later screens, called where the till calls it: the shift check
-// after every login and the automatic synchronisation at first activation.
+// after every login.
 class SessionHooks {
 public:
     virtual ~SessionHooks() = default;
     virtual void checkShiftState() = 0;
-    // The outcome code of an automatic synchronisation and its summary text.
-    virtual std::pair<int, QString> synchroniseAutomatically() = 0;
 };
 
 class TillController final : public QObject,
@@ -185,6 +186,9 @@ signals:
     void lockDue();
 
 private:
+    // F5 synchronise, F3 the recent slips.
+    void registerOfflineKeys();
+
     Session &session_;
     TerminalSettings &settings_;
     ProgramFolder folder_;
@@ -217,6 +221,8 @@ private:
     std::unique_ptr<LoginRecord> loginRecord_;
     std::unique_ptr<SalesKeys> keys_;
     std::unique_ptr<NetworkWatch> watch_;
+    std::unique_ptr<OfflineScreens> offlineScreens_;
+    std::unique_ptr<SyncDesk> syncDesk_;
 };
 
 } // namespace vorel
