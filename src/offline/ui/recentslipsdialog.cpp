@@ -5,10 +5,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPainter>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include "core/clock.h"
 #include "core/messages.h"
 #include "core/ui/dialogbuttons.h"
 #include "core/ui/resultsetgrid.h"
@@ -17,28 +17,34 @@ namespace vorel {
 
 namespace {
 
-constexpr int DateColumn = 1;
-
-// Amounts of 0 are drawn blank; the date shows month to second.
-class SlipCellDelegate final : public QStyledItemDelegate {
+// An amount of 0 is drawn blank; the selected row takes the list's own colour.
+class AmountDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        bool number = false;
+        const double v = value.toString().toDouble(&number);
+        return number && v == 0 ? QString() : QStyledItemDelegate::displayText(value, locale);
+    }
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        const QVariant v = index.data();
-        if (index.column() == DateColumn) {
-            const QDateTime t = v.toDateTime();
-            if (t.isValid())
-                option->text = t.toString(QStringLiteral("MM-dd HH:mm:ss"));
-        } else if (index.column() > DateColumn && !v.isNull() && !option->text.isEmpty()) {
-            bool number = false;
-            if (option->text.toDouble(&number) == 0 && number)
-                option->text.clear();
-        }
         if (option->state & QStyle::State_Selected)
             option->backgroundBrush = QColor(0xC9, 0xD0, 0xE2);
+    }
+};
+
+// The slip's date from month to second.
+class DateDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        const QDateTime t = value.typeId() == QMetaType::QDateTime ? value.toDateTime() : parseDateTime(value.toString());
+        return t.isValid() ? t.toString(QStringLiteral("MM-dd HH:mm:ss")) : QStyledItemDelegate::displayText(value, locale);
     }
 };
 
@@ -81,7 +87,9 @@ RecentSlipsDialog::RecentSlipsDialog(RecentSlips &slips, Messages &messages, con
                                    {chineseSystem() ? QStringLiteral("银联") : QStringLiteral("EPS"), QStringLiteral("S5"), true},
                                    {QStringLiteral("现 金"), QStringLiteral("S6"), true},
                                    {QStringLiteral("找零"), QStringLiteral("S7"), true}});
-    grid_->setItemDelegate(new SlipCellDelegate(grid_));
+    grid_->setItemDelegateForColumn(1, new DateDelegate(grid_));
+    for (int c = 2; c < 9; ++c)
+        grid_->setItemDelegateForColumn(c, new AmountDelegate(grid_));
     grid_->setColumnWidth(0, 110);
     column->addWidget(shown);
     column->addWidget(other);
