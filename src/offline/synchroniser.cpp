@@ -520,7 +520,9 @@ QString Synchroniser::slipBatch(const ResultSet &header, int r)
 
     const ResultSet lines = store_.query(QStringLiteral("SELECT * FROM D712A where noid=%1 order by rowid").arg(q));
     const QString warehouse = quoted(terminal_.warehouseId);
+    QStringList units;
     for (int l = 0; l < lines.totalRowCount(); ++l) {
+        units << textOf(lines, l, QStringLiteral("WL_ID"));
         QStringList v;
         for (int s = 0; s <= 9; ++s)
             v << quotedNumber(lines, l, QStringLiteral("S%1").arg(s));
@@ -534,10 +536,13 @@ QString Synchroniser::slipBatch(const ResultSet &header, int r)
                               "ZK,ODJ,OMONEY, NOTE,G,FLAG1,FLAG2,FLAG3,vipf) VALUES(%1,'1',%2,%3,%4);")
                    .arg(q, quoted(textOf(lines, l, QStringLiteral("WL_ID"))), warehouse, v.join(QLatin1Char(',')));
     }
+    // The list prices of the slip's own units only: the whole catalogue grouped for every
+    // slip would make the upload of a big shop crawl.
     sql += QStringLiteral("UPDATE D712A SET DJ = B.DJ,MONEY=B.DJ*(S0+S1+S2+S3+S4+S5+S6+S7+S8+S9) FROM (SELECT "
-                          "D1801.WL_ID, D1800.DJ  FROM D1800 INNER JOIN  D1801 ON D1800.K_ID = D1801.K_ID  GROUP BY "
-                          "D1801.WL_ID, D1800.DJ) B WHERE D712A.WL_ID = B.WL_ID and d712a.noid=%1;")
-               .arg(q);
+                          "D1801.WL_ID, D1800.DJ  FROM D1800 INNER JOIN  D1801 ON D1800.K_ID = D1801.K_ID  WHERE "
+                          "D1801.WL_ID IN %2 GROUP BY D1801.WL_ID, D1800.DJ) B WHERE D712A.WL_ID = B.WL_ID and "
+                          "d712a.noid=%1;")
+               .arg(q, inList(units.isEmpty() ? QStringList{QString()} : units));
     const QString card = textOf(header, r, QStringLiteral("VIPID")).trimmed();
     if (!card.isEmpty())
         sql += QStringLiteral("update d702 set vipf=vipf+%1 where vipid=%2;").arg(vipf, quoted(card));

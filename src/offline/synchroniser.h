@@ -81,7 +81,8 @@ public:
     // Why the last run failed (for the error log).
     const QString &lastError() const { return lastError_; }
 
-    // The phases on their own; each throws VorelError when it fails.
+    // The phases on their own, after begin(); each throws VorelError when it fails.
+    void begin(const SyncTerminal &terminal);
     void upload();
     MirrorData download();
     void save(const MirrorData &mirror);
@@ -91,7 +92,6 @@ public:
     static bool hasOfflineData(LocalStore &store);
 
 private:
-    void begin(const SyncTerminal &terminal);
     void send(const QString &code, const QString &key, const QString &operation, const QString &sql);
     bool read(ResultSet &out, const QString &sql);
     void account();

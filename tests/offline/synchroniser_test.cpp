@@ -157,6 +157,8 @@ TEST_P(Sync, OfflineWorkReachesTheShopOnceAndTheMirrorIsReplaced)
     EXPECT_EQ(slipsOnServer(1, 3), std::make_pair(qint64(3), qint64(6)));
     EXPECT_EQ(onServer(QStringLiteral("SELECT COUNT(*) FROM D712 WHERE NOTE='it''s a gift' AND T=1 AND F=1 AND TJ=1")), 3);
     EXPECT_EQ(points(), pointsBefore + 3 * PointsPerSlip);
+    // The list price refreshed on the item lines.
+    EXPECT_EQ(onServer(QStringLiteral("SELECT COUNT(*) FROM D712A WHERE WL_ID='TX00101' AND DJ > 0 AND MONEY = DJ")), 3);
     EXPECT_EQ(onServer(QStringLiteral("SELECT COUNT(*) FROM D703 WHERE ZD_ID='001' AND EMONEY=407")), 1);
     EXPECT_EQ(onServer(QStringLiteral("SELECT COUNT(*) FROM SYS_LOG_LOGIN WHERE COMPUTER LIKE '<离线>%' AND "
                                       "(ENDDATE IS NOT NULL OR USER_ID='02')")), 2);
@@ -199,7 +201,9 @@ TEST_P(Sync, ALostCallAnywhereNeitherLosesNorDoublesASlip)
             SCOPED_TRACE(testing::Message() << "call " << k);
             flaky->execCalls = 0;
             flaky->failExecAt = k;
-            EXPECT_THROW(synchroniser().upload(), ShopServiceError);
+            Synchroniser failing = synchroniser();
+            failing.begin(terminal);
+            EXPECT_THROW(failing.upload(), ShopServiceError);
             // Call k carries slip k - 1.
             const int taken = std::max(0, afterServer ? k - 1 : k - 2);
             EXPECT_EQ(slipsOnServer(first, Slips).first, taken);
@@ -209,7 +213,9 @@ TEST_P(Sync, ALostCallAnywhereNeitherLosesNorDoublesASlip)
             store.open();
         }
         flaky->failExecAt = 0;
-        synchroniser().upload();
+        Synchroniser again = synchroniser();
+        again.begin(terminal);
+        again.upload();
         EXPECT_EQ(slipsOnServer(first, Slips), std::make_pair(qint64(Slips), qint64(2 * Slips)));
         EXPECT_EQ(points(), pointsBefore + Slips * PointsPerSlip);
         EXPECT_EQ(local(QStringLiteral("select count(*) from d712 where t=0")), 0);
