@@ -132,12 +132,47 @@ QList<Read> downloadReads(const QString &warehouse, const QString &terminal)
     };
 }
 
+// One downloaded row for the mirror's insert. Every table asks for its columns in the same
+// order on every row, so each name is looked up once per table, on the first row.
+class MirrorRow {
+public:
+    explicit MirrorRow(const ResultSet &rows) : rows_(rows) {}
+    void moveTo(int row)
+    {
+        row_ = row;
+        next_ = 0;
+    }
+    QString at(int column) const
+    {
+        return column >= 0 && column < rows_.columnCount() ? rows_.fieldAt(row_, column).asString() : QString();
+    }
+    QString text(const QString &column) { return at(index(column)); }
+    QString flag(const QString &column)
+    {
+        const int c = index(column);
+        return boltos(c >= 0 && rows_.fieldAt(row_, c).asBool());
+    }
+
+private:
+    int index(const QString &column)
+    {
+        if (next_ == indexes_.size())
+            indexes_.append(rows_.columnIndex(column));
+        return indexes_.at(next_++);
+    }
+
+    const ResultSet &rows_;
+    int row_ = 0;
+    qsizetype next_ = 0;
+    QList<int> indexes_;
+};
+
 // How the rows of one downloaded table land in the mirror.
 struct MirrorTable {
     Table source;
     QString insert; // with "?" for each value
     int period;     // the screen follows the save every this many rows
-    std::function<QVariantList(const ResultSet &, int)> values;
+    std::function<QVariantList(MirrorRow &)> values;
 };
 
 QString placeholders(int n)
@@ -149,27 +184,27 @@ QString placeholders(int n)
 }
 
 // The named columns' texts (an empty text for a null).
-QVariantList texts(const ResultSet &rows, int row, const QStringList &columns)
+QVariantList texts(MirrorRow &row, const QStringList &columns)
 {
     QVariantList out;
     out.reserve(columns.size());
     for (const QString &c : columns)
-        out << textOf(rows, row, c);
+        out << row.text(c);
     return out;
 }
 
 // The texts of the first n columns.
-QVariantList leading(const ResultSet &rows, int row, int n)
+QVariantList leading(MirrorRow &row, int n)
 {
     QVariantList out;
+    out.reserve(n);
     for (int c = 0; c < n; ++c)
-        out << (c < rows.columnCount() ? rows.fieldAt(row, c).asString() : QString());
+        out << row.at(c);
     return out;
 }
 
 QList<MirrorTable> mirrorTables()
 {
-    const QString empty;
     const QString oldDate = QStringLiteral("2001-01-01");
     const QStringList items{QStringLiteral("K_ID"),  QStringLiteral("CLASS_ID"), QStringLiteral("WL_NAME"),
                             QStringLiteral("M_ID"),  QStringLiteral("PP"),       QStringLiteral("PYM"),
@@ -181,19 +216,19 @@ QList<MirrorTable> mirrorTables()
                             QStringLiteral("FA")};
     return {
         {VD1005, QStringLiteral("INSERT INTO VD1005 (COL_ID,COL_NAME,S) VALUES(?,?,?)"), 100,
-         [](const ResultSet &r, int i) {
-             return texts(r, i, {QStringLiteral("COL_ID"), QStringLiteral("COL_NAME"), QStringLiteral("S")});
+         [](MirrorRow &r) {
+             return texts(r, {QStringLiteral("COL_ID"), QStringLiteral("COL_NAME"), QStringLiteral("S")});
          }},
         {D1801, QStringLiteral("INSERT INTO D1801 VALUES(?,?,?)"), 1000,
-         [](const ResultSet &r, int i) { return leading(r, i, 3); }},
+         [](MirrorRow &r) { return leading(r, 3); }},
         {D1006, QStringLiteral("INSERT INTO D1006 VALUES(%1)").arg(placeholders(23)), 100,
-         [](const ResultSet &r, int i) { return leading(r, i, 23); }},
+         [](MirrorRow &r) { return leading(r, 23); }},
         {D1007,
          QStringLiteral("INSERT INTO D1007 (CK_ID, CK_NAME, CK_GL, CK_TEL, CK_ADDR, CK_NOTE, OID, PYM) "
                         "VALUES(?,?,?,?,?,?,?,?)"),
          100,
-         [](const ResultSet &r, int i) {
-             return texts(r, i,
+         [](MirrorRow &r) {
+             return texts(r,
                           {QStringLiteral("CK_ID"), QStringLiteral("CK_NAME"), QStringLiteral("CK_GL"),
                            QStringLiteral("CK_TEL"), QStringLiteral("CK_ADDR"), QStringLiteral("CK_NOTE"),
                            QStringLiteral("OID"), QStringLiteral("PYM")});
@@ -202,62 +237,62 @@ QList<MirrorTable> mirrorTables()
          QStringLiteral("INSERT INTO D1101 (YW_ID, YW_NAME, BM_ID, TEL, FAX, EMAIL, ADDR, TC, BDATE, EDATE, T, NOTE,"
                         "PYM) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)"),
          100,
-         [oldDate](const ResultSet &r, int i) {
-             QVariantList v = texts(r, i,
+         [oldDate](MirrorRow &r) {
+             QVariantList v = texts(r,
                                     {QStringLiteral("YW_ID"), QStringLiteral("YW_NAME"), QStringLiteral("BM_ID"),
                                      QStringLiteral("TEL"), QStringLiteral("FAX"), QStringLiteral("EMAIL"),
                                      QStringLiteral("ADDR"), QStringLiteral("TC"), QStringLiteral("BDATE")});
-             v << oldDate << flagOf(r, i, QStringLiteral("T")) << textOf(r, i, QStringLiteral("NOTE"))
-               << textOf(r, i, QStringLiteral("PYM"));
+             v << oldDate << r.flag(QStringLiteral("T")) << r.text(QStringLiteral("NOTE"))
+               << r.text(QStringLiteral("PYM"));
              return v;
          }},
         {D701, QStringLiteral("INSERT INTO D701 (CK_ID, ZD_ID, ZD_NAME, ZD_KEY, BDATE, EDATE,db,T) VALUES(?,?,?,?,?,?,?,0)"),
          100,
-         [oldDate](const ResultSet &r, int i) {
-             QVariantList v = texts(r, i, {QStringLiteral("CK_ID"), QStringLiteral("ZD_ID"), QStringLiteral("ZD_NAME"),
+         [oldDate](MirrorRow &r) {
+             QVariantList v = texts(r, {QStringLiteral("CK_ID"), QStringLiteral("ZD_ID"), QStringLiteral("ZD_NAME"),
                                            QStringLiteral("ZD_KEY")});
-             v << oldDate << oldDate << flagOf(r, i, QStringLiteral("DB"));
+             v << oldDate << oldDate << r.flag(QStringLiteral("DB"));
              return v;
          }},
         {D702,
          QStringLiteral("INSERT INTO D702 (VIPID, VIPNAME, PYM, VIPTEL, VIPFAX, VIPADD, VIPEMAIL, VIPNUM, BDATE, EDATE,"
                         " BIRDATE, VIPGRARD, VIPZK, VIPF, VIPM, VIPNOTE, T) VALUES (?,?,?,?,'','','','',?,NULL,?,?,?,?,0,'',?)"),
          1000,
-         [](const ResultSet &r, int i) {
-             return texts(r, i,
+         [](MirrorRow &r) {
+             return texts(r,
                           {QStringLiteral("VIPID"), QStringLiteral("VIPNAME"), QStringLiteral("PYM"),
                            QStringLiteral("VIPTEL"), QStringLiteral("BDATE"), QStringLiteral("BIRDATE"),
                            QStringLiteral("VIPGRARD"), QStringLiteral("VIPZK"), QStringLiteral("vipf"),
                            QStringLiteral("T")});
          }},
         {D711, QStringLiteral("INSERT INTO D711 VALUES(?,?)"), 100,
-         [](const ResultSet &r, int i) { return texts(r, i, {QStringLiteral("CLASSID"), QStringLiteral("CLASSNAME")}); }},
+         [](MirrorRow &r) { return texts(r, {QStringLiteral("CLASSID"), QStringLiteral("CLASSNAME")}); }},
         {D1800,
          QStringLiteral("INSERT INTO D1800 (K_ID,CLASS_ID,WL_NAME,M_ID,PP,PYM,PFJ,I, cla, clazk, F1, F2,F3, TJ, G_ZK,"
                         "DJ_VIP,G_VIP, G, flag1, flag2, flag3, FA,vipf) VALUES(%1)")
              .arg(placeholders(23)),
          1000,
-         [items](const ResultSet &r, int i) {
-             QVariantList v = texts(r, i, items);
-             v << flagOf(r, i, QStringLiteral("vipf"));
+         [items](MirrorRow &r) {
+             QVariantList v = texts(r, items);
+             v << r.flag(QStringLiteral("vipf"));
              return v;
          }},
         {D1809, QStringLiteral("INSERT INTO D1809 (WL_ID,K_ID,M_INDEX,TM) VALUES(?,?,?,?)"), 1000,
-         [](const ResultSet &r, int i) {
-             return texts(r, i, {QStringLiteral("WL_ID"), QStringLiteral("K_ID"), QStringLiteral("M_INDEX"),
+         [](MirrorRow &r) {
+             return texts(r, {QStringLiteral("WL_ID"), QStringLiteral("K_ID"), QStringLiteral("M_INDEX"),
                                  QStringLiteral("TM")});
          }},
         {D1802, QStringLiteral("INSERT INTO D1802 (WL_ID, K0, K1, K2, K3, K4, K5, K6, K7, K8, K9) VALUES(%1)")
                     .arg(placeholders(11)),
-         1000, [](const ResultSet &r, int i) { return leading(r, i, 11); }},
+         1000, [](MirrorRow &r) { return leading(r, 11); }},
         {SYS_USER,
          QStringLiteral("INSERT INTO SYS_USER (USER_ID, BM_ID, USER_NAME, PASSWORD, T, PYM,pos_qs) VALUES(?,?,?,?,?,?,?)"),
          0,
-         [](const ResultSet &r, int i) {
-             QVariantList v = texts(r, i, {QStringLiteral("USER_ID"), QStringLiteral("BM_ID"),
+         [](MirrorRow &r) {
+             QVariantList v = texts(r, {QStringLiteral("USER_ID"), QStringLiteral("BM_ID"),
                                            QStringLiteral("USER_NAME"), QStringLiteral("PASSWORD")});
-             v << flagOf(r, i, QStringLiteral("T")) << textOf(r, i, QStringLiteral("PYM"))
-               << textOf(r, i, QStringLiteral("POS_QS"));
+             v << r.flag(QStringLiteral("T")) << r.text(QStringLiteral("PYM"))
+               << r.text(QStringLiteral("POS_QS"));
              return v;
          }},
     };
@@ -611,8 +646,10 @@ void Synchroniser::save(const MirrorData &mirror)
     for (const MirrorTable &t : mirrorTables()) {
         const ResultSet &rows = mirror.tables.at(t.source);
         LocalStatement insert = store_.prepare(t.insert);
+        MirrorRow row(rows);
         for (int r = 0; r < rows.totalRowCount(); ++r) {
-            insert.run(t.values(rows, r));
+            row.moveTo(r);
+            insert.run(t.values(row));
             ++saved;
             if (t.period > 0 && saved % t.period == 0) {
                 progress_.gauge = 60 + static_cast<int>(std::lround(double(saved) * 40 / double(total)));
