@@ -24,8 +24,7 @@ bool isCtrl(Qt::KeyboardModifiers m)
 // The key help of the typed commands and of the keys whose screens are not part of the till
 // yet (those keys do nothing until their screens register them).
 const KeyHelpCell OtherHelp[] = {
-    {2, 0, QStringLiteral(" F3  查单   ")},      {2, 1, QStringLiteral("F9  重打")},
-    {4, 0, QStringLiteral(" F5  同步   ")},
+    {2, 1, QStringLiteral("F9  重打")},
     {9, 0, QStringLiteral(" [+ ] +数量：改数量")}, {10, 0, QStringLiteral(" [+-] +数量：退货")},
     {11, 0, QStringLiteral(" [++] +金额：改金额")}, {12, 0, QStringLiteral(" [--] +回车：积分换购")},
     {13, 0, QStringLiteral(" [. ] +折扣：当前打折")}, {14, 0, QStringLiteral(" [..] +折扣：整单打折")},

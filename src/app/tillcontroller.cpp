@@ -14,6 +14,7 @@
 #include "members/membereditor.h"
 #include "offline/connection.h"
 #include "offline/networkwatch.h"
+#include "offline/syncdesk.h"
 #include "printing/devices.h"
 #include "printing/portmap.h"
 #include "printing/receiptpage.h"
@@ -30,14 +31,6 @@
 namespace vorel {
 
 namespace {
-
-const QString AutoSyncFailedText = QStringLiteral("与服务器同步数据错误!您将不能使用离线系统!");
-const QString AutoUploadFailedText = QStringLiteral("离线数据上传错误!");
-const QString AutoSyncDoneText = QStringLiteral("成功与服务器同步数据!");
-
-// Outcome codes of an automatic synchronisation.
-constexpr int SyncDownloadFailed = 1000;
-constexpr int SyncUploadFailed = 2000;
 
 // The first network adapter's address, kept out of sight in the "Connect" message.
 QString adapterToken()
@@ -95,6 +88,9 @@ TillController::TillController(const TillParts &parts, TillDialogFactory &dialog
                                                        [this] { executeCommandLine(); }});
     shift_ = std::make_unique<TillShift>(
         TillShiftParts{session_, connection, clock_, messages_, *sale_, *keys_, *printer_, actions_, *this});
+    offlineScreens_ = dialogs.offlineScreens();
+    syncDesk_ = std::make_unique<SyncDesk>(connection, settings_, *offlineScreens_);
+    registerOfflineKeys();
     sale_->setCustomerDisplay(this);
 
     connect(commandLine_.get(), &CommandLine::helpTextChanged, this, &TillController::helpTextChanged);
@@ -105,6 +101,33 @@ TillController::TillController(const TillParts &parts, TillDialogFactory &dialog
 TillController::~TillController()
 {
     sale_->setCustomerDisplay(nullptr);
+}
+
+void TillController::registerOfflineKeys()
+{
+    // The refusals come in a fixed order that puts the right last, so the keys check it
+    // themselves.
+    actions_.add({Qt::Key_F5, Qt::NoModifier, std::nullopt, {}, [this] {
+                      const QString text =
+                          syncDesk_->synchroniseOnRequest(session_.terminal.rights.has(CashierRight::Synchronise));
+                      if (syncDesk_->switchedOffline() && watch_) {
+                          watch_->stop();
+                          watch_.reset();
+                      }
+                      if (!text.isEmpty())
+                          showHelpText(text);
+                  }},
+                  KeyHelpCell{4, 0, QStringLiteral(" F5  同步   ")});
+    actions_.add({Qt::Key_F3, Qt::NoModifier, std::nullopt, {}, [this] {
+                      QString refusal;
+                      const std::optional<QString> noid = syncDesk_->chooseSlip(
+                          sale_->isEmpty(), session_.terminal.rights.has(CashierRight::QuerySlips), &refusal);
+                      if (!refusal.isEmpty())
+                          showHelpText(refusal);
+                      else if (noid)
+                          showHelpText(QStringLiteral("单号:") + *noid);
+                  }},
+                  KeyHelpCell{2, 0, QStringLiteral(" F3  查单   ")});
 }
 
 void TillController::applyConfig(const TerminalConfig &config)
@@ -176,16 +199,8 @@ void TillController::firstActivation()
         return;
     activated_ = true;
     checkShiftState();
-    const Session::Connection &c = session_.connection;
-    if (hooks_ && c.offlineAllowed && config_.downloadAfterLogin && c.net == 0 && !c.offline) {
-        const auto [code, summary] = hooks_->synchroniseAutomatically();
-        if (code == SyncDownloadFailed)
-            showHelpText(AutoSyncFailedText);
-        else if (code == SyncUploadFailed)
-            showHelpText(AutoUploadFailedText);
-        else
-            showHelpText(AutoSyncDoneText + summary);
-    }
+    if (const std::optional<QString> text = syncDesk_->synchroniseAtStart(config_.downloadAfterLogin))
+        showHelpText(*text);
 }
 
 void TillController::endSession()

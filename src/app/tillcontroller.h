@@ -34,10 +34,12 @@ class MemberDesk;
 class MemberDialogs;
 class MemberEditor;
 class NetworkWatch;
+class OfflineScreens;
 class Pricing;
 class PrinterReceiptPages;
 class Sale;
 class ScreenLock;
+class SyncDesk;
 class SerialPortLibrary;
 class Session;
 class SessionReceiptPrinter;
@@ -65,15 +67,7 @@ public:
     virtual std::unique_ptr<ItemPicker> itemPicker() = 0;
     virtual std::unique_ptr<MemberDialogs> memberDialogs(MemberEditor &editor) = 0;
     virtual std::unique_ptr<SettlementPrompt> settlementPrompt() = 0;
-};
-
-// Work that comes with later screens, called where the till calls it: the automatic
-// synchronisation at first activation.
-class SessionHooks {
-public:
-    virtual ~SessionHooks() = default;
-    // The outcome code of an automatic synchronisation and its summary text.
-    virtual std::pair<int, QString> synchroniseAutomatically() = 0;
+    virtual std::unique_ptr<OfflineScreens> offlineScreens() = 0; // TS005, TS006
 };
 
 class TillController final : public QObject,
@@ -110,7 +104,6 @@ public:
 
     // Everything LoadTerminalConfig read that the session keeps.
     void applyConfig(const TerminalConfig &config);
-    void setSessionHooks(SessionHooks *hooks) { hooks_ = hooks; }
 
     // ---- what the screen reports
     // A key on the command line; true when it is used up.
@@ -195,6 +188,9 @@ signals:
     void lockDue();
 
 private:
+    // F5 synchronise, F3 the recent slips.
+    void registerOfflineKeys();
+
     Session &session_;
     TerminalSettings &settings_;
     ProgramFolder folder_;
@@ -202,7 +198,6 @@ private:
     Clock &clock_;
     Messages &messages_;
     std::function<void(int)> advanceClock_;
-    SessionHooks *hooks_ = nullptr;
     TerminalConfig config_;
     ActionRegistry actions_;
     QString commandText_;
@@ -228,6 +223,8 @@ private:
     std::unique_ptr<SalesKeys> keys_;
     std::unique_ptr<NetworkWatch> watch_;
     std::unique_ptr<TillShift> shift_;
+    std::unique_ptr<OfflineScreens> offlineScreens_;
+    std::unique_ptr<SyncDesk> syncDesk_;
 };
 
 } // namespace vorel

@@ -15,7 +15,9 @@ QString ShopSwitch::posExecSql(const QString &code, const QString &key, const QS
 {
     if (!target_)
         return RemoteShopService::UnreachableReply;
-    return target_->posExecSql(code, key, operation, sql, timeoutSeconds);
+    const QString reply = target_->posExecSql(code, key, operation, sql, timeoutSeconds);
+    setLastBytes(target_->lastBytesSent(), target_->lastBytesReceived());
+    return reply;
 }
 
 bool ShopSwitch::posOpenSql(ResultSet &out, const QString &sql)
@@ -24,7 +26,9 @@ bool ShopSwitch::posOpenSql(ResultSet &out, const QString &sql)
         out = ResultSet();
         return false;
     }
-    return target_->posOpenSql(out, sql);
+    const bool ok = target_->posOpenSql(out, sql);
+    setLastBytes(target_->lastBytesSent(), target_->lastBytesReceived());
+    return ok;
 }
 
 LoginReply ShopSwitch::thrGetLogin(const LoginRequest &request)

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 #include "core/programfolder.h"
 #include "sqlengine/sqlitevalues.h"
 
@@ -225,6 +227,79 @@ ResultSet LocalStore::query(const QString &sql)
     if (rc != SQLITE_OK)
         fail(current);
     return result;
+}
+
+LocalStatement LocalStore::prepare(const QString &sql)
+{
+    if (!db_)
+        throw LocalStoreError(QStringLiteral("离线数据库 %1 没有连接。").arg(shown(path_)));
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), text.constData(), static_cast<int>(text.size()), &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        fail(sql);
+    }
+    return LocalStatement(*this, stmt, sql);
+}
+
+LocalStatement::LocalStatement(LocalStore &store, sqlite3_stmt *stmt, QString sql)
+    : store_(&store), stmt_(stmt), sql_(std::move(sql))
+{
+}
+
+LocalStatement::LocalStatement(LocalStatement &&other) noexcept
+    : store_(other.store_), stmt_(std::exchange(other.stmt_, nullptr)), sql_(std::move(other.sql_))
+{
+}
+
+LocalStatement &LocalStatement::operator=(LocalStatement &&other) noexcept
+{
+    if (this != &other) {
+        sqlite3_finalize(stmt_);
+        store_ = other.store_;
+        stmt_ = std::exchange(other.stmt_, nullptr);
+        sql_ = std::move(other.sql_);
+    }
+    return *this;
+}
+
+LocalStatement::~LocalStatement()
+{
+    sqlite3_finalize(stmt_);
+}
+
+void LocalStatement::run(const QVariantList &values)
+{
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    int i = 1;
+    for (const QVariant &v : values) {
+        int rc;
+        switch (v.isNull() ? QMetaType::UnknownType : v.typeId()) {
+        case QMetaType::UnknownType:
+            rc = sqlite3_bind_null(stmt_, i);
+            break;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(stmt_, i, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(stmt_, i, v.toDouble());
+            break;
+        default: {
+            const QByteArray text = v.toString().toUtf8();
+            rc = sqlite3_bind_text(stmt_, i, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        }
+        }
+        if (rc != SQLITE_OK)
+            store_->fail(sql_);
+        ++i;
+    }
+    if (sqlite3_step(stmt_) != SQLITE_DONE) {
+        sqlite3_reset(stmt_);
+        store_->fail(sql_);
+    }
 }
 
 qint64 LocalStore::changedRows() const

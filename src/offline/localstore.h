@@ -12,12 +12,14 @@
 // One connection, used from the user-interface thread only.
 
 #include <QString>
+#include <QVariantList>
 #include <memory>
 
 #include "core/error.h"
 #include "core/resultset.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace vorel {
 
@@ -32,6 +34,29 @@ inline constexpr int LocalStoreApplicationId = 0x564F525A; // "VORZ"
 class LocalStoreError : public VorelError {
 public:
     using VorelError::VorelError;
+};
+
+class LocalStore;
+
+// One statement compiled once and run for many rows (the bulk load of the mirror). Values
+// bind in order: a null QVariant as NULL, integers and decimals as numbers, anything else
+// as text; the column's declared type then converts as it does for SQL text.
+class LocalStatement {
+public:
+    LocalStatement(LocalStatement &&) noexcept;
+    LocalStatement &operator=(LocalStatement &&) noexcept;
+    ~LocalStatement();
+
+    // Runs the statement with these values; throws LocalStoreError when it fails.
+    void run(const QVariantList &values);
+
+private:
+    friend class LocalStore;
+    LocalStatement(LocalStore &store, sqlite3_stmt *stmt, QString sql);
+
+    LocalStore *store_;
+    sqlite3_stmt *stmt_;
+    QString sql_;
 };
 
 class LocalStore {
@@ -69,6 +94,9 @@ public:
     // columns; a computed column takes the type of its values.
     ResultSet query(const QString &sql);
 
+    // Compiles one statement with "?" placeholders. Throws LocalStoreError when it cannot.
+    LocalStatement prepare(const QString &sql);
+
     // Rows changed by the last INSERT, UPDATE or DELETE.
     qint64 changedRows() const;
 
@@ -87,6 +115,7 @@ public:
     static QString shippedCleanCopy();
 
 private:
+    friend class LocalStatement;
     struct DbCloser {
         void operator()(sqlite3 *db) const;
     };

@@ -8,6 +8,7 @@
 #include "core/session.h"
 #include "core/terminalsettings.h"
 #include "members/ui/membereditordialog.h"
+#include "offline/ui/dialogofflinescreens.h"
 #include "sales/sale.h"
 #include "sales/ui/memberdialogboxes.h"
 #include "sales/ui/itempickerdialog.h"
@@ -36,6 +37,11 @@ public:
     std::unique_ptr<SettlementPrompt> settlementPrompt() override
     {
         return std::make_unique<DialogSettlementPrompt>(parts_.settings.path(), &window_);
+    }
+    std::unique_ptr<OfflineScreens> offlineScreens() override
+    {
+        return std::make_unique<DialogOfflineScreens>(parts_.link.connection(), parts_.link.service(), parts_.settings,
+                                                      parts_.clock, parts_.messages, &window_);
     }
 
 private:
