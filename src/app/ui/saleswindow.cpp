@@ -94,6 +94,7 @@ void SalesWindow::attach(TillController &till)
     connect(&till, &TillController::commandTextSet, this, &SalesWindow::showCommandText);
     connect(&till, &TillController::slipReset, this, &SalesWindow::showSlipReset);
     connect(&till, &TillController::lockDue, this, &SalesWindow::lockScreen);
+    connect(&till, &TillController::cashierShown, this, [this](const QString &id) { ui_.cashier->setText(id); });
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         QPixmap icon(32, 32);
