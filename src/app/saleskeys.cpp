@@ -24,14 +24,12 @@ bool isCtrl(Qt::KeyboardModifiers m)
 // The key help of the typed commands and of the keys whose screens are not part of the till
 // yet (those keys do nothing until their screens register them).
 const KeyHelpCell OtherHelp[] = {
-    {2, 1, QStringLiteral("F9  重打")},
     {9, 0, QStringLiteral(" [+ ] +数量：改数量")}, {10, 0, QStringLiteral(" [+-] +数量：退货")},
     {11, 0, QStringLiteral(" [++] +金额：改金额")}, {12, 0, QStringLiteral(" [--] +回车：积分换购")},
     {13, 0, QStringLiteral(" [. ] +折扣：当前打折")}, {14, 0, QStringLiteral(" [..] +折扣：整单打折")},
     {15, 0, QStringLiteral(" [* ] +号码：会员卡号")}, {16, 0, QStringLiteral(" [*+] +回车：增加会员")},
     {17, 0, QStringLiteral(" [**] +金额：会员充值")}, {18, 0, QStringLiteral(" [/ ] +号码：营 业 员")},
-    {19, 0, QStringLiteral(" [//] +备注：备注信息")}, {23, 0, QStringLiteral(" [PgUp  ] 上一单")},
-    {24, 0, QStringLiteral(" [PgDn  ] 挂单/取单")},
+    {19, 0, QStringLiteral(" [//] +备注：备注信息")},
 };
 
 } // namespace
@@ -150,7 +148,8 @@ bool SalesKeys::keyDown(int key, Qt::KeyboardModifiers modifiers)
     if (held & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))
         return false;
 
-    // The stored-slip view comes with the slip recall; until then no stored slip is shown.
+    if (queryKeys_ && queryKeys_(key))
+        return true;
     return runAction(key, Qt::NoModifier, passOn) && !passOn;
 }
 

@@ -67,6 +67,9 @@ public:
 
     static QString switchWord(bool on);
 
+    // While a stored slip is shown its keys come first: the hook says whether it used the key.
+    void setQueryKeys(std::function<bool(int key)> keys) { queryKeys_ = std::move(keys); }
+
 private:
     void registerKeys();
     // Runs a registered key; false when the key is not the till's or does nothing yet.
@@ -86,6 +89,7 @@ private:
     SalesScreenView &view_;
     std::function<void()> resetIdle_;
     std::function<void()> executeCommandLine_;
+    std::function<bool(int)> queryKeys_;
 
     bool handling_ = false;
     bool printSwitch_ = false;

@@ -6,6 +6,7 @@
 #include "app/loginrecord.h"
 #include "app/screenlock.h"
 #include "app/tillshift.h"
+#include "app/slipdesk.h"
 #include "app/tillshoplink.h"
 #include "core/clock.h"
 #include "core/session.h"
@@ -22,6 +23,7 @@
 #include "printing/sessionreceiptprinter.h"
 #include "printing/terminalsettingsform.h"
 #include "sales/commandline.h"
+#include "sales/heldsales.h"
 #include "sales/itempicker.h"
 #include "sales/memberdesk.h"
 #include "sales/pricing.h"
@@ -91,6 +93,11 @@ TillController::TillController(const TillParts &parts, TillDialogFactory &dialog
     offlineScreens_ = dialogs.offlineScreens();
     syncDesk_ = std::make_unique<SyncDesk>(connection, settings_, *offlineScreens_);
     registerOfflineKeys();
+    heldPicker_ = dialogs.heldSalePicker();
+    slipDesk_ = std::make_unique<SlipDesk>(SlipDeskParts{session_, connection, folder_, *sale_, *members_, *committer_,
+                                                         *printer_, *syncDesk_, *heldPicker_, actions_, *this,
+                                                         [this](const QString &id) { emit cashierShown(id); }});
+    keys_->setQueryKeys([this](int key) { return slipDesk_->queryKey(key); });
     sale_->setCustomerDisplay(this);
 
     connect(commandLine_.get(), &CommandLine::helpTextChanged, this, &TillController::helpTextChanged);
@@ -118,16 +125,6 @@ void TillController::registerOfflineKeys()
                           showHelpText(text);
                   }},
                   KeyHelpCell{4, 0, QStringLiteral(" F5  同步   ")});
-    actions_.add({Qt::Key_F3, Qt::NoModifier, std::nullopt, {}, [this] {
-                      QString refusal;
-                      const std::optional<QString> noid = syncDesk_->chooseSlip(
-                          sale_->isEmpty(), session_.terminal.rights.has(CashierRight::QuerySlips), &refusal);
-                      if (!refusal.isEmpty())
-                          showHelpText(refusal);
-                      else if (noid)
-                          showHelpText(QStringLiteral("单号:") + *noid);
-                  }},
-                  KeyHelpCell{2, 0, QStringLiteral(" F3  查单   ")});
 }
 
 void TillController::applyConfig(const TerminalConfig &config)

@@ -27,6 +27,7 @@ namespace vorel {
 class Calculator;
 class Clock;
 class CommandLine;
+class HeldSalePicker;
 class Devices;
 class ItemPicker;
 class LoginRecord;
@@ -43,6 +44,7 @@ class SyncDesk;
 class SerialPortLibrary;
 class Session;
 class SessionReceiptPrinter;
+class SlipDesk;
 class SlipCommitter;
 class TerminalSettings;
 class TerminalSettingsForm;
@@ -68,6 +70,7 @@ public:
     virtual std::unique_ptr<MemberDialogs> memberDialogs(MemberEditor &editor) = 0;
     virtual std::unique_ptr<SettlementPrompt> settlementPrompt() = 0;
     virtual std::unique_ptr<OfflineScreens> offlineScreens() = 0; // TS005, TS006
+    virtual std::unique_ptr<HeldSalePicker> heldSalePicker() = 0; // TS003
 };
 
 class TillController final : public QObject,
@@ -98,6 +101,7 @@ public:
     TerminalSettingsForm &settingsForm() { return *settingsForm_; }
     ScreenLock &screenLock() { return *lock_; }
     SalesKeys &keys() { return *keys_; }
+    SlipDesk &slips() { return *slipDesk_; }
     ActionRegistry &actions() { return actions_; }
     TillShift &shift() { return *shift_; }
     const TerminalConfig &config() const { return config_; }
@@ -186,9 +190,11 @@ signals:
     void slipReset();
     // The idle time ran out.
     void lockDue();
+    // A stored slip is shown: the cashier label shows who sold it.
+    void cashierShown(const QString &userId);
 
 private:
-    // F5 synchronise, F3 the recent slips.
+    // F5 synchronise.
     void registerOfflineKeys();
 
     Session &session_;
@@ -225,6 +231,8 @@ private:
     std::unique_ptr<TillShift> shift_;
     std::unique_ptr<OfflineScreens> offlineScreens_;
     std::unique_ptr<SyncDesk> syncDesk_;
+    std::unique_ptr<HeldSalePicker> heldPicker_;
+    std::unique_ptr<SlipDesk> slipDesk_;
 };
 
 } // namespace vorel

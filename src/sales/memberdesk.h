@@ -63,6 +63,9 @@ public:
     qint64 redeemPoints() const override { return redeemPoints_; }
     // A new sale starts with no card and no redemption (the sale itself resets its factor).
     void clearForNewSale() override;
+    // A held or recalled sale brings its card back as it is (no repricing of the lines).
+    void restoreCard(const MemberCard &card) { setCard(card); }
+    void restoreRedemption(qint64 points) { redeemPoints_ = points; }
 
 signals:
     void cardChanged(const vorel::MemberCard &card);

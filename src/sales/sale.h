@@ -106,6 +106,8 @@ public:
     void setRedemption(double voucherValue);
     // The redemption line was deleted: its voucher value no longer counts.
     void forgetRedemption() { redeemAmount_ = 0.0; }
+    // A held or recalled sale came back with its redemption line of that value.
+    void restoreRedemption(double voucherValue) { redeemAmount_ = voucherValue; }
 
     // ---- amounts on screen
     // Display format of the price and amount columns and of the amount footer: "0.0" until

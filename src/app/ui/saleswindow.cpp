@@ -112,6 +112,7 @@ void SalesWindow::attach(TillController &till)
         ui_.shift->setText(name.isEmpty() ? QStringLiteral("当班") : name);
     });
     till.shift().setLogout([this] { logout(); });
+    connect(&till, &TillController::cashierShown, this, [this](const QString &id) { ui_.cashier->setText(id); });
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         QPixmap icon(32, 32);

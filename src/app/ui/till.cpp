@@ -11,6 +11,7 @@
 #include "offline/ui/dialogofflinescreens.h"
 #include "sales/sale.h"
 #include "sales/ui/memberdialogboxes.h"
+#include "sales/ui/heldsalesdialog.h"
 #include "sales/ui/itempickerdialog.h"
 #include "settlement/ui/dialogsettlementprompt.h"
 #include "settlement/ui/settlementdialog.h"
@@ -42,6 +43,10 @@ public:
     {
         return std::make_unique<DialogOfflineScreens>(parts_.link.connection(), parts_.link.service(), parts_.settings,
                                                       parts_.clock, parts_.messages, &window_);
+    }
+    std::unique_ptr<HeldSalePicker> heldSalePicker() override
+    {
+        return std::make_unique<DialogHeldSalePicker>(&window_);
     }
 
 private:
