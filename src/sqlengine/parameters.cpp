@@ -5,6 +5,7 @@
 
 #include "core/clock.h"
 #include "sqlengine/sqlwords.h"
+#include "sqlengine/tokenizer.h"
 
 namespace vorel::sql::detail {
 
@@ -283,23 +284,7 @@ bool roughShape(const QString &s, RoughShape &out)
                 return false;
             i = close + 1;
         } else if (c.isDigit() || (c == u'.' && i + 1 < n && s[i + 1].isDigit())) {
-            while (i < n && s[i].isDigit())
-                ++i;
-            if (i < n && s[i] == u'.') {
-                ++i;
-                while (i < n && s[i].isDigit())
-                    ++i;
-            }
-            if (i < n && (s[i] == u'e' || s[i] == u'E')) {
-                qsizetype j = i + 1;
-                if (j < n && (s[j] == u'+' || s[j] == u'-'))
-                    ++j;
-                if (j < n && s[j].isDigit()) {
-                    i = j;
-                    while (i < n && s[i].isDigit())
-                        ++i;
-                }
-            }
+            i = endOfNumber(s, i);
             const QString number = s.mid(start, i - start);
             out.key += MarkerStart;
             out.key += isBindableNumber(number) ? (isDigits(number) ? u'i' : u'd') : u'x';

@@ -21,6 +21,29 @@ bool isIdentPart(QChar c)
 
 } // namespace
 
+qsizetype endOfNumber(const QString &s, qsizetype i)
+{
+    const qsizetype n = s.size();
+    while (i < n && s[i].isDigit())
+        ++i;
+    if (i < n && s[i] == u'.') {
+        ++i;
+        while (i < n && s[i].isDigit())
+            ++i;
+    }
+    if (i < n && (s[i] == u'e' || s[i] == u'E')) {
+        qsizetype j = i + 1;
+        if (j < n && (s[j] == u'+' || s[j] == u'-'))
+            ++j;
+        if (j < n && s[j].isDigit()) {
+            i = j;
+            while (i < n && s[i].isDigit())
+                ++i;
+        }
+    }
+    return i;
+}
+
 QList<Token> tokenize(const QString &s)
 {
     QList<Token> out;
@@ -119,23 +142,7 @@ QList<Token> tokenize(const QString &s)
             continue;
         }
         if (c.isDigit() || (c == u'.' && i + 1 < n && s[i + 1].isDigit())) {
-            while (i < n && s[i].isDigit())
-                ++i;
-            if (i < n && s[i] == u'.') {
-                ++i;
-                while (i < n && s[i].isDigit())
-                    ++i;
-            }
-            if (i < n && (s[i] == u'e' || s[i] == u'E')) {
-                int j = i + 1;
-                if (j < n && (s[j] == u'+' || s[j] == u'-'))
-                    ++j;
-                if (j < n && s[j].isDigit()) {
-                    i = j;
-                    while (i < n && s[i].isDigit())
-                        ++i;
-                }
-            }
+            i = static_cast<int>(endOfNumber(s, i));
             push(TokenKind::Number, s.mid(start, i - start), start);
             continue;
         }

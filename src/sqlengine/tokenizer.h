@@ -43,4 +43,7 @@ struct TranslationError : VorelError {
 // Throws TranslationError for an unterminated string, bracket or comment.
 QList<Token> tokenize(const QString &batch);
 
+// Where the number that starts at `i` ends: digits, a fraction, an exponent.
+qsizetype endOfNumber(const QString &s, qsizetype i);
+
 } // namespace vorel::sql
