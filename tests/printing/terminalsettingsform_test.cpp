@@ -129,17 +129,6 @@ TEST(TerminalSettingsFormTest, MissingTemplateFilesLeaveTheTextsAsTheyWere)
     EXPECT_EQ(rig.form.values.templates.heading, QStringLiteral("kept"));
 }
 
-TEST(TerminalSettingsFormTest, ALibraryTemplateFillsTheTextsAndThePaperWidth)
-{
-    TerminalSettingsRig rig;
-    rig.form.values.devices.driverPrinting = true;
-    ASSERT_TRUE(rig.form.takeLibraryTemplate(4));
-    EXPECT_EQ(rig.form.values.devices.paperWidth, 80);
-    EXPECT_EQ(rig.form.values.templates.footing, takeLibraryTemplate(4, true).templates.footing);
-    EXPECT_FALSE(rig.form.takeLibraryTemplate(6));
-    EXPECT_EQ(rig.form.values.devices.paperWidth, 80);
-}
-
 // The refusal while offline is driven through both buttons of the dialog in ui/.
 TEST(TerminalSettingsFormTest, ServerTemplatesAreStoredInTheTerminalsRow)
 {
