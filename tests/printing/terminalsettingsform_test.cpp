@@ -119,8 +119,7 @@ TEST(TerminalSettingsFormTest, OkWritesEveryFieldAndAppliesItToTheSession)
     EXPECT_EQ(s.templates.posEnd, QStringLiteral("[合计]"));
 }
 
-// The dialog defaults of a file without keys are the settings file's (core) and show in the
-// dialog's controls (ui/); a missing template file leaves its text as it was.
+// A missing template file leaves its text as it was.
 TEST(TerminalSettingsFormTest, MissingTemplateFilesLeaveTheTextsAsTheyWere)
 {
     TerminalSettingsRig rig;
