@@ -140,29 +140,6 @@ TEST(LoginFlowOnline, UnknownTerminalKeyOpensRegistration)
     }
 }
 
-TEST(LoginFlowRepair, NeedsTheRightPasswordAndTheRepairRight)
-{
-    const struct {
-        const char *user;
-        const char *password;
-        Status status;
-        QString message;
-    } cases[] = {
-        {"01", "02", Status::Stopped, LoginFlow::RepairNeedsPasswordText},
-        {"04", "04", Status::Stopped, LoginFlow::NoRepairRightText}, // may use the till, not repair
-        {"01", "01", Status::Passed, QString()},
-    };
-    for (const auto &c : cases) {
-        LoginRig rig;
-        const auto r = rig.flow->checkRepair(QStringLiteral("shop"), QString::fromUtf8(c.user), QString::fromUtf8(c.password));
-        EXPECT_EQ(r.status, c.status) << c.user;
-        EXPECT_EQ(rig.messages.texts(), c.message.isEmpty() ? QStringList() : QStringList{c.message}) << c.user;
-        EXPECT_EQ(rig.link->host, QStringLiteral("shop"));
-        EXPECT_FALSE(rig.flow->inProgress());
-        EXPECT_FALSE(rig.session.connection.loginFlag);
-    }
-}
-
 TEST(LoginFlowOnline, PcClockFollowsTheServerDate)
 {
     LoginRig rig;

@@ -84,11 +84,9 @@ std::vector<Step> everySecond(int n)
 }
 
 const IdleCase idleCases[] = {
-    {"TwoMinutesLockAfter121Seconds", 2, {{120}, {1}}, 1, false},
     {"TwoMinutesTickingEverySecond", 2, everySecond(121), 120, false},
     {"KeyAt100SecondsRestartsTheCount", 2, {{100}, {120, true}, {1}}, 2, false},
     {"NeverWithZeroMinutes", 0, {{1}, {3600}, {86400}}, -1, false},
-    {"NeverWithNegativeMinutes", -5, {{600}}, -1, false},
     {"ClockSetBackCountsNothing", 1, {{-3600}, {60}, {1}}, 2, false},
     {"PartSecondsAddUp", 1, {{30}, {30}, {0}, {1}}, 3, false},
     {"StillCountingBelowTheLimit", 2, {{119}}, -1, true},
@@ -146,22 +144,6 @@ TEST_F(ScreenLockTest, LockStopsTheTimerWhileUpAndRestartsAfterwards)
 // ---- the password check: the user and the lower-case MD5 of what was typed must match a
 // row of the shop (which rows match is the corpus's screen-lock.test), or offline of the local
 // store.
-
-TEST_F(ScreenLockTest, OnlyTheCashiersOwnPasswordAsTypedUnlocks)
-{
-    const struct {
-        const char *userId, *password;
-        bool unlocks;
-    } cases[] = {{"01", "02", false}, {"99", "99 ", false}, {"01", "01", true}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.password);
-        session.identity.userId = QString::fromUtf8(c.userId);
-        lock->prepareUnlock();
-        EXPECT_EQ(lock->unlock(QString::fromUtf8(c.password)), c.unlocks);
-        EXPECT_EQ(lock->mayClose(), c.unlocks);
-        EXPECT_FALSE(connection.isOffline());
-    }
-}
 
 TEST_F(ScreenLockTest, OfflineTheLocalCopyOfTheUsersDecides)
 {

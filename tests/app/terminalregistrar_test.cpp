@@ -19,22 +19,6 @@ struct Registration {
         return registrar.confirm({QString::fromUtf8(number), QStringLiteral("试衣间收银机"), QString::fromUtf8(warehouse),
                                   QString::fromUtf8(key), true});
     }
-    void addSlips(const QStringList &numbers)
-    {
-        for (const QString &noid : numbers)
-            rig.shopExec(QStringLiteral("insert into D712 (NOID, CK_ID, ZD_ID, BDATE, USER_ID) values ('%1', '001', '%2', "
-                                        "'2026-12-01 10:00:00', '01')")
-                             .arg(noid, noid.left(3)));
-    }
-    QStringList terminalRow(const QString &number)
-    {
-        ResultSet row;
-        EXPECT_TRUE(rig.service->posOpenSql(row, QStringLiteral("select * from D701 where ZD_ID='%1'").arg(number)));
-        QStringList values;
-        for (int c = 0; row.first() && c < row.columnCount(); ++c)
-            values << row.column(c).name.toUpper() + QLatin1Char('=') + row.field(c).asString();
-        return values;
-    }
 
     test::LoginRig rig;
     ResultSet warehouses = rig.newPcWithTwoWarehouses();
@@ -94,39 +78,6 @@ TEST(TerminalRegistrar, ChecksKeepTheDialogOpenAndWriteNothing)
     }
     EXPECT_EQ(r.rig.shopCount(QStringLiteral("select count(*) from D701")), 1);
     EXPECT_EQ(r.rig.settings.macAddress(), QStringLiteral("PC-NEW-7"));
-}
-
-TEST(TerminalRegistrar, NewNumberIsInsertedWithAFreshKeyAndItsOwnSlipCounter)
-{
-    Registration r;
-    r.addSlips({QStringLiteral("00110000041"), QStringLiteral("10610000099")}); // other terminals' slips
-    const auto out = r.confirm(" 105 ");
-    ASSERT_EQ(out.status, Status::Registered) << r.rig.messages.texts().join('|').toStdString();
-    EXPECT_FALSE(out.tookOver);
-    const QString created = formatDateTime(r.rig.shopClock.now());
-    EXPECT_EQ(r.terminalRow(QStringLiteral("105")).mid(0, 8),
-              (QStringList{QStringLiteral("ZD_ID=105"), QStringLiteral("ZD_NAME=试衣间收银机"), QStringLiteral("CK_ID=002"),
-                           QStringLiteral("ZD_KEY=4321105"), QStringLiteral("BDATE=") + created,
-                           QStringLiteral("EDATE=") + created, QStringLiteral("DB=1"), QStringLiteral("T=0")}));
-    EXPECT_EQ(r.rig.settings.macAddress(), QStringLiteral("4321105"));
-    EXPECT_EQ(r.rig.settings.slipCounter(), 10000000); // the question that follows is the register scenario's
-}
-
-TEST(TerminalRegistrar, RightKeyTakesTheTerminalOverAsItStands)
-{
-    Registration r;
-    r.addSlips({QStringLiteral("00110000007"), QStringLiteral("00110000041"), QStringLiteral("00210000500")});
-    const QStringList before = r.terminalRow(QStringLiteral("001"));
-    EXPECT_EQ(r.confirm("001", "4321001").status, Status::Refused); // a wrong key first
-    const auto out = r.confirm("001", "vorel");
-    ASSERT_EQ(out.status, Status::Registered);
-    EXPECT_TRUE(out.tookOver);
-    EXPECT_EQ(out.name, QStringLiteral("1号收银机"));
-    EXPECT_FALSE(out.shiftEnabled);
-    EXPECT_EQ(r.terminalRow(QStringLiteral("001")), before);
-    EXPECT_EQ(r.rig.shopCount(QStringLiteral("select count(*) from D701")), 1);
-    EXPECT_EQ(r.rig.settings.macAddress(), QStringLiteral("vorel"));
-    EXPECT_EQ(r.rig.settings.slipCounter(), 10000042);
 }
 
 TEST(TerminalRegistrar, YesEmptiesTheLocalStoreNoKeepsItForUpload)

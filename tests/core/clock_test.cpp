@@ -17,29 +17,6 @@ QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms));
 }
 
-TEST(ClockFake, SetSystemTime)
-{
-    const struct {
-        const char *name;
-        bool allowed;
-        QDateTime target;
-        bool accepted;
-    } cases[] = {
-        {"allowed", true, at(2026, 3, 15, 10, 30), true},
-        {"refused by the platform", false, at(2026, 3, 15, 10, 30), false},
-        {"invalid time", true, QDateTime(), false},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        const QDateTime start = at(2026, 1, 1, 9);
-        FakeClock clock(start);
-        clock.setAllowSystemTimeChange(c.allowed);
-        EXPECT_EQ(clock.setSystemTime(c.target), c.accepted);
-        EXPECT_EQ(clock.now(), c.accepted ? c.target : start);
-        EXPECT_EQ(clock.setCalls(), 1);
-    }
-}
-
 // The clock of a rehearsed till and of a demo shop's fixed day: it follows the server's time
 // like the PC's clock would, and keeps its own for a time that is no time.
 TEST(ClockManual, FollowsTheServerAndTheScript)

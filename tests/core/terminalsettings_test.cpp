@@ -176,29 +176,9 @@ TEST_F(TerminalSettingsTest, SettersWriteTheKeyTheReadersUseAndKeepTheStoredSpel
     EXPECT_EQ(again.macAddress(), QStringLiteral("KEY-1"));
 }
 
-TEST_F(TerminalSettingsTest, DeviceDefaultsDifferBetweenStartUpAndDialog)
+// Once stored, the value wins whichever default is asked for.
+TEST_F(TerminalSettingsTest, AStoredDeviceValueWinsOverEitherDefault)
 {
-    const DeviceSettings startUp = settings().deviceSettings(Defaults::StartUp);
-    const DeviceSettings dialog = settings().deviceSettings(Defaults::Dialog);
-    EXPECT_EQ(startUp.paperWidth, 58);
-    EXPECT_EQ(dialog.paperWidth, 59);
-    EXPECT_EQ(startUp.drawerConnection, 1);
-    EXPECT_EQ(dialog.drawerConnection, 0);
-    EXPECT_EQ(startUp.printerPort, QString());
-    EXPECT_EQ(dialog.printerPort, QStringLiteral("COM1"));
-    EXPECT_EQ(startUp.displayPort, QString());
-    EXPECT_EQ(dialog.displayPort, QStringLiteral("COM1"));
-    EXPECT_EQ(startUp.printerBaud, QString());
-    EXPECT_EQ(dialog.printerBaud, QStringLiteral("2400"));
-    EXPECT_EQ(dialog.displayBaud, QStringLiteral("2400"));
-    // Keys with a dialog default only, the same either way.
-    for (const DeviceSettings &d : {startUp, dialog}) {
-        EXPECT_TRUE(d.printAtSettlement);
-        EXPECT_DOUBLE_EQ(d.receiptDelaySeconds, 0.3);
-        EXPECT_EQ(d.titleFontSize, 12);
-    }
-
-    // Once stored, the value wins whichever default is asked for.
     put(QStringLiteral("[POS]\r\ncmb6=80\r\nCMB7=0\r\ncmb1=LPT1\r\n"));
     for (Defaults which : {Defaults::StartUp, Defaults::Dialog}) {
         EXPECT_EQ(settings().paperWidth(which), 80);
@@ -282,19 +262,6 @@ TEST_F(TerminalSettingsTest, GridLayoutRoundTripWritesNoKeyForColumnThree)
     const QStringList keys = IniFile(path()).sectionKeys(QStringLiteral("POSGRIDWIDTH"));
     EXPECT_EQ(keys.size(), 18);
     EXPECT_FALSE(keys.contains(QStringLiteral("COLUNM3")));
-}
-
-TEST_F(TerminalSettingsTest, WritesIntoAnUnwritablePlaceReportFailure)
-{
-    QFile plain(dir_.filePath(QStringLiteral("plain")));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    TerminalSettings s(plain.fileName() + QStringLiteral("/VOREL.DLL"));
-    EXPECT_FALSE(s.setSlipCounter(10000001));
-    EXPECT_FALSE(s.writeDeviceSettings(DeviceSettings::defaults(Defaults::Dialog)));
-    EXPECT_FALSE(s.writeGridLayout(designedGrid()));
-    EXPECT_EQ(s.slipCounter(), 10000000);
-    EXPECT_FALSE(s.gridLayout(designedGrid()).has_value());
 }
 
 TEST_F(TerminalSettingsTest, UserPreferencesDefaultsAndRoundTrip)

@@ -119,25 +119,13 @@ TEST(TerminalSettingsFormTest, OkWritesEveryFieldAndAppliesItToTheSession)
     EXPECT_EQ(s.templates.posEnd, QStringLiteral("[合计]"));
 }
 
-// The dialog defaults of a file without keys are the settings file's (core) and show in the
-// dialog's controls (ui/); a missing template file leaves its text as it was.
+// A missing template file leaves its text as it was.
 TEST(TerminalSettingsFormTest, MissingTemplateFilesLeaveTheTextsAsTheyWere)
 {
     TerminalSettingsRig rig;
     rig.form.values.templates.heading = QStringLiteral("kept");
     rig.form.load();
     EXPECT_EQ(rig.form.values.templates.heading, QStringLiteral("kept"));
-}
-
-TEST(TerminalSettingsFormTest, ALibraryTemplateFillsTheTextsAndThePaperWidth)
-{
-    TerminalSettingsRig rig;
-    rig.form.values.devices.driverPrinting = true;
-    ASSERT_TRUE(rig.form.takeLibraryTemplate(4));
-    EXPECT_EQ(rig.form.values.devices.paperWidth, 80);
-    EXPECT_EQ(rig.form.values.templates.footing, takeLibraryTemplate(4, true).templates.footing);
-    EXPECT_FALSE(rig.form.takeLibraryTemplate(6));
-    EXPECT_EQ(rig.form.values.devices.paperWidth, 80);
 }
 
 // The refusal while offline is driven through both buttons of the dialog in ui/.

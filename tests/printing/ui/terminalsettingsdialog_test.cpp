@@ -57,20 +57,6 @@ protected:
     TerminalSettingsRig rig;
 };
 
-TEST_F(TS004Test, AFileWithoutTheKeysShowsTheDialogDefaults)
-{
-    TerminalSettingsDialog dialog(rig.form);
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("POS终端设置"));
-    EXPECT_EQ(child<QSpinBox>(&dialog, "CMB6")->value(), 59);
-    EXPECT_EQ(child<QComboBox>(&dialog, "cmb7")->currentIndex(), 0);
-    EXPECT_EQ(child<QComboBox>(&dialog, "cmb7")->currentText(), QStringLiteral("接顾显"));
-    EXPECT_EQ(child<QComboBox>(&dialog, "cmb1")->currentText(), QStringLiteral("COM1"));
-    EXPECT_EQ(child<QComboBox>(&dialog, "cmb2")->currentText(), QStringLiteral("2400"));
-    EXPECT_TRUE(child<QRadioButton>(&dialog, "chk31")->isChecked());
-    EXPECT_TRUE(child<QRadioButton>(&dialog, "chkparam20_1")->isChecked());
-    EXPECT_EQ(child<QSpinBox>(&dialog, "NUM3")->value(), 3);
-}
-
 TEST_F(TS004Test, ReceiptsAfterTheDialogStillGoToTheSessionsPagePrinter)
 {
     PrinterReceiptPages pages(rig.dir.filePath(QStringLiteral("receipt.pdf")));
@@ -238,16 +224,6 @@ TEST_F(TS004Test, EditableListsTakeOnlyDigitsWhenTyped)
         QTest::keyClick(edit, Qt::Key_Backspace);
         EXPECT_EQ(edit->text(), QStringLiteral("96"));
     }
-}
-
-TEST_F(TS004Test, DisplayTestSendsTheUnsavedPortsValues)
-{
-    TerminalSettingsDialog dialog(rig.form);
-    child<QComboBox>(&dialog, "cmb3")->setCurrentText(QStringLiteral("COM4"));
-    click(&dialog, "Button3");
-    EXPECT_TRUE(rig.serial.isOpen(4));
-    EXPECT_TRUE(rig.serial.received(4).endsWith(Devices::displayMessage(QLatin1Char('4'), QStringLiteral("888888.88"))));
-    EXPECT_FALSE(QFile::exists(rig.settingsPath()));
 }
 
 } // namespace
