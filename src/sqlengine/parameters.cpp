@@ -246,19 +246,8 @@ bool roughShape(const QString &s, RoughShape &out)
             while (i < n && s[i] != u'\n')
                 ++i;
         } else if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
-            int depth = 0;
-            do {
-                if (i + 1 < n && s[i] == u'/' && s[i + 1] == u'*') {
-                    ++depth;
-                    i += 2;
-                } else if (i + 1 < n && s[i] == u'*' && s[i + 1] == u'/') {
-                    --depth;
-                    i += 2;
-                } else {
-                    ++i;
-                }
-            } while (depth > 0 && i < n);
-            if (depth > 0)
+            i = endOfComment(s, i);
+            if (i < 0)
                 return false;
         } else if (c == u'\'' || ((c == u'N' || c == u'n') && i + 1 < n && s[i + 1] == u'\'')) {
             const qsizetype open = c == u'\'' ? i : i + 1;

@@ -21,6 +21,24 @@ bool isIdentPart(QChar c)
 
 } // namespace
 
+qsizetype endOfComment(const QString &s, qsizetype i)
+{
+    const qsizetype n = s.size();
+    int depth = 0;
+    do {
+        if (i + 1 < n && s[i] == u'/' && s[i + 1] == u'*') {
+            ++depth;
+            i += 2;
+        } else if (i + 1 < n && s[i] == u'*' && s[i + 1] == u'/') {
+            --depth;
+            i += 2;
+        } else {
+            ++i;
+        }
+    } while (depth > 0 && i < n);
+    return depth > 0 ? -1 : i;
+}
+
 qsizetype endOfNumber(const QString &s, qsizetype i)
 {
     const qsizetype n = s.size();
@@ -66,20 +84,10 @@ QList<Token> tokenize(const QString &s)
         }
         if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
             const int start = i;
-            int depth = 0;
-            do {
-                if (i + 1 < n && s[i] == u'/' && s[i + 1] == u'*') {
-                    ++depth;
-                    i += 2;
-                } else if (i + 1 < n && s[i] == u'*' && s[i + 1] == u'/') {
-                    --depth;
-                    i += 2;
-                } else {
-                    ++i;
-                }
-            } while (depth > 0 && i < n);
-            if (depth > 0)
+            const qsizetype end = endOfComment(s, i);
+            if (end < 0)
                 throw TranslationError(QStringLiteral("Unterminated comment at position %1").arg(start));
+            i = static_cast<int>(end);
             continue;
         }
         const int start = i;

@@ -45,5 +45,7 @@ QList<Token> tokenize(const QString &batch);
 
 // Where the number that starts at `i` ends: digits, a fraction, an exponent.
 qsizetype endOfNumber(const QString &s, qsizetype i);
+// Where the /* comment */ that starts at `i` ends, nested ones included; -1 when it never does.
+qsizetype endOfComment(const QString &s, qsizetype i);
 
 } // namespace vorel::sql
