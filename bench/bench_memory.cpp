@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string_view>
 #include <unistd.h>
@@ -46,6 +47,21 @@ void print(const char *what, double mb)
 {
     std::printf("%s %.2f\n", what, mb);
     std::fflush(stdout);
+}
+
+// Where the resident pages are: the heap and other private memory, pages of files (program
+// code, libraries, fonts, mapped databases), shared memory.
+void printParts(const char *what)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        for (const char *part : {"RssAnon:", "RssFile:", "RssShmem:"}) {
+            if (line.startsWith(part))
+                std::fprintf(stderr, "%s %s %.2f MB\n", what, part, line.mid(int(std::strlen(part))).trimmed().split(' ').value(0).toDouble() / 1024.0);
+        }
+    }
 }
 
 int measureBareWindow()
@@ -90,6 +106,7 @@ int measureTill()
     if (!rig.started || barcodes.size() < DayBarcodes)
         return 1;
     print("login", residentMb());
+    printParts("login");
     QLineEdit *edit = rig.form->commandEdit();
     for (int i = 0; i < DayBarcodes; ++i) {
         QTest::keyClicks(edit, barcodes.at(i));
@@ -103,6 +120,7 @@ int measureTill()
             print("half", residentMb());
     }
     print("day", residentMb());
+    printParts("day");
     return 0;
 }
 
