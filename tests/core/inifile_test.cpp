@@ -232,31 +232,6 @@ TEST(IniFileColor, ParsesHexDecimalAndNames)
     }
 }
 
-TEST_F(IniFileTest, TypedWritesUseTheStoredForms)
-{
-    IniFile ini(file());
-    const QString s = QStringLiteral("POS");
-    ASSERT_TRUE(ini.writeColor(s, QStringLiteral("FM_COLOR"), 0xC08080));
-    ASSERT_TRUE(ini.writeBool(s, QStringLiteral("b1"), true));
-    ASSERT_TRUE(ini.writeFloat(s, QStringLiteral("NUM1"), 0.3));
-    ASSERT_TRUE(ini.writeFloat(s, QStringLiteral("big"), 100000.0));
-    ASSERT_TRUE(ini.writeInt(s, QStringLiteral("neg"), -7));
-    ASSERT_TRUE(ini.writeString(s, QStringLiteral("multi"), QStringLiteral("a\r\nb\nc")));
-    EXPECT_EQ(get(), QByteArray("[POS]\r\nFM_COLOR=$00C08080\r\nb1=1\r\nNUM1=0.3\r\nbig=100000\r\n"
-                                "neg=-7\r\nmulti=a b c\r\n"));
-}
-
-TEST_F(IniFileTest, RemoveKeyDropsOnlyThatLine)
-{
-    put("[POS]\r\n; keep\r\nA=1\r\nB=2\r\n[X]\r\nA=3\r\n");
-    IniFile ini(file());
-    EXPECT_TRUE(ini.removeKey(QStringLiteral("pos"), QStringLiteral("a")));
-    EXPECT_TRUE(ini.removeKey(QStringLiteral("POS"), QStringLiteral("absent")));
-    EXPECT_FALSE(ini.hasKey(QStringLiteral("POS"), QStringLiteral("A")));
-    EXPECT_TRUE(ini.hasKey(QStringLiteral("X"), QStringLiteral("A")));
-    EXPECT_EQ(get(), QByteArray("[POS]\r\n; keep\r\nB=2\r\n[X]\r\nA=3\r\n"));
-}
-
 TEST_F(IniFileTest, TwoOpenFilesDoNotUndoEachOthersWrites)
 {
     put("[POS]\r\n");

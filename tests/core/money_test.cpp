@@ -62,24 +62,6 @@ TEST(MoneyConvertmon, RoundsByModeAndPlaces)
     }
 }
 
-TEST(MoneyConvertmon, DoubleOverloadWorksOnTheDecimalValue)
-{
-    struct Case {
-        double value;
-        int mode;
-        int decimals;
-        double expected;
-    };
-    const Case cases[] = {
-        {2.675, 1, 2, 2.68},    {-1.005, 1, 2, -1.01},   {-2.675, 3, 2, -2.67},
-        {0.1 + 0.2, 2, 2, 0.3}, {59.9 * 3, 2, 1, 179.7}, {100000000000.125, 1, 2, 100000000000.13},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.value);
-        EXPECT_EQ(vorel::convertmon(c.value, c.mode, c.decimals), c.expected);
-    }
-}
-
 // ---------------------------------------------------------------- doubles and text in
 
 TEST(MoneyFromDouble, TakesTheDecimalTheDoubleStandsFor)
@@ -240,27 +222,6 @@ TEST(MoneyFormatPattern, RightAlignsAndRounds)
     }
 }
 
-TEST(MoneyFormatPattern, DoublesGoThroughTheDecimalValue)
-{
-    EXPECT_EQ(str(vorel::formatPattern(QStringLiteral("%10.2F"), -1.005)), "     -1.01");
-    EXPECT_EQ(str(vorel::formatPattern(QStringLiteral("%.1F"), 0.15)), "0.2");
-}
-
-TEST(MoneyFormatPattern, FormatFixedMatchesThePattern)
-{
-    for (const char *value : {"2.675", "-2.675", "-0.0049", "99999999999.995"}) {
-        for (int width : {0, 5, 18}) {
-            for (int places = 0; places <= 4; ++places) {
-                const QString pattern = QStringLiteral("%") + QString::number(width) + QLatin1Char('.')
-                                        + QString::number(places) + QLatin1Char('F');
-                EXPECT_EQ(str(vorel::formatFixed(money(value), width, places)),
-                          str(vorel::formatPattern(pattern, money(value))))
-                    << value << " " << str(pattern);
-            }
-        }
-    }
-}
-
 TEST(MoneyFormatDisplay, FollowsTheDisplayFormat)
 {
     struct Case {
@@ -282,26 +243,6 @@ TEST(MoneyFormatDisplay, FollowsTheDisplayFormat)
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.format) + " " + c.value);
         EXPECT_EQ(str(vorel::formatDisplay(QString::fromUtf8(c.format), money(c.value))), c.expected);
-    }
-}
-
-TEST(MoneyFormatDisplay, ShopPrecisionFormatsAgreeWithEachOther)
-{
-    EXPECT_EQ(str(vorel::displayFormatFor(0)), "0");
-    EXPECT_EQ(str(vorel::displayFormatFor(1)), "0.0");
-    EXPECT_EQ(str(vorel::displayFormatFor(2)), "0.00");
-    EXPECT_EQ(str(vorel::displayFormatFor(-1)), "0");
-
-    for (const char *value : {"0", "-2.675", "1.005", "-0.0049", "1234567.995"}) {
-        for (int places = 0; places <= 2; ++places) {
-            const Money v = money(value);
-            const QString pattern = QStringLiteral("%.") + QString::number(places) + QLatin1Char('F');
-            EXPECT_EQ(str(vorel::formatDisplay(vorel::displayFormatFor(places), v)), str(v.toString(places)))
-                << value << " " << places;
-            EXPECT_EQ(str(vorel::formatPattern(pattern, v)), str(v.toString(places))) << value;
-            // Rounding half up first changes nothing that is shown.
-            EXPECT_EQ(str(vorel::convertmon(v, 1, places).toString(places)), str(v.toString(places))) << value;
-        }
     }
 }
 

@@ -161,22 +161,6 @@ TEST(ResultSetFilterValues, ChangedRowsFollowTheFilter)
 
 // ---- Navigation
 
-TEST(ResultSetNavigation, EmptySet)
-{
-    ResultSet rs({{"n", FieldType::Integer}});
-    EXPECT_FALSE(rs.first());
-    EXPECT_EQ(rs.currentRawRow(), -1);
-    EXPECT_FALSE(rs.next());
-    EXPECT_FALSE(rs.prior());
-    EXPECT_FALSE(rs.last());
-    EXPECT_TRUE(rs.eof());
-    EXPECT_TRUE(rs.bof());
-    EXPECT_FALSE(rs.setRecNo(0));
-    EXPECT_TRUE(rs.field("n").isNull());
-    rs.setValue("n", 5); // no current row: nothing happens
-    EXPECT_EQ(rs.totalRowCount(), 0);
-}
-
 TEST(ResultSetNavigation, NextPastTheEndStaysOnTheLastRow)
 {
     ResultSet one = numbered(1);
@@ -241,20 +225,6 @@ TEST(ResultSetNavigation, SetFilterMovesToTheFirstVisibleRow)
     EXPECT_EQ(rs.field("spdm").asString(), "001");
 }
 
-TEST(ResultSetNavigation, AppendingKeepsOrSetsTheCursor)
-{
-    ResultSet rs({{"n", FieldType::Integer}});
-    ASSERT_TRUE(rs.setFilter("n>1"));
-    rs.appendRow({1}); // hidden: still no current row
-    EXPECT_EQ(rs.recNo(), -1);
-    rs.appendRow({2});
-    EXPECT_EQ(rs.recNo(), 0);
-    EXPECT_EQ(rs.currentRawRow(), 1);
-    rs.appendRow({3});
-    EXPECT_EQ(rs.field("n").asInt(), 2);
-    EXPECT_EQ(rs.rowCount(), 2);
-}
-
 TEST(ResultSetNavigation, RemovingRowsKeepsTheCursorSensible)
 {
     ResultSet rs = numbered(4);
@@ -271,48 +241,7 @@ TEST(ResultSetNavigation, RemovingRowsKeepsTheCursorSensible)
     EXPECT_EQ(rs.recNo(), -1);
 }
 
-TEST(ResultSetNavigation, ClearAndSetColumns)
-{
-    ResultSet rs = goods();
-    rs.setFilter("a=1");
-    rs.clear();
-    EXPECT_EQ(rs.totalRowCount(), 0);
-    EXPECT_EQ(rs.columnCount(), 6);
-    EXPECT_TRUE(rs.filtered());
-    EXPECT_TRUE(rs.eof());
-    rs.setColumns({{"x", FieldType::Text}});
-    EXPECT_FALSE(rs.filtered());
-    rs.appendRow({"only", "cut off"});
-    EXPECT_EQ(rs.rawRow(0).size(), 1);
-    EXPECT_EQ(rs.field("X").asString(), "only");
-}
-
 // ---- Columns and typed reads
-
-TEST(ResultSetColumns, LookupIgnoresCase)
-{
-    ResultSet rs = goods();
-    EXPECT_EQ(rs.columnIndex("SPDM"), 0);
-    EXPECT_EQ(rs.columnIndex("none"), -1);
-    EXPECT_TRUE(rs.hasColumn("Pp"));
-    EXPECT_EQ(rs.field("SpDm").asString(), "001");
-    EXPECT_TRUE(rs.field("none").isNull());
-    rs.setValue("ABASE", 9.5);
-    EXPECT_EQ(rs.field("abase").asMoney(), Money::parse("9.5"));
-    rs.setValue("none", 1); // ignored
-    EXPECT_EQ(rs.rawRow(0).size(), 6);
-}
-
-TEST(ResultSetColumns, AddColumnPadsExistingRows)
-{
-    ResultSet rs = numbered(2);
-    const int i = rs.addColumn("Note", FieldType::Text);
-    EXPECT_EQ(rs.rawRow(1).size(), 2);
-    EXPECT_TRUE(rs.fieldAt(1, i).isNull());
-    EXPECT_EQ(rs.fieldAt(1, i).type(), FieldType::Text);
-    EXPECT_TRUE(rs.fieldAt(7, 0).isNull());
-    EXPECT_TRUE(rs.fieldAt(0, 9).isNull());
-}
 
 struct ReadCase {
     const char *label;
@@ -406,29 +335,4 @@ TEST(ResultSetCopy, AppendRowsFromMatchesColumnsByName)
     ResultSet self = numbered(2);
     self.appendRowsFrom(self);
     EXPECT_EQ(walk(self, "n"), (QStringList{"1", "2", "1", "2"}));
-}
-
-TEST(ResultSetCopy, EmptyTargetTakesTheSourceColumns)
-{
-    ResultSet source = goods();
-    source.setFilter("pp='A'");
-    ResultSet target;
-    target.appendRowsFrom(source);
-    EXPECT_EQ(target.column(1).type, FieldType::Decimal);
-    EXPECT_FALSE(target.filtered());
-    EXPECT_EQ(walk(target), (QStringList{"001", "002"}));
-}
-
-TEST(ResultSetCopy, AppendCurrentRowOnly)
-{
-    ResultSet source = goods();
-    source.setRecNo(3);
-    ResultSet target({{"PP", FieldType::Text}});
-    target.appendCurrentRowFrom(source);
-    ASSERT_EQ(target.totalRowCount(), 1);
-    EXPECT_EQ(target.field("pp").asString(), "A'B");
-
-    ResultSet empty({{"pp", FieldType::Text}});
-    target.appendCurrentRowFrom(empty);
-    EXPECT_EQ(target.totalRowCount(), 1);
 }

@@ -130,21 +130,6 @@ TEST(CashierRights, EachRightIsItsOwnCharacter)
 
 // ---- Session -------------------------------------------------------------------------------
 
-TEST(Session, FreshSessionMatchesEmptyCompanyParams)
-{
-    // Before any login the company values must agree with an empty parameter text.
-    Session fresh;
-    Session applied;
-    applied.applyCompanyParams(QString());
-    EXPECT_EQ(fresh.company.params, applied.company.params);
-    EXPECT_EQ(fresh.company.gparam11, applied.company.gparam11);
-    EXPECT_EQ(fresh.company.checkDate, applied.company.checkDate);
-    EXPECT_EQ(fresh.company.vipf, applied.company.vipf);
-    EXPECT_EQ(fresh.company.gparam29, applied.company.gparam29);
-    EXPECT_EQ(fresh.connection.offlineAllowed, applied.connection.offlineAllowed);
-    EXPECT_FALSE(fresh.connection.loginFlag);
-}
-
 // A logout drops the cashier and the rights but keeps the terminal; the next login's shop
 // parameters and rights replace everything of the first.
 TEST(Session, StartLogoutThenNextCashier)

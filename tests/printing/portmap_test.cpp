@@ -11,20 +11,6 @@
 namespace vorel {
 namespace {
 
-TEST(PortMapTest, DefaultsWithoutSettings)
-{
-    QTemporaryDir dir;
-    const PortMap map = PortMap::fromSettingsFile(dir.filePath(QStringLiteral("VOREL.DLL")));
-    EXPECT_EQ(map.serialDevice(1), QStringLiteral("/dev/ttyS0"));
-    EXPECT_EQ(map.serialDevice(6), QStringLiteral("/dev/ttyS5"));
-    EXPECT_EQ(map.parallelDevice(1), QStringLiteral("/dev/lp0"));
-    EXPECT_EQ(map.parallelDevice(3), QStringLiteral("/dev/lp2"));
-    EXPECT_EQ(map.serialDevice(0), QString());
-    EXPECT_EQ(map.serialDevice(10), QString());
-    EXPECT_EQ(map.filePath(QStringLiteral("LPT2")), QStringLiteral("/dev/lp1"));
-    EXPECT_EQ(map.programFolder(), QDir(dir.path()).absolutePath());
-}
-
 TEST(PortMapTest, SectionPortsOverridesDefaults)
 {
     QTemporaryDir dir;

@@ -60,17 +60,6 @@ ReceiptRequest sampleSlip(const ReceiptTemplates &t)
     return r;
 }
 
-TEST(ReceiptLibraryTest, SixSamplesOfFifteenLinesOf48Columns)
-{
-    const QList<ReceiptLibraryEntry> &library = receiptLibrary();
-    ASSERT_EQ(library.size(), 6);
-    for (int i = 0; i < 6; ++i) {
-        ASSERT_EQ(library[i].lines.size(), ReceiptLibraryLines) << i;
-        for (const QString &line : library[i].lines)
-            EXPECT_EQ(gbkLength(line), ReceiptLibraryColumns) << i << ": " << line.toStdString();
-    }
-}
-
 // What taking a template puts into the three texts (its split, the member lines) shows in the
 // golden receipts below, except trailing blanks, which the line template's last character
 // would hide; the driver choice changes only the paper.

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -84,27 +83,6 @@ void fillMirror(LocalStore &store)
 }
 
 // ---- the server batch
-
-TEST(ItemLookupSql, ServerBatchIsTheOneOfTheCorpus)
-{
-    QFile file(QStringLiteral(VOREL_CORPUS_DIR "/item-lookup.test"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-    const QRegularExpression typed(QStringLiteral("\\(D1800\\.K_ID = '([^']*)'\\)"));
-    int batches = 0;
-    for (int i = 0; i + 1 < lines.size(); ++i) {
-        if (!lines[i].startsWith(QLatin1String("batch")))
-            continue;
-        const QString batch = lines[i + 1];
-        if (batch.startsWith(QLatin1String("UPDATE D1800")))
-            continue; // the missing brands of the last cases
-        const QRegularExpressionMatch m = typed.match(batch);
-        ASSERT_TRUE(m.hasMatch()) << "line " << i + 2;
-        EXPECT_EQ(itemlookup::serverBatch(m.captured(1), QStringLiteral("001")).toStdString(), batch.toStdString());
-        ++batches;
-    }
-    EXPECT_EQ(batches, 18);
-}
 
 // ---- the same codes online and offline
 

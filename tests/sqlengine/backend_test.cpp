@@ -133,18 +133,6 @@ TEST_P(BackendTest, ValuesComeBackTypedAndNullsStayNull)
     }
 }
 
-TEST_P(BackendTest, ExpressionColumnsAreTypedByTheirValues)
-{
-    const ResultSet rows = query(*db_, QStringLiteral("SELECT 1 + 1 AS A, 'x' AS B, 2.5 AS C, NULL AS D"));
-    ASSERT_EQ(rows.totalRowCount(), 1);
-    const FieldType expected[] = {FieldType::Integer, FieldType::Text, FieldType::Decimal, FieldType::Text};
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(rows.column(i).type, expected[i]) << "column " << i;
-    EXPECT_EQ(rows.fieldAt(0, 0).variant(), QVariant(qint64(2)));
-    EXPECT_EQ(rows.fieldAt(0, 2).variant(), QVariant(2.5));
-    EXPECT_TRUE(rows.fieldAt(0, 3).isNull());
-}
-
 TEST_P(BackendTest, DuplicateKeyNamesTheTableAndTheKey)
 {
     struct Case {
@@ -229,43 +217,6 @@ TEST_P(BackendTest, ChangedRowsCountsTheLastChange)
             EXPECT_EQ(rows.columnCount(), 2) << "an empty answer still names its columns";
         }
     }
-}
-
-TEST_P(BackendTest, CatalogueListsTablesAndViewsWithTheirTypes)
-{
-    db_->executeScript(QStringLiteral(
-        "CREATE TABLE GOODS (ID INTEGER, CODE VARCHAR(20), NAME TEXT, PRICE NUMERIC(12,2), "
-        "RATE DOUBLE PRECISION, QTY SMALLINT, ON_SALE BOOLEAN, ADDED TIMESTAMP, SOLD DATE);"
-        "CREATE VIEW GOODS_V AS SELECT CODE, PRICE, ADDED FROM GOODS;"));
-    const Catalog catalog = db_->loadCatalog();
-
-    struct Expect {
-        const char *name;
-        SqlType type;
-    };
-    const Expect goods[] = {{"ID", SqlType::Integer},     {"CODE", SqlType::Text},     {"NAME", SqlType::Text},
-                            {"PRICE", SqlType::Decimal},  {"RATE", SqlType::Decimal},  {"QTY", SqlType::Integer},
-                            {"ON_SALE", SqlType::Integer}, {"ADDED", SqlType::DateTime}, {"SOLD", SqlType::DateTime}};
-    const Expect view[] = {{"CODE", SqlType::Text}, {"PRICE", SqlType::Decimal}, {"ADDED", SqlType::DateTime}};
-    const struct {
-        const char *table;
-        const Expect *columns;
-        int n;
-    } tables[] = {{"goods", goods, int(std::size(goods))}, {"Goods_V", view, int(std::size(view))}};
-
-    for (const auto &t : tables) {
-        SCOPED_TRACE(t.table);
-        const QList<CatalogColumn> *cols = catalog.columns(QLatin1String(t.table));
-        ASSERT_NE(cols, nullptr);
-        ASSERT_EQ(cols->size(), t.n);
-        for (int i = 0; i < t.n; ++i) {
-            EXPECT_EQ(cols->at(i).name.toUpper(), QLatin1String(t.columns[i].name));
-            EXPECT_EQ(cols->at(i).type, t.columns[i].type) << t.columns[i].name;
-        }
-    }
-    EXPECT_EQ(catalog.columnType(QStringLiteral("GOODS"), QStringLiteral("price")), SqlType::Decimal);
-    EXPECT_EQ(catalog.columnType(QStringLiteral("GOODS"), QStringLiteral("NOPE")), SqlType::Unknown);
-    EXPECT_EQ(catalog.columns(QStringLiteral("NOPE")), nullptr);
 }
 
 TEST_P(BackendTest, ExecuteRunsExactlyOneStatement)
@@ -364,29 +315,6 @@ TEST(SqliteBackendOpen, NewFileRunsInWalWithFullSyncAndForeignKeys)
         ASSERT_TRUE(db.execute(QLatin1String(c.pragma), &rows));
         EXPECT_EQ(rows.fieldAt(0, 0).asString(), c.expected) << c.pragma;
     }
-}
-
-TEST(SqliteBackendCatalog, ShopSchemaTypeNamesAreUnderstood)
-{
-    SqliteBackend db(QStringLiteral(":memory:"), true);
-    const struct {
-        const char *declared;
-        SqlType type;
-    } cases[] = {
-        {"nvarchar(40)", SqlType::Text},   {"char(1)", SqlType::Text},          {"money", SqlType::Decimal},
-        {"float", SqlType::Decimal},       {"real", SqlType::Decimal},          {"numeric", SqlType::Decimal},
-        {"smalldatetime", SqlType::DateTime}, {"datetime", SqlType::DateTime}, {"time", SqlType::DateTime},
-        {"tinyint", SqlType::Integer},     {"bit", SqlType::Integer},           {"int", SqlType::Integer},
-        {"blob", SqlType::Unknown},        {"", SqlType::Unknown},
-    };
-    QStringList columns;
-    for (int i = 0; i < int(std::size(cases)); ++i)
-        columns << QStringLiteral("C%1 %2").arg(i).arg(QLatin1String(cases[i].declared));
-    db.execute(QStringLiteral("CREATE TABLE T (%1)").arg(columns.join(QLatin1String(", "))), nullptr);
-    const Catalog catalog = db.loadCatalog();
-    for (int i = 0; i < int(std::size(cases)); ++i)
-        EXPECT_EQ(catalog.columnType(QStringLiteral("t"), QStringLiteral("c%1").arg(i)), cases[i].type)
-            << cases[i].declared;
 }
 
 TEST(SqliteBackendValues, LocalTimeTextFromAnExpressionReadsAsATimestamp)
@@ -559,24 +487,6 @@ TEST(PgBackendOpen, UnreachableServerFailsWithTheReason)
 }
 
 // ---- Locations
-
-TEST(BackendLocation, PostgresLocationsAreRecognised)
-{
-    const struct {
-        const char *location;
-        bool postgres;
-    } cases[] = {
-        {"postgresql://till@db.shop/vorel", true},
-        {"POSTGRES://till@db.shop/vorel", true},
-        {"host=db.shop dbname=vorel user=till", true},
-        {"dbname=vorel", true},
-        {"/srv/vorel/shop.db", false},
-        {"C:\\vorel\\VORELZ", false},
-        {"shop.db", false},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(isPostgresLocation(QLatin1String(c.location)), c.postgres) << c.location;
-}
 
 } // namespace
 } // namespace vorel::sql
