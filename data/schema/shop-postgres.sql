@@ -513,13 +513,15 @@ CREATE TABLE SYS_SERVER (
 -- Tills that announced themselves on the message service ("Connect"), one row per terminal
 -- key. ZD_ID and USER_ID come from the till's login, VERSION is the database name and
 -- program version it announced. LAST_SEEN moves with every keep-alive; a till whose
--- LAST_SEEN is more than a few minutes old is listed as offline.
+-- LAST_SEEN is more than a few minutes old is listed as offline. UNSENT is how many slips
+-- the till last said its local store holds for upload (NULL: it never said).
 CREATE TABLE SYS_TILL (
     ZD_KEY    VARCHAR(64)  NOT NULL,
     ZD_ID     VARCHAR(3),
     USER_ID   VARCHAR(12)  NOT NULL,
     VERSION   VARCHAR(100),
     LAST_SEEN TIMESTAMP(0) NOT NULL,
+    UNSENT    INTEGER,
     CONSTRAINT PK_SYS_TILL PRIMARY KEY (ZD_KEY)
 );
 

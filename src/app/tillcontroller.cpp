@@ -45,7 +45,7 @@ QString adapterToken()
 }
 
 // Tells the message service who is at this till; true when the message went through.
-bool sendConnectMessage(Session &session, ShopService &service)
+bool sendConnectMessage(Session &session, ShopService &service, LocalStore &store)
 {
     Session::Connection &c = session.connection;
     c.gPos = QStringLiteral("*");
@@ -53,7 +53,7 @@ bool sendConnectMessage(Session &session, ShopService &service)
     return service.tcpSend(QStringLiteral("Connect"),
                            {session.identity.userId + QLatin1Char(' ') + session.identity.userName,
                             c.dbName + QLatin1Char(' ') + session.identity.version, QStringLiteral("0"),
-                            adapterToken(), c.gPos, c.guid, QString(), QString(), QString()});
+                            adapterToken(), c.gPos, c.guid, QString(), QString(), QString(), unsentSlipsField(store)});
 }
 
 } // namespace
@@ -171,7 +171,7 @@ void TillController::startSession()
 {
     Connection &connection = link_.connection();
     if (session_.connection.net == 0 && !connection.isOffline()) {
-        const bool linked = sendConnectMessage(session_, link_.service());
+        const bool linked = sendConnectMessage(session_, link_.service(), connection.store());
         if (const auto factory = link_.watchClientFactory()) {
             watch_ = std::make_unique<NetworkWatch>(connection, factory, clock_);
             watch_->setLinkUp(linked);

@@ -6,6 +6,7 @@
 #include "core/session.h"
 #include "core/shopservice.h"
 #include "offline/connection.h"
+#include "offline/localstore.h"
 
 namespace vorel {
 
@@ -33,6 +34,18 @@ private:
     ClientFactory factory_;
     std::unique_ptr<ShopService> client_;
 };
+
+QString unsentSlipsField(LocalStore &store)
+{
+    if (!store.isOpen())
+        return {};
+    try {
+        const ResultSet rows = store.query(QStringLiteral("SELECT COUNT(*) FROM D712 WHERE T=0"));
+        return rows.totalRowCount() == 1 ? QString::number(rows.fieldAt(0, 0).asInt()) : QString();
+    } catch (const LocalStoreError &) {
+        return {};
+    }
+}
 
 NetworkWatch::NetworkWatch(Connection &connection, ClientFactory factory, const Clock &clock, int intervalMs,
                            QObject *parent)
@@ -94,7 +107,8 @@ void NetworkWatch::tick()
         return;
     inFlight_ = true;
     const Session &session = connection_.session();
-    const QStringList fields{session.connection.guid, session.terminal.terminalId, session.identity.userId};
+    const QStringList fields{session.connection.guid, session.terminal.terminalId, session.identity.userId,
+                             unsentSlipsField(connection_.store())};
     Worker *worker = worker_.get();
     const quint64 generation = generation_;
     QMetaObject::invokeMethod(

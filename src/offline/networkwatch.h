@@ -5,9 +5,10 @@
 // Every interval (5000 ms) the watch looks at the session on the user-interface thread: in
 // a running session opened online, when the message link is down or more than 30 seconds
 // have passed since the last exchange with the message service, it asks its worker thread
-// to send the keep-alive. The worker owns a shop-service client of its own, made by the
-// factory on the worker thread and used by nobody else (a ShopService is not thread-safe,
-// and the keep-alive may wait for the server's time-out). The outcome comes back as a
+// to send the keep-alive, with the number of slips waiting in the local store. The worker
+// owns a shop-service client of its own, made by the factory on the worker thread and used
+// by nobody else (a ShopService is not thread-safe, and the keep-alive may wait for the
+// server's time-out). The outcome comes back as a
 // queued call, and the session is switched on the user-interface thread; the worker never
 // reads or writes the Session.
 
@@ -21,7 +22,12 @@ namespace vorel {
 
 class Clock;
 class Connection;
+class LocalStore;
 class ShopService;
+
+// The slips in the local store that wait for upload, as the text the till reports to the
+// message service with "Connect" and every keep-alive; empty when the store cannot say.
+QString unsentSlipsField(LocalStore &store);
 
 class NetworkWatch : public QObject {
     Q_OBJECT

@@ -62,6 +62,15 @@ std::optional<qint64> numberMember(const Json &object, const char *key)
     return it->get<qint64>();
 }
 
+// The count of unsent slips in field `index`: digits only, else nothing.
+std::optional<int> unsentCount(const QStringList &fields, int index)
+{
+    const QString text = fields.value(index).trimmed();
+    if (text.isEmpty() || text.size() > 12 || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+        return std::nullopt;
+    return static_cast<int>(std::min<qint64>(text.toLongLong(), TillList::MaxUnsent));
+}
+
 } // namespace
 
 // ---- tokens
@@ -132,20 +141,23 @@ std::optional<Session> SessionTokens::verify(const QString &token) const
 
 void TillList::announce(sql::Backend &db, const Session &session, const QStringList &fields, const QDateTime &now)
 {
-    db.execute(QStringLiteral("INSERT INTO SYS_TILL (ZD_KEY, ZD_ID, USER_ID, VERSION, LAST_SEEN) "
-                              "VALUES (%1, %2, %3, %4, %5) "
+    const std::optional<int> unsent = unsentCount(fields, ConnectUnsentField);
+    db.execute(QStringLiteral("INSERT INTO SYS_TILL (ZD_KEY, ZD_ID, USER_ID, VERSION, LAST_SEEN, UNSENT) "
+                              "VALUES (%1, %2, %3, %4, %5, %6) "
                               "ON CONFLICT (ZD_KEY) DO UPDATE SET ZD_ID = excluded.ZD_ID, USER_ID = excluded.USER_ID, "
-                              "VERSION = excluded.VERSION, LAST_SEEN = excluded.LAST_SEEN")
+                              "VERSION = excluded.VERSION, LAST_SEEN = excluded.LAST_SEEN, UNSENT = excluded.UNSENT")
                    .arg(quoted(clipped(session.terminalKey, KeyWidth)), quotedOrNull(session.terminalId),
                         quoted(session.userId), quoted(clipped(fields.value(1).trimmed(), VersionWidth)),
-                        quoted(formatDateTime(now))),
+                        quoted(formatDateTime(now)), unsent ? QString::number(*unsent) : QStringLiteral("NULL")),
                nullptr);
 }
 
-bool TillList::keepAlive(sql::Backend &db, const Session &session, const QDateTime &now)
+bool TillList::keepAlive(sql::Backend &db, const Session &session, const QStringList &fields, const QDateTime &now)
 {
-    db.execute(QStringLiteral("UPDATE SYS_TILL SET LAST_SEEN = %1 WHERE ZD_KEY = %2")
-                   .arg(quoted(formatDateTime(now)), quoted(clipped(session.terminalKey, KeyWidth))),
+    const std::optional<int> unsent = unsentCount(fields, KeepAliveUnsentField);
+    db.execute(QStringLiteral("UPDATE SYS_TILL SET LAST_SEEN = %1%3 WHERE ZD_KEY = %2")
+                   .arg(quoted(formatDateTime(now)), quoted(clipped(session.terminalKey, KeyWidth)),
+                        unsent ? QStringLiteral(", UNSENT = %1").arg(*unsent) : QString()),
                nullptr);
     return db.changedRows() > 0;
 }

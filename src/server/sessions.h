@@ -66,12 +66,19 @@ public:
     // tills send a keep-alive about every 30 seconds).
     static constexpr int OnlineWindowSeconds = 180;
 
+    // Where the slips waiting in the till's local store are counted in each message; a
+    // till that sends no such field leaves the count unknown (announce) or as it was
+    // (keep-alive).
+    static constexpr int ConnectUnsentField = 9;
+    static constexpr int KeepAliveUnsentField = 3;
+    static constexpr int MaxUnsent = 1000000; // a count beyond this is stored as this
+
     // "Connect": the session's till is online with the fields it sent (the second one is
     // the database name and program version).
     static void announce(sql::Backend &db, const Session &session, const QStringList &fields, const QDateTime &now);
-    // A keep-alive: one UPDATE of the till's last-seen time. False when the till never
-    // announced itself.
-    static bool keepAlive(sql::Backend &db, const Session &session, const QDateTime &now);
+    // A keep-alive: one UPDATE of the till's last-seen time (and its count of unsent slips).
+    // False when the till never announced itself.
+    static bool keepAlive(sql::Backend &db, const Session &session, const QStringList &fields, const QDateTime &now);
     // Tills seen within the window, ordered by terminal key.
     static QList<wire::OnlineTill> online(sql::Backend &db, const QDateTime &now);
 };

@@ -282,6 +282,9 @@ std::unique_ptr<sql::Backend> ShopDatabase::open() const
                              QDir::toNativeSeparators(schemaFile(db->kind()))));
             }
         }
+        // A shop made before the tills reported their slips waiting for upload.
+        if (catalog.columnType(QStringLiteral("SYS_TILL"), QStringLiteral("UNSENT")) == sql::SqlType::Unknown)
+            db->execute(QStringLiteral("ALTER TABLE SYS_TILL ADD COLUMN UNSENT INTEGER"), nullptr);
     } catch (const sql::DbError &e) {
         throw ShopDatabaseError(e.message());
     }

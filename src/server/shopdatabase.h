@@ -52,7 +52,8 @@ public:
 
     // Opens an existing shop for serving. Throws ShopDatabaseError when it cannot be opened,
     // holds no shop, or lacks a table of the server's own (SYS_SERVER, SYS_TILL, SYS_NOID:
-    // a shop made from an older schema).
+    // a shop made from an older schema). Adds the columns of the server's own tables that
+    // came later (SYS_TILL.UNSENT).
     std::unique_ptr<sql::Backend> open() const;
 
     // The shop's key for signing session tokens, from SYS_SERVER. When the row is missing, a

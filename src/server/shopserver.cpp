@@ -19,9 +19,12 @@
 #include "server/membernumbers.h"
 #include "server/sessions.h"
 #include "server/shopdatabase.h"
+#include "server/shopstatus.h"
+#include "server/statuspage.h"
 #include "server/wire.h"
 #include "sqlengine/engine.h"
 #include "sqlengine/translator.h"
+#include "core/text.h"
 
 namespace vorel::server {
 
@@ -30,6 +33,8 @@ namespace {
 using wire::Json;
 
 const QString NoSessionMessage = QStringLiteral("未登录或登录已失效,请重新登录!");
+// Amounts on the status page: two places, as a till shows them unless told otherwise.
+constexpr int StatusDecimals = 2;
 
 // One database connection with its engine; a request borrows one for its whole run.
 struct Worker {
@@ -287,6 +292,7 @@ struct ShopServer::Impl {
     ServerOptions options;
     const Clock &clock;
     std::unique_ptr<SessionTokens> tokens; // with the shop's key, from start()
+    std::unique_ptr<SessionTokens> pageTokens; // the status page's, with a key drawn from it
     std::shared_ptr<sql::TranslationCache> cache = std::make_shared<sql::TranslationCache>();
     WorkerPool workers;
     std::unique_ptr<httplib::Server> http;
@@ -508,7 +514,7 @@ struct ShopServer::Impl {
                 // A busy service still says it is there; the last-seen time waits for the next one.
                 try {
                     const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
-                    if (!TillList::keepAlive(*w->db, *s, clock.now()))
+                    if (!TillList::keepAlive(*w->db, *s, fields, clock.now()))
                         call.outcome = QStringLiteral("ok, not announced");
                 } catch (const ServiceBusy &) {
                     call.outcome = QStringLiteral("ok, busy: not recorded");
@@ -531,6 +537,74 @@ struct ShopServer::Impl {
         }
         sendError(res, 400, QStringLiteral("unknown message kind \"%1\"").arg(kind));
         call.outcome = QStringLiteral("400 unknown kind");
+    }
+
+    // The status page: its files, its login and its figures. Read-only: the page's token
+    // opens nothing else, and nothing it sends reaches SQL but the login's user and password.
+    void pageFile(const httplib::Request &req, httplib::Response &res, CallLog &call)
+    {
+        const std::optional<PageFile> file = statusPageFile(req.path);
+        if (!file) {
+            sendError(res, 404, QStringLiteral("not found"));
+            call.outcome = QStringLiteral("404");
+            return;
+        }
+        res.set_header("Content-Security-Policy", StatusPagePolicy);
+        res.set_header("X-Content-Type-Options", "nosniff");
+        res.set_header("Referrer-Policy", "no-referrer");
+        res.set_content(file->body.constData(), static_cast<size_t>(file->body.size()), file->contentType);
+        call.outcome = QStringLiteral("page");
+    }
+
+    void pageLogin(const httplib::Request &req, httplib::Response &res, CallLog &call)
+    {
+        call.till = QLatin1String(StatusPageClient);
+        const Json body = wire::parseObject(req.body);
+        const QString user = wire::requiredText(body, "user").trimmed();
+        const QString password = wire::requiredText(body, "password");
+        call.user = oneLine(user, 20);
+        if (user.isEmpty() || user.size() > 12 || password.size() > 64)
+            throw wire::WireError("user or password of an impossible length");
+        LoginOutcome outcome;
+        {
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
+            outcome = runLogin(*w->engine, LoginRequest{user, getMD5(password), {}, {}});
+        }
+        if (!outcome.ok) {
+            sendError(res, 500, outcome.error);
+            call.outcome = QStringLiteral("500 ") + oneLine(outcome.error);
+            return;
+        }
+        if (outcome.rows.totalRowCount() == 0) {
+            sendError(res, 401, QStringLiteral("用户编号或密码错误!"));
+            call.outcome = QStringLiteral("401 wrong user or password");
+            return;
+        }
+        const QString userId = outcome.rows.field(QStringLiteral("user_id")).asString();
+        sendJson(res, 200,
+                 Json{{"token", wire::toJson(pageTokens->issue(userId, QLatin1String(StatusPageClient), {}))},
+                      {"user_name", wire::toJson(outcome.rows.field(QStringLiteral("user_name")).asString())}});
+        call.outcome = QStringLiteral("page session");
+    }
+
+    void status(const httplib::Request &req, httplib::Response &res, CallLog &call)
+    {
+        call.till = QLatin1String(StatusPageClient);
+        const std::optional<Session> s = pageTokens->verify(bearerToken(req));
+        if (!s) {
+            sendError(res, 401, NoSessionMessage);
+            call.outcome = QStringLiteral("401 no valid session");
+            return;
+        }
+        call.user = s->userId;
+        ShopStatus figures;
+        {
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
+            figures = StatusBoard::read(*w->db, clock.now());
+        }
+        res.set_header("Cache-Control", "no-store");
+        sendJson(res, 200, StatusBoard::toJson(figures, StatusDecimals));
+        call.outcome = QStringLiteral("%1 tills, %2 slips").arg(figures.tills.size()).arg(figures.shop.slips);
     }
 
     // Listening sockets of the two services, seen as cpp-httplib makes them.
@@ -609,7 +683,9 @@ struct ShopServer::Impl {
             if (i == 0) {
                 w->db = shop.open();
                 try {
-                    tokens = std::make_unique<SessionTokens>(ShopDatabase::shopSecret(*w->db, clock), clock);
+                    const QByteArray secret = ShopDatabase::shopSecret(*w->db, clock);
+                    tokens = std::make_unique<SessionTokens>(secret, clock);
+                    pageTokens = std::make_unique<SessionTokens>(statusPageKey(secret), clock);
                 } catch (const sql::DbError &e) {
                     throw ShopDatabaseError(e.message());
                 } catch (const std::invalid_argument &e) {
@@ -685,6 +761,10 @@ void ShopServer::start()
     s.route(*s.http, true, wire::NoIdPath, "noid", handler(&Impl::noid));
     s.route(*s.http, false, wire::TillsPath, "tills", handler(&Impl::tills));
     s.route(*s.messages, true, wire::MessagePath, "msg", handler(&Impl::message));
+    for (const char *file : {"/", R"(/status\.js)", R"(/status\.css)"})
+        s.route(*s.http, false, file, "page", handler(&Impl::pageFile));
+    s.route(*s.http, true, StatusLoginPath, "page-login", handler(&Impl::pageLogin));
+    s.route(*s.http, false, StatusPath, "status", handler(&Impl::status));
 
     s.boundPort = s.bind(*s.http, s.options.port, "connection");
     s.boundMessagePort = s.bind(*s.messages, s.options.messagePort, "message");

@@ -7,6 +7,8 @@
 //                                         POST /open   {sql} -> {ok, result | error}
 //                                         POST /noid   {code, key, length} -> {number}
 //                                         GET  /tills  -> {tills: [...]}
+//                                         GET  /, POST /status/login, GET /status: the
+//                                              read-only status page (server/statuspage.h)
 //   message service (MSGPORT, 8602)       POST /message {kind: "Connect" | "0", fields: [...]}
 //
 // Every call but /login and the keep-alive carries "Authorization: Bearer <token>" and is

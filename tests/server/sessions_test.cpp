@@ -197,7 +197,7 @@ TEST_P(SessionsInDatabaseTest, TillsAreOnlineWhileTheyKeepCalling)
     const Session first{"01", "vorel", "001", Start, Start};
     const Session second{"02", "pc-2", "", Start, Start};
     EXPECT_TRUE(TillList::online(*db_, clock_.now()).isEmpty());
-    EXPECT_FALSE(TillList::keepAlive(*db_, first, clock_.now())); // not announced yet
+    EXPECT_FALSE(TillList::keepAlive(*db_, first, {}, clock_.now())); // not announced yet
 
     TillList::announce(*db_, first, {"01 张丽", "CL 1.0", "0"}, clock_.now());
     clock_.advanceSeconds(60);
@@ -219,7 +219,7 @@ TEST_P(SessionsInDatabaseTest, TillsAreOnlineWhileTheyKeepCalling)
     };
     for (const auto &s : steps) {
         clock_.advanceSeconds(s.advance);
-        EXPECT_TRUE(TillList::keepAlive(*db_, second, clock_.now()));
+        EXPECT_TRUE(TillList::keepAlive(*db_, second, {}, clock_.now()));
         QStringList keys;
         for (const wire::OnlineTill &t : TillList::online(*db_, clock_.now()))
             keys << t.terminalKey;
@@ -228,7 +228,7 @@ TEST_P(SessionsInDatabaseTest, TillsAreOnlineWhileTheyKeepCalling)
 
     // Back after a break: its keep-alive lists it again; a new login on the same till
     // replaces who is there.
-    EXPECT_TRUE(TillList::keepAlive(*db_, first, clock_.now()));
+    EXPECT_TRUE(TillList::keepAlive(*db_, first, {}, clock_.now()));
     EXPECT_EQ(TillList::online(*db_, clock_.now()).size(), 2);
     TillList::announce(*db_, Session{"99", "vorel", "001", Start, Start}, {"99 李强", "CL 2.0"}, clock_.now());
     tills = TillList::online(*db_, clock_.now());
@@ -239,7 +239,7 @@ TEST_P(SessionsInDatabaseTest, TillsAreOnlineWhileTheyKeepCalling)
     // Texts longer than the table's columns are cut, not refused.
     const Session longKey{"01", QString(100, QLatin1Char('k')), "", Start, Start};
     TillList::announce(*db_, longKey, {"x", QString(300, QChar(u'版'))}, clock_.now());
-    EXPECT_TRUE(TillList::keepAlive(*db_, longKey, clock_.now()));
+    EXPECT_TRUE(TillList::keepAlive(*db_, longKey, {}, clock_.now()));
     tills = TillList::online(*db_, clock_.now());
     ASSERT_EQ(tills.size(), 3);
     EXPECT_EQ(tills[0].terminalKey, QString(64, QLatin1Char('k')));
