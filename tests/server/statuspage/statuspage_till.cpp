@@ -1,5 +1,6 @@
 // A till for the status page's browser test: a real network client of vorel-server that
-// logs in, announces itself, keeps alive and commits cash slips when told on standard input.
+// logs in, announces itself, keeps alive and commits cash slips (built by the till's own
+// slip code) when told on standard input.
 //
 //   statuspage_till HOST PORT MSGPORT USER TERMINAL_KEY
 //   connect UNSENT | keepalive UNSENT | sell NOID AMOUNT | quit
@@ -14,7 +15,10 @@
 
 #include "core/money.h"
 #include "core/resultset.h"
+#include "core/session.h"
+#include "sales/sale.h"
 #include "server/remoteshopservice.h"
+#include "settlement/slipbatch.h"
 
 using namespace vorel;
 
@@ -26,23 +30,32 @@ struct Till {
     QString warehouseId;
 };
 
-// The settlement batch of a cash sale of one unit at `amount`, as the till builds it online.
+// The batch the till sends for a cash sale of one unit at `amount`, built by its own code.
 QString slipBatch(const Till &till, const QString &noid, Money amount)
 {
-    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    Session::Formats formats;
+    formats.amountDecimals = 2;
+    Sale sale(formats);
+    SaleLine line;
+    line.setWlId(QStringLiteral("TX001"));
+    line.setDwId(QStringLiteral("01"));
+    line.setMIndex(1);
+    line.setSl(1);
+    line.setOdj(amount.toDouble());
+    line.setSj(amount.toDouble());
+    line.setSmoney(amount);
+    line.setZk(1);
+    sale.appendLine(line);
+    SlipBatchInput in;
+    in.number = noid;
+    in.warehouseId = till.warehouseId;
+    in.terminalId = till.terminalId;
+    in.userId = till.user;
+    in.date = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     const QString due = formatFixed(amount, 10, 2);
-    return QStringLiteral("IF NOT EXISTS (SELECT CK_END_DATE from sys_co where ('%1'>CK_END_DATE) and ('%1'< "
-                          "(CK_END_DATE + 37))) RAISERROR('开单日期不在进销存期间内!', 16, 1); "
-                          "INSERT INTO D712 (NOID, CK_ID,ZD_ID, CLASSID, VIPID,VIPZK, yw_id,BDATE,USER_ID,S1,S2,S3,S4,"
-                          "S5,S6,S7, NOTE) VALUES ('%2','%3','%4','1',NULL,1,NULL,'%1','%5',%6,      0.00,      0.00,"
-                          "      0.00,      0.00,0%7,      0.00,NULL);"
-                          "INSERT INTO D712A (NOID, WL_ID, XH,CK_ID, S2, SJ, SMONEY,ODJ, OMONEY, ZK,G,FLAG1,FLAG2,"
-                          "FLAG3, NOTE,VIPF) VALUES ('%2','TX00101','1','%3','1','%8','%8','%8','%8','1','0','0','0',"
-                          "'0','',1);"
-                          "UPDATE D712A SET DJ = B.DJ,MONEY=B.DJ*(S0+S1+S2+S3+S4+S5+S6+S7+S8+S9) FROM (SELECT "
-                          "D1801.WL_ID, D1800.DJ  FROM D1800 INNER JOIN  D1801 ON D1800.K_ID = D1801.K_ID  GROUP BY "
-                          "D1801.WL_ID, D1800.DJ) B WHERE D712A.WL_ID = B.WL_ID and d712a.noid='%2'")
-        .arg(now, noid, till.warehouseId, till.terminalId, till.user, due, amount.toString(2), amount.toPlainString());
+    const QString none = formatFixed(Money(), 10, 2);
+    in.amounts = {due, none, none, none, none, amount.toString(2), none};
+    return buildSlipBatch(in, sale).sql;
 }
 
 void answer(const QString &line)
