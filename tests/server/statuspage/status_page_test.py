@@ -37,7 +37,7 @@ def free_port():
         return s.getsockname()[1]
 
 
-def wait_for(what, probe, timeout=12.0):
+def wait_for(what, probe, timeout=20.0):
     end = time.monotonic() + timeout
     last = None
     while time.monotonic() < end:
