@@ -8,9 +8,8 @@
 // to send the keep-alive, with the number of slips waiting in the local store. The worker
 // owns a shop-service client of its own, made by the factory on the worker thread and used
 // by nobody else (a ShopService is not thread-safe, and the keep-alive may wait for the
-// server's time-out). The outcome comes back as a
-// queued call, and the session is switched on the user-interface thread; the worker never
-// reads or writes the Session.
+// server's time-out). The outcome comes back as a queued call, and the session is switched
+// on the user-interface thread; the worker never reads or writes the Session.
 
 #include <QObject>
 #include <QThread>

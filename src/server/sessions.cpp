@@ -66,7 +66,8 @@ std::optional<qint64> numberMember(const Json &object, const char *key)
 std::optional<int> unsentCount(const QStringList &fields, int index)
 {
     const QString text = fields.value(index).trimmed();
-    if (text.isEmpty() || text.size() > 12 || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+    const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    if (text.isEmpty() || text.size() > 12 || !std::all_of(text.begin(), text.end(), digit))
         return std::nullopt;
     return static_cast<int>(std::min<qint64>(text.toLongLong(), TillList::MaxUnsent));
 }

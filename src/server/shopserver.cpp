@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/text.h"
 #include "server/login.h"
 #include "server/membernumbers.h"
 #include "server/sessions.h"
@@ -24,7 +25,6 @@
 #include "server/wire.h"
 #include "sqlengine/engine.h"
 #include "sqlengine/translator.h"
-#include "core/text.h"
 
 namespace vorel::server {
 
