@@ -600,7 +600,7 @@ struct ShopServer::Impl {
         ShopStatus figures;
         {
             const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
-            figures = StatusBoard::read(*w->db, clock.now());
+            figures = StatusBoard::read(*w->db, clock.now(), TillList::OnlineWindowSeconds);
         }
         res.set_header("Cache-Control", "no-store");
         sendJson(res, 200, StatusBoard::toJson(figures, StatusDecimals));

@@ -5,7 +5,6 @@
 
 #include "core/clock.h"
 #include "core/resultset.h"
-#include "server/sessions.h"
 
 namespace vorel::server {
 
@@ -47,14 +46,14 @@ Json takingsJson(const Takings &t, int decimals)
 
 } // namespace
 
-ShopStatus StatusBoard::read(sql::Backend &db, const QDateTime &now)
+ShopStatus StatusBoard::read(sql::Backend &db, const QDateTime &now, int onlineWindowSeconds)
 {
     ShopStatus status;
     status.at = now;
     const QDateTime dayStart(now.date(), QTime(0, 0));
     const QString from = dateLiteral(dayStart);
     const QString to = dateLiteral(dayStart.addDays(1));
-    const QDateTime onlineSince = now.addSecs(-TillList::OnlineWindowSeconds);
+    const QDateTime onlineSince = now.addSecs(-onlineWindowSeconds);
 
     // Tills: those that called today, and those still online from before midnight.
     ResultSet rows;

@@ -27,8 +27,8 @@ struct TillContact {
     QString userId;
     QString userName;
     QDateTime lastSeen;
-    bool online = false;         // within TillList::OnlineWindowSeconds
-    std::optional<int> unsent;   // slips waiting in its local store, as it last said
+    bool online = false;       // called within the online window
+    std::optional<int> unsent; // slips waiting in its local store, as it last said
 };
 
 // Slips and takings of one till, or of the whole shop.
@@ -58,8 +58,10 @@ public:
     // The most tills each list holds (a shop has a few dozen at most).
     static constexpr int MaxTills = 200;
 
-    // Reads the status at `now` in a few statements on `db`. Throws sql::DbError.
-    static ShopStatus read(sql::Backend &db, const QDateTime &now);
+    // Reads the status at `now` in a few statements on `db`; a till is online while its last
+    // call is at most `onlineWindowSeconds` old (TillList::OnlineWindowSeconds). Throws
+    // sql::DbError.
+    static ShopStatus read(sql::Backend &db, const QDateTime &now, int onlineWindowSeconds);
     // The JSON the page polls; amounts as text with `decimals` places, the way the till
     // shows them.
     static wire::Json toJson(const ShopStatus &status, int decimals);

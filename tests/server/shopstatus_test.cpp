@@ -20,6 +20,7 @@ using sql::BackendKind;
 namespace {
 
 const QDateTime Now(QDate(2026, 5, 20), QTime(16, 0, 0));
+constexpr int Window = TillList::OnlineWindowSeconds;
 
 struct Slip {
     const char *noid;
@@ -85,7 +86,7 @@ TEST_P(ShopStatusTest, TakingsAreTodaysCommittedSlipsPerTillAndTender)
         ASSERT_EQ(engine.run(commitBatch(s)).reply, ReplyOk) << s.noid;
 
     // Cash is net of change; what the tenders took is what was due less the rounding-off.
-    const ShopStatus status = StatusBoard::read(*db_, clock_.now());
+    const ShopStatus status = StatusBoard::read(*db_, clock_.now(), Window);
     QStringList tills;
     for (const Takings &t : status.takings)
         tills << figures(t);
@@ -108,7 +109,7 @@ TEST_P(ShopStatusTest, TillsSeenTodayWithTheirCashierAndSlipsWaiting)
     TillList::announce(*db_, till1, {"01 张丽", "CL 1.0", "0", "", "*", "g", "", "", "", "4"}, clock_.now());
     TillList::announce(*db_, till2, {"02 王芳", "CL 1.0"}, clock_.now().addSecs(-TillList::OnlineWindowSeconds - 1));
 
-    ShopStatus status = StatusBoard::read(*db_, clock_.now());
+    ShopStatus status = StatusBoard::read(*db_, clock_.now(), Window);
     ASSERT_EQ(status.tills.size(), 2); // yesterday's till is left out
     const TillContact &first = status.tills[0];
     EXPECT_EQ(QStringList({first.terminalKey, first.terminalId, first.userId, first.userName, first.terminalName}),
@@ -126,9 +127,9 @@ TEST_P(ShopStatusTest, TillsSeenTodayWithTheirCashierAndSlipsWaiting)
     } reports[] = {{"0", 0}, {" 7 ", 7}, {"-3", 7}, {"x1", 7}, {"", 7}, {"99999999999", TillList::MaxUnsent}};
     for (const auto &r : reports) {
         EXPECT_TRUE(TillList::keepAlive(*db_, till1, {"g", "001", "01", r.field}, clock_.now()));
-        EXPECT_EQ(StatusBoard::read(*db_, clock_.now()).tills[0].unsent, r.stored) << r.field.toStdString();
+        EXPECT_EQ(StatusBoard::read(*db_, clock_.now(), Window).tills[0].unsent, r.stored) << r.field.toStdString();
     }
-    const wire::Json json = StatusBoard::toJson(StatusBoard::read(*db_, clock_.now().addSecs(30)), 2);
+    const wire::Json json = StatusBoard::toJson(StatusBoard::read(*db_, clock_.now().addSecs(30), Window), 2);
     EXPECT_EQ(json["tills"][0]["seconds_ago"], 30);
     EXPECT_TRUE(json["tills"][1]["unsent"].is_null());
 }
@@ -138,7 +139,7 @@ TEST_P(ShopStatusTest, AnOlderShopGetsTheCountColumnWhenServed)
     db_->execute("ALTER TABLE SYS_TILL DROP COLUMN UNSENT", nullptr);
     auto served = ShopDatabase(shop_->location(), clock_).open();
     TillList::announce(*served, Session{"01", "vorel", "001", Now, Now}, {"", "", "", "", "", "", "", "", "", "2"}, Now);
-    EXPECT_EQ(StatusBoard::read(*served, Now).tills.value(0).unsent, 2);
+    EXPECT_EQ(StatusBoard::read(*served, Now, Window).tills.value(0).unsent, 2);
 }
 
 TEST_P(ShopStatusTest, ThePageAndTheTillsHoldSeparateKeys)
