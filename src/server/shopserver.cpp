@@ -19,6 +19,7 @@
 #include "server/login.h"
 #include "server/membernumbers.h"
 #include "server/sessions.h"
+#include "server/statementpolicy.h"
 #include "server/shopdatabase.h"
 #include "server/shopstatus.h"
 #include "server/statuspage.h"
@@ -415,13 +416,19 @@ struct ShopServer::Impl {
 
     void exec(const httplib::Request &req, httplib::Response &res, CallLog &call)
     {
-        if (!authorize(req, res, call))
+        const std::optional<Session> session = authorize(req, res, call);
+        if (!session)
             return;
         const Json body = wire::parseObject(req.body);
         const QString code = wire::optionalText(body, "code");
         if (!code.isEmpty())
             call.op = code;
         const QString sql = wire::requiredText(body, "sql");
+        if (const QString refusal = StatementPolicy::check(sql, session->userId); !refusal.isEmpty()) {
+            sendJson(res, 200, Json{{"reply", wire::toJson(refusal)}});
+            call.outcome = QStringLiteral("refused: ") + refusal;
+            return;
+        }
         sql::BatchResult result;
         {
             const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
@@ -433,10 +440,16 @@ struct ShopServer::Impl {
 
     void open(const httplib::Request &req, httplib::Response &res, CallLog &call)
     {
-        if (!authorize(req, res, call))
+        const std::optional<Session> session = authorize(req, res, call);
+        if (!session)
             return;
         const Json body = wire::parseObject(req.body);
         const QString sql = wire::requiredText(body, "sql");
+        if (const QString refusal = StatementPolicy::check(sql, session->userId); !refusal.isEmpty()) {
+            sendJson(res, 200, Json{{"ok", false}, {"error", wire::toJson(refusal)}});
+            call.outcome = QStringLiteral("refused: ") + refusal;
+            return;
+        }
         ResultSet rows;
         QString error;
         bool ok = false;

@@ -20,8 +20,9 @@ bool anyWrites(const std::vector<Node> &nodes)
 
 class BatchParser {
 public:
-    BatchParser(const QList<Token> &tokens, BackendKind backend, const Catalog &catalog)
-        : tokens_(tokens), backend_(backend), catalog_(catalog)
+    BatchParser(const QList<Token> &tokens, BackendKind backend, const Catalog &catalog,
+                std::vector<StatementSpan> *spans = nullptr)
+        : tokens_(tokens), backend_(backend), catalog_(catalog), spans_(spans)
     {
     }
 
@@ -38,6 +39,7 @@ private:
     const QList<Token> &tokens_;
     const BackendKind backend_;
     const Catalog &catalog_;
+    std::vector<StatementSpan> *spans_; // set: only split, nothing is rewritten
     int pos_ = 0; // the next token to read
 
     int count() const { return static_cast<int>(tokens_.size()); }
@@ -114,8 +116,12 @@ private:
         if (conditionEnd == conditionStart)
             syntaxError(conditionStart);
         Node node{Node::Kind::If};
-        StatementRewriter condition(tokens_, conditionStart, conditionEnd, backend_, catalog_);
-        node.sql = QStringLiteral("SELECT CASE WHEN %1 THEN 1 ELSE 0 END").arg(condition.sql());
+        if (spans_)
+            spans_->push_back({StatementSpan::Kind::Condition, conditionStart, conditionEnd});
+        else {
+            StatementRewriter condition(tokens_, conditionStart, conditionEnd, backend_, catalog_);
+            node.sql = QStringLiteral("SELECT CASE WHEN %1 THEN 1 ELSE 0 END").arg(condition.sql());
+        }
         if (!skipSemicolons())
             throw TranslationError(QStringLiteral("Incorrect syntax: IF without a statement."));
         node.children.push_back(statement());
@@ -258,6 +264,10 @@ private:
         Node node{Node::Kind::Statement};
         node.returnsRows = tokens_[start].isWord("SELECT") || tokens_[start].isWord("WITH");
         node.writes = !node.returnsRows;
+        if (spans_) {
+            spans_->push_back({StatementSpan::Kind::Statement, start, end});
+            return node;
+        }
         StatementRewriter rewriter(tokens_, start, end, backend_, catalog_);
         node.sql = rewriter.sql();
         if (node.returnsRows)
@@ -291,6 +301,15 @@ Program parseBatch(const QList<Token> &tokens, BackendKind backend, const Catalo
 {
     BatchParser parser(tokens, backend, catalog);
     return parser.parse();
+}
+
+std::vector<StatementSpan> splitBatch(const QList<Token> &tokens)
+{
+    const Catalog none;
+    std::vector<StatementSpan> spans;
+    BatchParser parser(tokens, BackendKind::SQLite, none, &spans);
+    parser.parse();
+    return spans;
 }
 
 } // namespace vorel::sql::detail

@@ -67,7 +67,8 @@ TEST_P(RemoteShopServiceTest, LoginIssuesASessionOnlyForAGoodPassword)
     EXPECT_GT(till.lastBytesSent(), 0);
     EXPECT_GT(till.lastBytesReceived(), till.lastBytesSent());
 
-    ASSERT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE D701 SET T = 1 WHERE ZD_ID = '001'", 3), ReplyOk);
+    // The back office stops the till.
+    shop_->open()->execute(QStringLiteral("UPDATE D701 SET T = 1 WHERE ZD_ID = '001'"), nullptr);
     reply = till.thrGetLogin(test::loginOf("02"));
     EXPECT_EQ(reply.rows.field("ZD_T").asInt(), 1);
 }
@@ -180,7 +181,7 @@ TEST_P(RemoteShopServiceTest, ACallAfterTheServerClosedTheIdleConnectionGoesThro
 {
     auto till = loggedIn("01");
     for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷'", 3), ReplyOk) << i;
+        ASSERT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE D701 SET POSTOP = '沃雷' WHERE ZD_ID = '001'", 3), ReplyOk) << i;
         std::this_thread::sleep_for(std::chrono::milliseconds(i == 1 ? 1500 : 10));
     }
 }
@@ -188,22 +189,22 @@ TEST_P(RemoteShopServiceTest, ACallAfterTheServerClosedTheIdleConnectionGoesThro
 TEST_P(RemoteShopServiceTest, ARestartedServerStillKnowsTheSessionAndTheTills)
 {
     auto till = loggedIn("01");
-    ASSERT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷'", 3), ReplyOk);
+    ASSERT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE D701 SET POSTOP = '沃雷' WHERE ZD_ID = '001'", 3), ReplyOk);
     ASSERT_TRUE(till->tcpSend("Connect", connectFields));
     const int port = server_->port();
     const int messagePort = server_->messagePort();
     server_.reset();
-    EXPECT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷2'", 3),
+    EXPECT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE D701 SET POSTOP = '沃雷2' WHERE ZD_ID = '001'", 3),
               RemoteShopService::UnreachableReply);
     EXPECT_FALSE(till->lastCallReachedServer());
     EXPECT_FALSE(till->tcpSend("0", {}));
 
     server_ = test::startServer(shop_->location(), clock_, &log_, 3, 1, port, messagePort);
     const qsizetype before = log_.lines().size();
-    EXPECT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷3'", 3), ReplyOk);
+    EXPECT_EQ(till->posExecSql(opcode::Plain, {}, {}, "UPDATE D701 SET POSTOP = '沃雷3' WHERE ZD_ID = '001'", 3), ReplyOk);
     ResultSet rows;
-    ASSERT_TRUE(till->posOpenSql(rows, "SELECT CO_NAME FROM SYS_CO"));
-    EXPECT_EQ(rows.field("CO_NAME").asString(), "沃雷3");
+    ASSERT_TRUE(till->posOpenSql(rows, "SELECT POSTOP FROM D701 WHERE ZD_ID = '001'"));
+    EXPECT_EQ(rows.field("POSTOP").asString(), "沃雷3");
     const std::optional<QList<wire::OnlineTill>> tills = till->tillsOnline();
     ASSERT_TRUE(tills.has_value());
     ASSERT_EQ(tills->size(), 1);
@@ -290,7 +291,7 @@ TEST(RemoteShopServiceTls, TalksToAServerWithItsOwnCertificate)
 
     RemoteShopService trusting(RemoteServer{"127.0.0.1", server.port(), server.messagePort(), true, cert}, 5);
     ASSERT_EQ(trusting.thrGetLogin(test::loginOf("01")).rows.totalRowCount(), 1);
-    EXPECT_EQ(trusting.posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '加密'", 3), ReplyOk);
+    EXPECT_EQ(trusting.posExecSql(opcode::Plain, {}, {}, "UPDATE D701 SET POSTOP = '加密' WHERE ZD_ID = '001'", 3), ReplyOk);
     EXPECT_TRUE(trusting.tcpSend("Connect", connectFields));
 
     // Plain HTTP to the TLS port gets no usable answer.

@@ -144,7 +144,7 @@ TEST_F(ServerCliTest, ServeAnswersTillsAndStopsCleanlyOnSigterm)
     {
         RemoteShopService till(RemoteServer{"127.0.0.1", m.captured(1).toInt(), m.captured(2).toInt(), false, {}}, 5);
         ASSERT_EQ(till.thrGetLogin(test::loginOf("01")).rows.totalRowCount(), 1);
-        EXPECT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷服饰'", 3), ReplyOk);
+        EXPECT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE D701 SET POSTOP = '沃雷服饰' WHERE ZD_ID = '001'", 3), ReplyOk);
         EXPECT_TRUE(till.tcpSend("Connect", {"01 张丽", "CL 1.0", "0", "x", "*", "g", "", "", ""}));
     }
 

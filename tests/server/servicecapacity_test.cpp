@@ -59,7 +59,7 @@ private:
     std::vector<int> fds_;
 };
 
-const QString WriteBatch = QStringLiteral("UPDATE SYS_CO SET CO_NAME = '沃雷服装'");
+const QString WriteBatch = QStringLiteral("UPDATE D701 SET POSTOP = '沃雷服装' WHERE ZD_ID = '001'");
 
 class ServiceCapacityTest : public ::testing::Test {
 protected:
@@ -111,7 +111,7 @@ TEST_F(ServiceCapacityTest, IdleAndHalfSentConnectionsDoNotKeepATillOut)
     const auto t = till(*server);
     EXPECT_EQ(t->posExecSql(QStringLiteral("711"), {}, QStringLiteral("Edit"), WriteBatch, 10), ReplyOk);
     ResultSet rows;
-    ASSERT_TRUE(t->posOpenSql(rows, QStringLiteral("SELECT CO_NAME FROM SYS_CO"))) << t->lastMessage().toStdString();
+    ASSERT_TRUE(t->posOpenSql(rows, QStringLiteral("SELECT POSTOP FROM D701 WHERE ZD_ID = '001'"))) << t->lastMessage().toStdString();
     EXPECT_EQ(rows.fieldAt(0, 0).asString(), QStringLiteral("沃雷服装"));
 }
 
@@ -145,7 +145,7 @@ TEST_F(ServiceCapacityTest, AFullQueueAnswersBusyWhileReadsGoOnBesideAWaitingWri
 
     // Reading takes the other worker and is not held up by the writer's turn.
     ResultSet rows;
-    EXPECT_TRUE(reader->posOpenSql(rows, QStringLiteral("SELECT CO_NAME FROM SYS_CO"))) << reader->lastMessage().toStdString();
+    EXPECT_TRUE(reader->posOpenSql(rows, QStringLiteral("SELECT POSTOP FROM D701 WHERE ZD_ID = '001'"))) << reader->lastMessage().toStdString();
 
     outside.rollback();
     EXPECT_EQ(waiting.get(), ReplyOk);

@@ -72,7 +72,7 @@ TEST_P(TwoServersTest, ATokenFromOneServerIsHonouredByTheOther)
         ASSERT_EQ(status, 200) << body.dump();
         EXPECT_EQ(wire::resultSetFromJson(body.at("result")).fieldAt(0, 0).asString(), "张丽");
     }
-    const QByteArray exec = test::rawPost(b_->port(), "/exec", R"({"code":"711","sql":"UPDATE SYS_CO SET CO_NAME = '沃雷'"})", token);
+    const QByteArray exec = test::rawPost(b_->port(), "/exec", R"({"code":"711","sql":"UPDATE D701 SET POSTOP = '沃雷' WHERE ZD_ID = '001'"})", token);
     EXPECT_EQ(test::httpStatus(exec), 200);
     EXPECT_TRUE(test::httpBody(exec).contains(R"("reply":"Y")")) << exec.toStdString();
     EXPECT_TRUE(log_.has("till=001/vorel user=01 op=711", "-> Y")) << log_.lines().join('\n').toStdString();
@@ -144,11 +144,11 @@ TEST_P(TwoServersTest, AnExpiredSessionIsRenewedByTheTillItself)
 {
     RemoteShopService till(test::addressOf(*a_), 5);
     ASSERT_EQ(till.thrGetLogin(test::loginOf("01")).rows.totalRowCount(), 1);
-    ASSERT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷1'", 3), ReplyOk);
+    ASSERT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE D701 SET POSTOP = '沃雷1' WHERE ZD_ID = '001'", 3), ReplyOk);
     const qsizetype before = log_.lines().size();
 
     clock_.advanceSeconds(SessionTokens::LifetimeSeconds + 60);
-    EXPECT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE SYS_CO SET CO_NAME = '沃雷2'", 3), ReplyOk);
+    EXPECT_EQ(till.posExecSql(opcode::Plain, {}, {}, "UPDATE D701 SET POSTOP = '沃雷2' WHERE ZD_ID = '001'", 3), ReplyOk);
     const QStringList after = log_.lines().mid(before);
     ASSERT_EQ(after.size(), 3) << after.join('\n').toStdString();
     EXPECT_TRUE(after[0].contains("-> 401")) << after[0].toStdString();
@@ -156,8 +156,8 @@ TEST_P(TwoServersTest, AnExpiredSessionIsRenewedByTheTillItself)
     EXPECT_TRUE(after[2].endsWith("-> Y")) << after[2].toStdString();
     EXPECT_TRUE(till.hasSession());
     ResultSet rows;
-    ASSERT_TRUE(till.posOpenSql(rows, "SELECT CO_NAME FROM SYS_CO"));
-    EXPECT_EQ(rows.field("CO_NAME").asString(), "沃雷2");
+    ASSERT_TRUE(till.posOpenSql(rows, "SELECT POSTOP FROM D701 WHERE ZD_ID = '001'"));
+    EXPECT_EQ(rows.field("POSTOP").asString(), "沃雷2");
     EXPECT_EQ(log_.lines().size(), before + 4); // no second login
 }
 

@@ -70,6 +70,8 @@ Script readScript(const QString &path)
                 throw std::runtime_error(QStringLiteral("%1:%2: bad date").arg(path).arg(i + 1).toStdString());
             continue;
         }
+        if (line == QLatin1String("notill") || line.startsWith(QLatin1String("till ")))
+            continue; // read by the service's statement policy test
         if (line.startsWith(QLatin1String("skipif "))) {
             skip = line.mid(7).trimmed().toLower();
             continue;

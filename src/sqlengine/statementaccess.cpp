@@ -1,0 +1,382 @@
+#include "sqlengine/statementaccess.h"
+
+#include <QHash>
+#include <QSet>
+
+#include "sqlengine/batchparser.h"
+#include "sqlengine/sqlwords.h"
+
+namespace vorel::sql {
+
+namespace {
+
+bool isName(const Token &t)
+{
+    return t.is(TokenKind::Word) || t.is(TokenKind::QuotedName);
+}
+
+// Words after a table that begin the next clause instead of naming an alias.
+bool endsTableReference(const Token &t)
+{
+    if (!t.is(TokenKind::Word))
+        return true;
+    if (detail::isKeyword(t))
+        return true;
+    static const QSet<QString> words = {
+        QStringLiteral("NATURAL"), QStringLiteral("USING"), QStringLiteral("OFFSET"), QStringLiteral("FOR"),
+        QStringLiteral("RETURNING"), QStringLiteral("WINDOW"), QStringLiteral("FETCH"), QStringLiteral("LATERAL"),
+        QStringLiteral("TABLESAMPLE"), QStringLiteral("INDEXED"), QStringLiteral("OUTPUT"), QStringLiteral("OPTION"),
+    };
+    return words.contains(t.text.toUpper());
+}
+
+// What an alias of a derived table "( SELECT ... ) B" stands for: its own columns are read
+// where its select names them.
+const QString DerivedTable = QStringLiteral("(derived)");
+
+void addOnce(QStringList &list, const QString &value)
+{
+    if (!list.contains(value))
+        list.append(value);
+}
+
+class StatementReader {
+public:
+    StatementReader(const QList<Token> &tokens, StatementAccess &out) : t_(tokens), out_(out) {}
+
+    void read()
+    {
+        const int b = out_.begin;
+        const int e = out_.end;
+        for (int i = b; i < e; ++i)
+            if (isName(t_[i]) && !detail::isKeyword(t_[i]))
+                addOnce(out_.names, t_[i].text.toLower());
+        findTables(b, e);
+        if (out_.kind == StatementAccess::Kind::Update || out_.kind == StatementAccess::Kind::Delete) {
+            const QString resolved = aliases_.value(out_.target, out_.target);
+            if (!resolved.isEmpty())
+                out_.target = resolved;
+        }
+        classify(b, e);
+    }
+
+private:
+    const QList<Token> &t_;
+    StatementAccess &out_;
+    QSet<int> tablePlaces_;         // tokens that name a table or define an alias
+    QHash<QString, QString> aliases_; // lower alias or table -> lower table (or DerivedTable)
+
+    int depthAt(int i) const
+    {
+        int depth = 0;
+        for (int k = out_.begin; k < i; ++k) {
+            if (t_[k].is(TokenKind::LParen))
+                ++depth;
+            else if (t_[k].is(TokenKind::RParen))
+                --depth;
+        }
+        return depth;
+    }
+
+    int matchParen(int open) const
+    {
+        int depth = 0;
+        for (int k = open; k < out_.end; ++k) {
+            if (t_[k].is(TokenKind::LParen))
+                ++depth;
+            else if (t_[k].is(TokenKind::RParen) && --depth == 0)
+                return k;
+        }
+        return out_.end;
+    }
+
+    // A table reference at j: name [. name ...] [[AS] alias], or a derived table
+    // "( ... ) [AS] alias". Without `allowAlias` (INSERT INTO t (columns)) only the name.
+    // Returns the token after it.
+    int tableReference(int j, bool allowAlias = true)
+    {
+        const int e = out_.end;
+        if (j >= e)
+            return j;
+        QString table = DerivedTable;
+        if (t_[j].is(TokenKind::LParen)) {
+            j = matchParen(j) + 1; // its own FROM is read on its own
+        } else if (isName(t_[j]) && !detail::isKeyword(t_[j])) {
+            int last = j;
+            int parts = 1;
+            while (last + 2 < e && t_[last + 1].is(TokenKind::Dot) && isName(t_[last + 2])) {
+                last += 2;
+                ++parts;
+            }
+            if (allowAlias && last + 1 < e && t_[last + 1].is(TokenKind::LParen))
+                return last + 1; // a function in the place of a table: read as a call
+            table = t_[last].text.toLower();
+            for (int k = j; k <= last; k += 2)
+                tablePlaces_.insert(k);
+            if (parts > 1)
+                out_.schemaQualified = true;
+            addOnce(out_.tables, table);
+            aliases_.insert(table, table);
+            j = last + 1;
+        } else {
+            return j;
+        }
+        if (!allowAlias || j >= e)
+            return j;
+        int alias = -1;
+        if (t_[j].isWord("AS") && j + 1 < e && isName(t_[j + 1]))
+            alias = j + 1;
+        else if (t_[j].is(TokenKind::QuotedName) || !endsTableReference(t_[j]))
+            alias = j;
+        if (alias >= 0 && !(t_[alias].is(TokenKind::Word) && t_[alias].isWord("SET"))) {
+            tablePlaces_.insert(alias);
+            aliases_.insert(t_[alias].text.toLower(), table);
+            j = alias + 1;
+        }
+        return j;
+    }
+
+    void findTables(int b, int e)
+    {
+        const StatementAccess::Kind kind = out_.kind;
+        if (kind == StatementAccess::Kind::Insert) {
+            int j = b + 1;
+            if (j < e && t_[j].isWord("INTO"))
+                ++j;
+            if (j < e && isName(t_[j]))
+                out_.target = t_[j].text.toLower();
+            tableReference(j, false);
+        } else if (kind == StatementAccess::Kind::Update) {
+            if (b + 1 < e && isName(t_[b + 1]))
+                out_.target = t_[b + 1].text.toLower();
+            tableReference(b + 1);
+        } else if (kind == StatementAccess::Kind::Delete) {
+            int j = b + 1;
+            if (j < e && t_[j].isWord("FROM"))
+                ++j;
+            if (j < e && isName(t_[j]))
+                out_.target = t_[j].text.toLower();
+            tableReference(j);
+        }
+        for (int i = b; i < e; ++i) {
+            const Token &token = t_[i];
+            if (token.isWord("FROM") || token.isWord("JOIN")) {
+                if (token.isWord("FROM"))
+                    out_.hasFrom = true;
+                int j = tableReference(i + 1);
+                while (token.isWord("FROM") && j < e && t_[j].is(TokenKind::Comma))
+                    j = tableReference(j + 1);
+            }
+        }
+    }
+
+    QString resolve(const QString &qualifier) const
+    {
+        return aliases_.value(qualifier.toLower(), qualifier.toLower());
+    }
+
+    // The tables a "*" at token i stands for: those of the FROM of its own select.
+    QStringList wildcardTables(int i) const
+    {
+        const int depth = depthAt(i);
+        QStringList tables;
+        int d = depth;
+        int firstAfter = -1;
+        for (int k = i; k < out_.end && d >= depth; ++k) {
+            if (t_[k].is(TokenKind::LParen))
+                ++d;
+            else if (t_[k].is(TokenKind::RParen))
+                --d;
+            else if (d == depth && t_[k].isWord("FROM")) {
+                firstAfter = k;
+                break;
+            }
+        }
+        if (firstAfter < 0)
+            return out_.tables;
+        // Tables at the select's own depth from its FROM on.
+        d = depth;
+        for (int k = firstAfter; k < out_.end && d >= depth; ++k) {
+            if (t_[k].is(TokenKind::LParen))
+                ++d;
+            else if (t_[k].is(TokenKind::RParen))
+                --d;
+            else if (d == depth && tablePlaces_.contains(k)) {
+                const QString name = t_[k].text.toLower();
+                if (out_.tables.contains(name))
+                    addOnce(tables, name);
+            }
+        }
+        return tables.isEmpty() ? out_.tables : tables;
+    }
+
+    bool inInsertColumnList(int i) const
+    {
+        if (out_.kind != StatementAccess::Kind::Insert)
+            return false;
+        int open = out_.begin + 1;
+        while (open < out_.end && !t_[open].is(TokenKind::LParen) && !t_[open].isWord("VALUES")
+               && !t_[open].isWord("SELECT"))
+            ++open;
+        if (open >= out_.end || !t_[open].is(TokenKind::LParen))
+            return false;
+        return i > open && i < matchParen(open);
+    }
+
+    // Inside the SET list of an UPDATE, at its own level.
+    bool inSetList(int i) const
+    {
+        if (out_.kind != StatementAccess::Kind::Update)
+            return false;
+        int depth = 0;
+        bool inSet = false;
+        for (int k = out_.begin; k <= i; ++k) {
+            if (t_[k].is(TokenKind::LParen))
+                ++depth;
+            else if (t_[k].is(TokenKind::RParen))
+                --depth;
+            else if (depth == 0 && t_[k].isWord("SET"))
+                inSet = true;
+            else if (depth == 0 && (t_[k].isWord("FROM") || t_[k].isWord("WHERE")))
+                inSet = false;
+        }
+        return inSet && depth == 0;
+    }
+
+    void column(int first, int nameAt, const QString &table)
+    {
+        ColumnUse use;
+        use.table = table;
+        use.column = t_[nameAt].text.toLower();
+        use.at = nameAt;
+        const int e = out_.end;
+        const bool before = first > out_.begin
+            && (t_[first - 1].isWord("SET") || t_[first - 1].is(TokenKind::Comma) || t_[first - 1].is(TokenKind::LParen)
+                || t_[first - 1].isWord("WHERE") || t_[first - 1].isWord("AND") || t_[first - 1].isWord("OR")
+                || t_[first - 1].isWord("ON"));
+        const bool equals = nameAt + 1 < e && t_[nameAt + 1].isOp("=");
+        const bool literalNext = equals && nameAt + 2 < e
+            && (t_[nameAt + 2].is(TokenKind::String) || t_[nameAt + 2].is(TokenKind::Number));
+        const bool literalEnds = nameAt + 3 >= e || t_[nameAt + 3].is(TokenKind::RParen)
+            || t_[nameAt + 3].is(TokenKind::Comma) || t_[nameAt + 3].isWord("AND") || t_[nameAt + 3].isWord("OR")
+            || t_[nameAt + 3].isWord("WHERE") || t_[nameAt + 3].isWord("ORDER") || t_[nameAt + 3].isWord("GROUP");
+        if (inInsertColumnList(first)) {
+            use.kind = ColumnUse::Kind::Inserted;
+        } else if (equals && before && inSetList(first)) {
+            use.kind = ColumnUse::Kind::Assigned;
+            use.literal = literalNext && literalEnds;
+        } else if (before && literalNext && literalEnds && !t_[first - 1].is(TokenKind::Comma)) {
+            use.kind = ColumnUse::Kind::Compared;
+            use.literal = true;
+        }
+        if (use.literal)
+            use.value = t_[nameAt + 2].text;
+        out_.columns.push_back(use);
+    }
+
+    void allColumns(int at, const QStringList &tables)
+    {
+        for (const QString &table : tables)
+            out_.columns.push_back(ColumnUse{ColumnUse::Kind::AllColumns, table, QString(), at});
+    }
+
+    void classify(int b, int e)
+    {
+        const QString onlyTable = out_.tables.size() == 1 ? out_.tables.first() : QString();
+        for (int i = b; i < e; ++i) {
+            const Token &token = t_[i];
+            if (token.isWord("OR"))
+                out_.hasOr = true;
+            if (token.isWord("INTO") && !(out_.kind == StatementAccess::Kind::Insert && i == b + 1))
+                out_.selectInto = true;
+            if (token.isOp("*")) {
+                const Token *previous = i > b ? &t_[i - 1] : nullptr;
+                const bool wildcard = previous
+                    && (previous->isWord("SELECT") || previous->isWord("DISTINCT") || previous->isWord("ALL")
+                        || previous->is(TokenKind::Comma)
+                        || (previous->is(TokenKind::Number) && i - 2 >= b && t_[i - 2].isWord("TOP")));
+                if (wildcard)
+                    allColumns(i, wildcardTables(i));
+                continue;
+            }
+            if (!isName(token) || tablePlaces_.contains(i))
+                continue;
+            if (token.is(TokenKind::Word) && detail::isKeyword(token))
+                continue;
+            if (i + 1 < e && t_[i + 1].is(TokenKind::LParen)) {
+                addOnce(out_.functions, token.text.toLower());
+                continue;
+            }
+            if (i + 2 < e && t_[i + 1].is(TokenKind::Dot)) {
+                // qualifier.column, qualifier.*, schema.qualifier.column
+                int q = i;
+                while (q + 2 < e && t_[q + 1].is(TokenKind::Dot) && isName(t_[q + 2]) && q + 3 < e
+                       && t_[q + 3].is(TokenKind::Dot))
+                    q += 2;
+                if (q != i)
+                    out_.schemaQualified = true;
+                const QString table = resolve(t_[q].text);
+                const Token &after = t_[q + 2];
+                if (after.isOp("*"))
+                    allColumns(q + 2, {table});
+                else if (isName(after)) {
+                    if (q + 3 < e && t_[q + 3].is(TokenKind::LParen))
+                        addOnce(out_.functions, after.text.toLower()); // schema.function(...)
+                    else
+                        column(i, q + 2, table);
+                }
+                i = q + 2;
+                continue;
+            }
+            const QString lower = token.text.toLower();
+            if (aliases_.contains(lower) && aliases_.value(lower) != DerivedTable) {
+                // The table's row as one value (PostgreSQL): every column of it.
+                allColumns(i, {aliases_.value(lower)});
+                continue;
+            }
+            column(i, i, onlyTable);
+        }
+    }
+};
+
+} // namespace
+
+BatchAccess::BatchAccess(const QString &batch) : tokens_(tokenize(batch))
+{
+    for (const detail::StatementSpan &span : detail::splitBatch(tokens_)) {
+        StatementAccess s;
+        s.begin = span.begin;
+        s.end = span.end;
+        if (span.kind == detail::StatementSpan::Kind::Condition) {
+            s.kind = StatementAccess::Kind::Condition;
+            s.verb = QStringLiteral("IF");
+        } else {
+            s.verb = tokens_[span.begin].text.toUpper();
+            if (s.verb == QLatin1String("SELECT"))
+                s.kind = StatementAccess::Kind::Select;
+            else if (s.verb == QLatin1String("INSERT"))
+                s.kind = StatementAccess::Kind::Insert;
+            else if (s.verb == QLatin1String("UPDATE"))
+                s.kind = StatementAccess::Kind::Update;
+            else if (s.verb == QLatin1String("DELETE"))
+                s.kind = StatementAccess::Kind::Delete;
+        }
+        StatementReader(tokens_, s).read();
+        statements_.push_back(std::move(s));
+    }
+}
+
+QString BatchAccess::normalized(const StatementAccess &statement) const
+{
+    QStringList parts;
+    for (int i = statement.begin; i < statement.end; ++i) {
+        const Token &t = tokens_[i];
+        if (t.is(TokenKind::String))
+            parts << detail::quoteString(t.text);
+        else
+            parts << t.text.toUpper();
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace vorel::sql

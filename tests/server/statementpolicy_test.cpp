@@ -1,0 +1,203 @@
+// What a till may run through the service: attacks sent over HTTP to a real server on SQLite
+// and PostgreSQL are refused whole, with the message and a log line, and change nothing;
+// the till's own statements (the SQL corpus, a top-up, its own password) still run.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "server/statementpolicy.h"
+#include "fakeclock.h"
+#include "servertestutil.h"
+#include "testshop.h"
+
+using namespace vorel;
+using namespace vorel::server;
+using sql::BackendKind;
+
+namespace {
+
+// Every batch of the corpus a till sends passes; those marked "notill" are the tests' own.
+TEST(StatementPolicyTest, TheTillsCorpusPasses)
+{
+    const QDir dir(QStringLiteral(VOREL_CORPUS_DIR));
+    int checked = 0;
+    for (const QString &name : dir.entryList({QStringLiteral("*.test")}, QDir::Files)) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+        QString user = QStringLiteral("01");
+        bool notTill = false;
+        for (int i = 0; i < lines.size(); ++i) {
+            const QString line = lines[i].trimmed();
+            if (line.startsWith(QLatin1String("till ")))
+                user = line.mid(5).trimmed();
+            else if (line == QLatin1String("notill"))
+                notTill = true;
+            else if (line.startsWith(QLatin1String("batch"))) {
+                const int at = i + 1;
+                QStringList sql;
+                while (++i < lines.size() && lines[i].trimmed() != QLatin1String("----"))
+                    sql << lines[i];
+                if (!std::exchange(notTill, false)) {
+                    EXPECT_EQ(StatementPolicy::check(sql.join(u'\n'), user), QString()) << name.toStdString() << ":" << at;
+                    ++checked;
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, 100);
+}
+
+struct Attack {
+    const char *path;     // "/exec" or "/open"
+    QString sql;
+    QString refused;      // what the refusal names
+};
+
+class PolicyOverHttpTest : public ::testing::TestWithParam<BackendKind> {
+protected:
+    void SetUp() override
+    {
+        VOREL_REQUIRE_BACKEND(GetParam());
+        shop_ = std::make_unique<test::TestShop>(GetParam(), test::TestShop::Content::Demo, start_.date());
+        server_ = test::startServer(shop_->location(), clock_, &log_, 2);
+        const QByteArray answer = test::rawPost(server_->port(), "/login",
+                                                R"({"user":"01","password_md5":")" + test::md5("01").toLatin1()
+                                                    + R"(","terminal_key":"vorel","database":"CL"})");
+        token_ = wire::toQString(wire::parseObject(test::httpBody(answer).toStdString()).value("token", wire::Json()))
+                     .toLatin1();
+        ASSERT_FALSE(token_.isEmpty()) << answer.toStdString();
+    }
+
+    // The till's reply: the exec reply, or the error of an open ("" when it returned rows).
+    QString send(const char *path, const QString &sql)
+    {
+        const QByteArray body = QByteArray::fromStdString(wire::serialize(wire::Json{{"sql", wire::toJson(sql)}}));
+        const QByteArray answer = test::rawPost(server_->port(), path, body, token_);
+        EXPECT_EQ(test::httpStatus(answer), 200) << answer.toStdString();
+        const wire::Json json = wire::parseObject(test::httpBody(answer).toStdString());
+        if (QByteArray(path) == "/exec")
+            return wire::toQString(json.value("reply", wire::Json()));
+        return json.value("ok", false) ? QString() : wire::toQString(json.value("error", wire::Json()));
+    }
+
+    // What an attack would change, read straight from the database.
+    QString state()
+    {
+        const std::unique_ptr<sql::Backend> db = shop_->open();
+        QStringList out;
+        for (const char *query :
+             {"SELECT COUNT(*) FROM D712", "SELECT COUNT(*) FROM D712A", "SELECT COUNT(*) FROM SYS_USER",
+              "SELECT USER_ID || PASSWORD || POS_QS FROM SYS_USER ORDER BY USER_ID",
+              "SELECT VIPM FROM D702 WHERE VIPID = '88000004'", "SELECT COUNT(*) FROM D701"}) {
+            ResultSet rows;
+            db->execute(QString::fromLatin1(query), &rows);
+            for (int r = 0; r < rows.totalRowCount(); ++r)
+                out << rows.fieldAt(r, 0).asString();
+        }
+        return out.join(u'|');
+    }
+
+    bool tableExists(const QString &table)
+    {
+        const std::unique_ptr<sql::Backend> db = shop_->open();
+        const sql::Catalog catalog = db->loadCatalog();
+        return catalog.columns(table) != nullptr;
+    }
+
+    const QDateTime start_ = QDateTime(QDate::currentDate(), QTime(9, 0, 0));
+    FakeClock clock_{start_};
+    std::unique_ptr<test::TestShop> shop_;
+    std::unique_ptr<ShopServer> server_;
+    test::ServerLog log_;
+    QByteArray token_;
+};
+
+TEST_P(PolicyOverHttpTest, AttacksAreRefusedWholeAndChangeNothing)
+{
+    const bool pg = GetParam() == BackendKind::PostgreSQL;
+    QTemporaryDir files;
+    const QString written = files.filePath(QStringLiteral("written"));
+    const QString before = state();
+    const std::vector<Attack> attacks = {
+        {"/open", "SELECT USER_ID, PASSWORD FROM SYS_USER", "读取 SYS_USER.PASSWORD"},
+        {"/open", "SELECT USER_ID FROM SYS_USER WHERE PASSWORD LIKE 'a%'", "读取 SYS_USER.PASSWORD"},
+        {"/open", "SELECT * FROM SYS_USER WHERE USER_ID = '02'", "读取 SYS_USER 全部字段"},
+        {"/open", "SELECT U FROM SYS_USER U", "读取 SYS_USER 全部字段"},
+        {"/open", "SELECT SECRET FROM SYS_SERVER", "系统表 SYS_SERVER"},
+        {"/open", "SELECT * FROM D712 WHERE NOID IN (SELECT TERMINAL_KEY FROM sys_till)", "系统表 SYS_TILL"},
+        {"/open", pg ? "SELECT tablename FROM pg_tables" : "SELECT name FROM sqlite_master", "系统"},
+        {"/open", "SELECT table_name FROM information_schema.tables", "系统表 INFORMATION_SCHEMA"},
+        {"/exec", "DELETE FROM D712", "DELETE D712"},
+        {"/exec", "DROP TABLE D712A", "DROP 语句"},
+        {"/exec", "CREATE TABLE X1 (A INT)", "CREATE 语句"},
+        {"/exec", "ALTER TABLE D712 ADD X2 INT", "ALTER 语句"},
+        {"/exec", "SELECT * INTO X3 FROM D712", "SELECT INTO"},
+        {"/exec", "UPDATE SYS_USER SET PASSWORD='00000000000000000000000000000000' WHERE USER_ID='02'",
+         "修改其他用户的密码"},
+        {"/exec", "UPDATE SYS_USER SET PASSWORD='0' WHERE USER_ID='01' OR USER_ID='02'", "修改其他用户的密码"},
+        {"/exec", "UPDATE SYS_USER SET POS_QS='11111111111111111111' WHERE USER_ID='01'", "修改 SYS_USER.POS_QS"},
+        {"/exec",
+         "INSERT INTO SYS_USER (USER_ID, USER_NAME, PASSWORD, T, POS, POS_QS) VALUES "
+         "('66','x','00000000000000000000000000000000',1,1,'11111111111111111111')",
+         "INSERT SYS_USER"},
+        {"/exec", "update d702 set VIPM=VIPM+1000 where vipid='88000004'", "增加会员储值"},
+        {"/exec", "update d702 set VIPM=99999 where vipid='88000004'", "修改会员储值"},
+        {"/exec", "UPDATE D701 SET ZD_KEY='stolen'", "修改 D701.ZD_KEY"},
+        {"/exec", "PRAGMA writable_schema = 1", "PRAGMA 语句"},
+        {"/exec", "ATTACH DATABASE '" + written + "' AS x", "ATTACH 语句"},
+        {"/exec", "COPY (SELECT 1) TO PROGRAM 'id > " + written + "'", "COPY 语句"},
+        {"/exec", "EXEC sp_who", "EXEC 语句"},
+        {"/exec",
+         "CREATE FUNCTION f() RETURNS void AS 'begin copy (select 1) to program ''id > " + written
+             + "''; end' LANGUAGE plpgsql",
+         "CREATE 语句"},
+        {"/open", "SELECT f()", "函数 f"},
+        {"/open", "SELECT lo_export(lo_from_bytea(0, 'x'), '" + written + "')", "系统对象 lo_"},
+        {"/open", "SELECT pg_read_file('/etc/passwd')", "系统对象 pg_read_file"},
+        {"/open", "SELECT load_extension('x')", "函数 load_extension"},
+        {"/exec", "INSERT INTO D712 (NOID) VALUES ('1'); DROP TABLE D712A", "DROP 语句"},
+    };
+    for (const Attack &a : attacks) {
+        const QString reply = send(a.path, a.sql);
+        EXPECT_TRUE(reply.startsWith(StatementPolicy::RefusalPrefix)) << a.sql.toStdString() << " -> " << reply.toStdString();
+        EXPECT_TRUE(reply.contains(a.refused)) << a.sql.toStdString() << " -> " << reply.toStdString();
+    }
+    EXPECT_EQ(state(), before);
+    for (const char *table : {"X1", "X3", "D712A"})
+        EXPECT_EQ(tableExists(QString::fromLatin1(table)), QByteArray(table) == "D712A") << table;
+    EXPECT_FALSE(QFile::exists(written));
+    EXPECT_TRUE(log_.has(QStringLiteral("till=001/vorel user=01"), QStringLiteral("refused: 服务器拒绝执行:DROP 语句")));
+}
+
+TEST_P(PolicyOverHttpTest, TheTillsOwnStatementsRun)
+{
+    // Its own password, the download for the offline login, a top-up with its slip, a read.
+    EXPECT_EQ(send("/exec",
+                   "UPDATE SYS_USER SET SYS_USER.PASSWORD='" + test::md5("0101")
+                       + "' WHERE (SYS_USER.USER_ID='01') and (SYS_USER.PASSWORD='" + test::md5("01") + "')"),
+              QStringLiteral("Y"));
+    EXPECT_EQ(send("/open", "SELECT * FROM SYS_USER where t=1 AND POS=1 "), QString());
+    EXPECT_EQ(send("/exec",
+                   "INSERT INTO D712 (VIPF, m,NOID, CK_ID,ZD_ID, CLASSID, VIPID, BDATE,USER_ID,S1,S2,S3,S4,S5,S6,S7) "
+                   "VALUES (0,1,'00110000099','001','001','1','88000004',getDATE(),'01',10,0,0,0,0,10,0);"
+                   "update d702 set VIPM=VIPM+10 where vipid='88000004';"),
+              QStringLiteral("Y"));
+    EXPECT_EQ(send("/open", "SELECT D712.*, SYS_USER.USER_NAME FROM D712 INNER JOIN SYS_USER ON D712.USER_ID = "
+                            "SYS_USER.USER_ID WHERE D712.NOID = '00110000099'"),
+              QString());
+    const std::unique_ptr<sql::Backend> db = shop_->open();
+    ResultSet rows;
+    db->execute(QStringLiteral("SELECT PASSWORD FROM SYS_USER WHERE USER_ID = '01'"), &rows);
+    EXPECT_EQ(rows.fieldAt(0, 0).asString(), test::md5("0101"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, PolicyOverHttpTest, ::testing::Values(BackendKind::SQLite, BackendKind::PostgreSQL),
+                         [](const auto &info) {
+                             return info.param == BackendKind::SQLite ? "SQLite" : "PostgreSQL";
+                         });
+
+} // namespace
