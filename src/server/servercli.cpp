@@ -10,6 +10,7 @@
 
 #include "core/clock.h"
 #include "server/shopdatabase.h"
+#include "server/servicerole.h"
 #include "server/shopserver.h"
 #include "sqlengine/engine.h"
 #include "sqlengine/textoutput.h"
@@ -45,6 +46,7 @@ const char *usageText =
     "  vorel-server serve --db LOCATION [--host ADDR] [--port 8601] [--msg-port 8602]\n"
     "                     [--threads N] [--queue N] [--tls-cert FILE --tls-key FILE]\n"
     "  vorel-server init  --db LOCATION [--demo] [--today YYYY-MM-DD] [--styles N] [--force]\n"
+    "                     [--role NAME]  (PostgreSQL: the service's own role, grants only)\n"
     "  vorel-server exec  --db LOCATION (--file FILE | 'SQL')\n"
     "LOCATION is a SQLite file or a postgresql:// URI.\n";
 
@@ -63,6 +65,40 @@ bool readPort(const QCommandLineParser &args, const QString &name, int &port)
     bool ok = false;
     port = args.value(name).toInt(&ok);
     return ok && port >= 0 && port <= 65535;
+}
+
+// A superuser can write the server's files and run programs from SQL: the service should
+// log in as the role `init --role` makes.
+void warnIfSuperuser(const QString &location)
+{
+    if (!sql::isPostgresLocation(location))
+        return;
+    try {
+        const std::unique_ptr<sql::Backend> db = sql::openBackend(location);
+        if (connectedAsSuperuser(*db))
+            say(QStringLiteral("WARNING: connected to PostgreSQL as a SUPERUSER. Any statement that gets past the "
+                               "service's checks runs with every right on the database server. Make a role with "
+                               "`vorel-server init --db LOCATION --role NAME` and serve with the location it prints."));
+    } catch (const sql::DbError &e) {
+        say(QStringLiteral("WARNING: could not tell whether the database role is a superuser: ") + e.message());
+    }
+}
+
+// `init --role NAME`: the service's role with its grants, and the location to serve with.
+int makeRole(const QString &location, const QString &name)
+{
+    try {
+        const std::unique_ptr<sql::Backend> db = sql::openBackend(location);
+        const ServiceRole role = createServiceRole(*db, name);
+        say(QStringLiteral("role %1 made: it owns nothing and holds only the grants the service needs").arg(name));
+        print(stdout, QStringLiteral("# put this location in the service's configuration (it holds the password):\n%1\n")
+                          .arg(locationFor(location, role)));
+        return 0;
+    } catch (const sql::DbError &e) {
+        return fail(e.message());
+    } catch (const std::invalid_argument &e) {
+        return usage(QString::fromUtf8(e.what()));
+    }
 }
 
 int serve(const QCommandLineParser &args)
@@ -113,6 +149,7 @@ int serve(const QCommandLineParser &args)
             .arg(server.messagePort())
             .arg(options.tlsCertificate.isEmpty() ? QString() : QStringLiteral(" over TLS"))
             .arg(options.workers > 0 ? options.workers : defaultWorkers(options.location)));
+    warnIfSuperuser(options.location);
 
     for (;;) {
         const timespec wait{0, 500 * 1000 * 1000};
@@ -155,6 +192,18 @@ int init(const QCommandLineParser &args)
         clock = &fixedDay;
     }
     ShopDatabase shop(location, *clock);
+    const QString role = args.value(QStringLiteral("role"));
+    if (args.isSet(QStringLiteral("role"))) {
+        if (!shop.isPostgres())
+            return usage(QStringLiteral("--role is for a PostgreSQL shop"));
+        // On a shop that is there already, only the role is made.
+        try {
+            if (!options.force && !options.demo && options.extraStyles == 0 && shop.exists())
+                return makeRole(location, role);
+        } catch (const ShopDatabaseError &e) {
+            return fail(e.message());
+        }
+    }
     QElapsedTimer timer;
     timer.start();
     try {
@@ -178,7 +227,7 @@ int init(const QCommandLineParser &args)
     } catch (const ShopDatabaseError &e) {
         return fail(e.message());
     }
-    return 0;
+    return role.isEmpty() ? 0 : makeRole(location, role);
 }
 
 int exec(const QCommandLineParser &args, const QStringList &positional)
@@ -232,6 +281,7 @@ int runCommandLine(const QStringList &arguments)
         {QStringLiteral("today"), QStringLiteral("the demo shop's today"), QStringLiteral("date")},
         {QStringLiteral("styles"), QStringLiteral("generated styles to add"), QStringLiteral("n")},
         {QStringLiteral("force"), QStringLiteral("replace an existing shop")},
+        {QStringLiteral("role"), QStringLiteral("the service's PostgreSQL role"), QStringLiteral("name")},
         {QStringLiteral("file"), QStringLiteral("batch file"), QStringLiteral("file")},
         {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this text")},
     });

@@ -117,13 +117,14 @@ bool isUserDownload(const BatchAccess &batch, const StatementAccess &s)
 }
 
 // "vipm = vipm - n" (a payment) or "vipm = vipm + n" (a top-up, whose slip is in the batch).
-QString storedValueChange(const BatchAccess &batch, const ColumnUse &use)
+QString storedValueChange(const BatchAccess &batch, const StatementAccess &s, const ColumnUse &use)
 {
     const auto &t = batch.tokens();
     const int at = use.at;
-    const bool shape = at + 5 <= t.size() && t[at + 1].isOp("=") && t[at + 2].text.compare(t[at].text, Qt::CaseInsensitive) == 0
-        && (t[at + 3].isOp("-") || t[at + 3].isOp("+")) && t[at + 4].is(sql::TokenKind::Number)
-        && (at + 5 == t.size() || t[at + 5].is(sql::TokenKind::Comma) || t[at + 5].isWord("WHERE"));
+    const bool shape = at + 5 <= s.end && t[at + 1].isOp("=") && t[at + 2].is(sql::TokenKind::Word)
+        && t[at + 2].text.compare(t[at].text, Qt::CaseInsensitive) == 0 && (t[at + 3].isOp("-") || t[at + 3].isOp("+"))
+        && t[at + 4].is(sql::TokenKind::Number)
+        && (at + 5 == s.end || t[at + 5].is(sql::TokenKind::Comma) || t[at + 5].isWord("WHERE"));
     if (!shape)
         return QStringLiteral("修改会员储值");
     if (t[at + 3].isOp("-"))
@@ -132,6 +133,14 @@ QString storedValueChange(const BatchAccess &batch, const ColumnUse &use)
         if (other.kind == StatementAccess::Kind::Insert && other.target == QLatin1String("d712"))
             return {};
     return QStringLiteral("增加会员储值(不是充值单)");
+}
+
+bool hasWord(const BatchAccess &batch, const StatementAccess &s, const char *word)
+{
+    for (int i = s.begin; i < s.end; ++i)
+        if (batch.tokens()[i].isWord(word))
+            return true;
+    return false;
 }
 
 QString checkSysUser(const BatchAccess &batch, const StatementAccess &s, const QString &userId)
@@ -152,8 +161,10 @@ QString checkSysUser(const BatchAccess &batch, const StatementAccess &s, const Q
             return QStringLiteral("读取 SYS_USER.PASSWORD");
         if (use.kind == ColumnUse::Kind::Assigned) {
             const ColumnUse *own = find(s, table, QStringLiteral("user_id"), ColumnUse::Kind::Compared);
+            // Every condition ANDed, none negated or in a subquery: USER_ID = own decides.
+            const bool plainFilter = !s.hasOr && !s.hasFrom && !hasWord(batch, s, "NOT") && !hasWord(batch, s, "SELECT");
             const bool ownRow = s.kind == StatementAccess::Kind::Update && s.target == table && use.literal
-                && !s.hasOr && !s.hasFrom && own && own->value == userId;
+                && plainFilter && own && own->value == userId;
             if (!ownRow)
                 return QStringLiteral("修改其他用户的密码");
         }
@@ -173,6 +184,8 @@ QString checkStatement(const BatchAccess &batch, const StatementAccess &s, const
         if (!why.isEmpty())
             return why;
     }
+    if (s.renamesColumns)
+        return QStringLiteral("列别名");
     if (s.schemaQualified)
         return QStringLiteral("带库名的表或函数");
     for (const QString &function : s.functions)
@@ -194,7 +207,7 @@ QString checkStatement(const BatchAccess &batch, const StatementAccess &s, const
                 if (!rule->updated.contains(use.column))
                     return QStringLiteral("修改 %1.%2").arg(s.target.toUpper(), use.column.toUpper());
                 if (s.target == QLatin1String("d702") && use.column == QLatin1String("vipm")) {
-                    const QString why = storedValueChange(batch, use);
+                    const QString why = storedValueChange(batch, s, use);
                     if (!why.isEmpty())
                         return why;
                 }
@@ -227,6 +240,27 @@ QString unknownStatement(const QString &batch)
 }
 
 } // namespace
+
+QString StatementPolicy::tillPrivileges(const QString &table)
+{
+    const auto rule = tillTables().constFind(table.toLower());
+    if (rule == tillTables().constEnd())
+        return {};
+    QStringList privileges;
+    if (rule->ops & Read)
+        privileges << QStringLiteral("SELECT");
+    if (rule->ops & Insert)
+        privileges << QStringLiteral("INSERT");
+    if (rule->ops & Update) {
+        QStringList columns(rule->updated.begin(), rule->updated.end());
+        columns.sort();
+        privileges << (columns.isEmpty() ? QStringLiteral("UPDATE")
+                                         : QStringLiteral("UPDATE (%1)").arg(columns.join(QStringLiteral(", "))));
+    }
+    if (rule->ops & Delete)
+        privileges << QStringLiteral("DELETE");
+    return privileges.join(QStringLiteral(", "));
+}
 
 QString StatementPolicy::check(const QString &batch, const QString &userId)
 {

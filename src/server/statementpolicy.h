@@ -23,6 +23,10 @@ public:
     // is let through: the engine refuses it before running any of it.
     static QString check(const QString &batch, const QString &userId);
 
+    // The privileges the till's rules give on `table` in SQL words ("SELECT, INSERT,
+    // UPDATE (POSTOP, ...)"); empty for a table that is not the till's.
+    static QString tillPrivileges(const QString &table);
+
     static inline const QString RefusalPrefix = QStringLiteral("服务器拒绝执行:");
 };
 

@@ -132,6 +132,8 @@ private:
             tablePlaces_.insert(alias);
             aliases_.insert(t_[alias].text.toLower(), table);
             j = alias + 1;
+            if (j < e && t_[j].is(TokenKind::LParen))
+                out_.renamesColumns = true; // "AS u (a, b)": the table's columns under other names
         }
         return j;
     }
@@ -207,7 +209,7 @@ private:
                     addOnce(tables, name);
             }
         }
-        return tables.isEmpty() ? out_.tables : tables;
+        return tables; // none: a derived table, whose own select names what it reads
     }
 
     bool inInsertColumnList(int i) const

@@ -47,6 +47,7 @@ struct StatementAccess {
     bool selectInto = false; // INTO anywhere but right after INSERT: a new table on PostgreSQL
     bool hasOr = false;      // an OR anywhere in it
     bool hasFrom = false;    // a FROM anywhere in it (UPDATE ... FROM, subqueries)
+    bool renamesColumns = false; // a table's columns given other names ("u (a, b)")
 };
 
 class BatchAccess {

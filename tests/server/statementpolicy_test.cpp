@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
+#include "core/clock.h"
+#include "server/servicerole.h"
 #include "server/statementpolicy.h"
+#include "sqlengine/engine.h"
 #include "fakeclock.h"
 #include "servertestutil.h"
 #include "testshop.h"
@@ -127,6 +132,7 @@ TEST_P(PolicyOverHttpTest, AttacksAreRefusedWholeAndChangeNothing)
         {"/open", "SELECT USER_ID FROM SYS_USER WHERE PASSWORD LIKE 'a%'", "读取 SYS_USER.PASSWORD"},
         {"/open", "SELECT * FROM SYS_USER WHERE USER_ID = '02'", "读取 SYS_USER 全部字段"},
         {"/open", "SELECT U FROM SYS_USER U", "读取 SYS_USER 全部字段"},
+        {"/open", "SELECT B FROM SYS_USER U (A, B)", "列别名"},
         {"/open", "SELECT SECRET FROM SYS_SERVER", "系统表 SYS_SERVER"},
         {"/open", "SELECT * FROM D712 WHERE NOID IN (SELECT TERMINAL_KEY FROM sys_till)", "系统表 SYS_TILL"},
         {"/open", pg ? "SELECT tablename FROM pg_tables" : "SELECT name FROM sqlite_master", "系统"},
@@ -139,6 +145,7 @@ TEST_P(PolicyOverHttpTest, AttacksAreRefusedWholeAndChangeNothing)
         {"/exec", "UPDATE SYS_USER SET PASSWORD='00000000000000000000000000000000' WHERE USER_ID='02'",
          "修改其他用户的密码"},
         {"/exec", "UPDATE SYS_USER SET PASSWORD='0' WHERE USER_ID='01' OR USER_ID='02'", "修改其他用户的密码"},
+        {"/exec", "UPDATE SYS_USER SET PASSWORD='0' WHERE NOT (USER_ID='01')", "修改其他用户的密码"},
         {"/exec", "UPDATE SYS_USER SET POS_QS='11111111111111111111' WHERE USER_ID='01'", "修改 SYS_USER.POS_QS"},
         {"/exec",
          "INSERT INTO SYS_USER (USER_ID, USER_NAME, PASSWORD, T, POS, POS_QS) VALUES "
@@ -199,5 +206,58 @@ INSTANTIATE_TEST_SUITE_P(Backends, PolicyOverHttpTest, ::testing::Values(Backend
                          [](const auto &info) {
                              return info.param == BackendKind::SQLite ? "SQLite" : "PostgreSQL";
                          });
+
+// The role `init --role` makes: a till's batch runs as it, the rest of PostgreSQL does not,
+// and `serve` as the owner (a superuser here) says so on standard error.
+TEST(ServiceRoleTest, TheServiceRoleRunsTillBatchesAndNothingBeyond)
+{
+    VOREL_REQUIRE_BACKEND(BackendKind::PostgreSQL);
+    const QDate today(2026, 12, 5);
+    test::TestShop shop(BackendKind::PostgreSQL, test::TestShop::Content::Demo, today);
+    const QString role = QStringLiteral("vorel_svc_%1").arg(QCoreApplication::applicationPid());
+    QProcess init;
+    init.start(QStringLiteral(VOREL_SERVER_EXE), {"init", "--db", shop.location(), "--role", role});
+    ASSERT_TRUE(init.waitForFinished(60000));
+    const QString printed = QString::fromUtf8(init.readAllStandardOutput());
+    ASSERT_EQ(init.exitCode(), 0) << init.readAllStandardError().toStdString();
+    const QString location = printed.section(u'\n', 1, 1).trimmed();
+    ASSERT_TRUE(location.contains(role)) << printed.toStdString();
+
+    const std::unique_ptr<sql::Backend> owner = shop.open();
+    {
+        const std::unique_ptr<sql::Backend> db = sql::openBackend(location);
+        EXPECT_FALSE(connectedAsSuperuser(*db));
+        ManualClock clock(QDateTime(today, QTime(10, 30, 15)));
+        sql::Engine engine(*db, clock);
+        // A sale line moves stock through the trigger; the password is the user's own.
+        EXPECT_EQ(engine.run("INSERT INTO D712 (NOID, CK_ID, ZD_ID, BDATE, USER_ID, S1, S6) VALUES "
+                             "('00110000077','001','001',getdate(),'01',10,10);INSERT INTO D712A (NOID, WL_ID, XH, "
+                             "CK_ID, S1, SJ, SMONEY) VALUES ('00110000077','TX00101','1','001','1','10','10')")
+                      .reply,
+                  "Y");
+        for (const char *refused :
+             {"CREATE TABLE X1 (A INT)", "UPDATE D1800 SET PFJ = 0", "DELETE FROM D712", "DROP TABLE D712A",
+              "SELECT lo_export(lo_from_bytea(0, 'x'), '/tmp/vorel-role-test')",
+              "COPY (SELECT 1) TO PROGRAM 'true'", "UPDATE SYS_USER SET POS_QS = '1'"}) {
+            EXPECT_THROW(db->execute(QString::fromLatin1(refused), nullptr), sql::DbError) << refused;
+            db->rollback();
+        }
+    }
+
+    QProcess serve;
+    serve.start(QStringLiteral(VOREL_SERVER_EXE), {"serve", "--db", shop.location(), "--host", "127.0.0.1", "--port",
+                                                   "0", "--msg-port", "0", "--threads", "1"});
+    QString err;
+    for (int i = 0; i < 100 && !err.contains(QLatin1String("SUPERUSER")); ++i) {
+        serve.waitForReadyRead(100);
+        err += QString::fromUtf8(serve.readAllStandardError());
+    }
+    serve.terminate();
+    serve.waitForFinished(10000);
+    EXPECT_TRUE(err.contains(QLatin1String("WARNING: connected to PostgreSQL as a SUPERUSER"))) << err.toStdString();
+
+    owner->execute(QStringLiteral("DROP OWNED BY %1").arg(role), nullptr);
+    owner->execute(QStringLiteral("DROP ROLE %1").arg(role), nullptr);
+}
 
 } // namespace
