@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 
 #include "sqlengine/batchparser.h"
 #include "sqlengine/sqlwords.h"
@@ -48,9 +49,25 @@ public:
     {
         const int b = out_.begin;
         const int e = out_.end;
-        for (int i = b; i < e; ++i)
-            if (isName(t_[i]) && !detail::isKeyword(t_[i]))
-                addOnce(out_.names, t_[i].text.toLower());
+        QSet<QString> names;
+        depth_.resize(e - b);
+        int depth = 0;
+        for (int i = b; i < e; ++i) {
+            const Token &token = t_[i];
+            if (token.is(TokenKind::RParen))
+                --depth;
+            depth_[i - b] = depth;
+            if (token.is(TokenKind::LParen))
+                ++depth;
+            else if (isName(token) && !detail::isKeyword(token)) {
+                const QString name = token.text.toLower();
+                if (!names.contains(name)) {
+                    names.insert(name);
+                    out_.names.append(name);
+                }
+            }
+        }
+        findClauses(b, e);
         findTables(b, e);
         if (out_.kind == StatementAccess::Kind::Update || out_.kind == StatementAccess::Kind::Delete) {
             const QString resolved = aliases_.value(out_.target, out_.target);
@@ -66,16 +83,52 @@ private:
     QSet<int> tablePlaces_;         // tokens that name a table or define an alias
     QHash<QString, QString> aliases_; // lower alias or table -> lower table (or DerivedTable)
 
-    int depthAt(int i) const
+    std::vector<int> depth_;       // per token of the statement: the parentheses around it
+    std::vector<int> fromAfter_;   // per token: the next FROM of its own select, or -1
+    QHash<int, QStringList> fromTables_; // FROM token -> the tables of that select
+    int setBegin_ = -1, setEnd_ = -1;       // UPDATE: the SET list at the statement's level
+    int columnsOpen_ = -1, columnsClose_ = -1; // INSERT: the parentheses of the column list
+
+    int depthAt(int i) const { return depth_[i - out_.begin]; }
+
+    void findClauses(int b, int e)
     {
-        int depth = 0;
-        for (int k = out_.begin; k < i; ++k) {
-            if (t_[k].is(TokenKind::LParen))
-                ++depth;
-            else if (t_[k].is(TokenKind::RParen))
-                --depth;
+        if (out_.kind == StatementAccess::Kind::Update) {
+            for (int k = b; k < e; ++k) {
+                if (depthAt(k) != 0)
+                    continue;
+                if (setBegin_ < 0 && t_[k].isWord("SET"))
+                    setBegin_ = k;
+                else if (setBegin_ >= 0 && (t_[k].isWord("FROM") || t_[k].isWord("WHERE"))) {
+                    setEnd_ = k;
+                    break;
+                }
+            }
+            if (setBegin_ >= 0 && setEnd_ < 0)
+                setEnd_ = e;
         }
-        return depth;
+        if (out_.kind == StatementAccess::Kind::Insert) {
+            int open = b + 1;
+            while (open < e && !t_[open].is(TokenKind::LParen) && !t_[open].isWord("VALUES") && !t_[open].isWord("SELECT"))
+                ++open;
+            if (open < e && t_[open].is(TokenKind::LParen)) {
+                columnsOpen_ = open;
+                columnsClose_ = matchParen(open);
+            }
+        }
+        // Backwards: the nearest FROM at each depth, forgotten on leaving its parentheses.
+        fromAfter_.assign(e - b, -1);
+        std::vector<int> nearest;
+        for (int k = e - 1; k >= b; --k) {
+            const int d = depthAt(k);
+            if (static_cast<int>(nearest.size()) <= d + 1)
+                nearest.resize(d + 2, -1);
+            if (t_[k].is(TokenKind::RParen) || t_[k].is(TokenKind::LParen))
+                nearest[d + 1] = -1; // parentheses stand at the depth outside them
+            else if (t_[k].isWord("FROM"))
+                nearest[d] = k;
+            fromAfter_[k - b] = nearest[d];
+        }
     }
 
     int matchParen(int open) const
@@ -178,72 +231,31 @@ private:
     }
 
     // The tables a "*" at token i stands for: those of the FROM of its own select.
-    QStringList wildcardTables(int i) const
+    QStringList wildcardTables(int i)
     {
-        const int depth = depthAt(i);
+        const int from = fromAfter_[i - out_.begin];
+        if (from < 0)
+            return {};
+        const auto known = fromTables_.constFind(from);
+        if (known != fromTables_.constEnd())
+            return *known;
+        const int depth = depthAt(from);
         QStringList tables;
-        int d = depth;
-        int firstAfter = -1;
-        for (int k = i; k < out_.end && d >= depth; ++k) {
-            if (t_[k].is(TokenKind::LParen))
-                ++d;
-            else if (t_[k].is(TokenKind::RParen))
-                --d;
-            else if (d == depth && t_[k].isWord("FROM")) {
-                firstAfter = k;
-                break;
-            }
-        }
-        if (firstAfter < 0)
-            return out_.tables;
-        // Tables at the select's own depth from its FROM on.
-        d = depth;
-        for (int k = firstAfter; k < out_.end && d >= depth; ++k) {
-            if (t_[k].is(TokenKind::LParen))
-                ++d;
-            else if (t_[k].is(TokenKind::RParen))
-                --d;
-            else if (d == depth && tablePlaces_.contains(k)) {
+        for (int k = from; k < out_.end && depthAt(k) >= depth; ++k) {
+            if (depthAt(k) == depth && tablePlaces_.contains(k)) {
                 const QString name = t_[k].text.toLower();
                 if (out_.tables.contains(name))
                     addOnce(tables, name);
             }
         }
-        return tables; // none: a derived table, whose own select names what it reads
+        fromTables_.insert(from, tables); // none: a derived table, whose own select names what it reads
+        return tables;
     }
 
-    bool inInsertColumnList(int i) const
-    {
-        if (out_.kind != StatementAccess::Kind::Insert)
-            return false;
-        int open = out_.begin + 1;
-        while (open < out_.end && !t_[open].is(TokenKind::LParen) && !t_[open].isWord("VALUES")
-               && !t_[open].isWord("SELECT"))
-            ++open;
-        if (open >= out_.end || !t_[open].is(TokenKind::LParen))
-            return false;
-        return i > open && i < matchParen(open);
-    }
+    bool inInsertColumnList(int i) const { return i > columnsOpen_ && i < columnsClose_; }
 
     // Inside the SET list of an UPDATE, at its own level.
-    bool inSetList(int i) const
-    {
-        if (out_.kind != StatementAccess::Kind::Update)
-            return false;
-        int depth = 0;
-        bool inSet = false;
-        for (int k = out_.begin; k <= i; ++k) {
-            if (t_[k].is(TokenKind::LParen))
-                ++depth;
-            else if (t_[k].is(TokenKind::RParen))
-                --depth;
-            else if (depth == 0 && t_[k].isWord("SET"))
-                inSet = true;
-            else if (depth == 0 && (t_[k].isWord("FROM") || t_[k].isWord("WHERE")))
-                inSet = false;
-        }
-        return inSet && depth == 0;
-    }
+    bool inSetList(int i) const { return i > setBegin_ && i < setEnd_ && depthAt(i) == 0; }
 
     void column(int first, int nameAt, const QString &table)
     {
@@ -366,6 +378,85 @@ BatchAccess::BatchAccess(const QString &batch) : tokens_(tokenize(batch))
         StatementReader(tokens_, s).read();
         statements_.push_back(std::move(s));
     }
+}
+
+// Read as tokenize() reads: comments, quoted names and identifiers stay as they stand (the
+// digits of a name are no number), strings and numbers become a mark of their kind.
+QString BatchAccess::shapeKey(const QString &batch)
+{
+    const qsizetype n = batch.size();
+    const QChar *s = batch.constData();
+    QString key(n + 2, Qt::Uninitialized);
+    QChar *out = key.data();
+    qsizetype w = 0;
+    const auto mark = [&](char16_t kind) {
+        if (w + 3 > key.size()) {
+            key.resize(key.size() * 2 + 8);
+            out = key.data();
+        }
+        out[w++] = QChar(u'\x01');
+        out[w++] = QChar(kind);
+        out[w++] = QChar(u'\x02');
+    };
+    const auto copy = [&](qsizetype from, qsizetype to) {
+        if (w + (to - from) > key.size()) {
+            key.resize(std::max(key.size() * 2, w + (to - from)));
+            out = key.data();
+        }
+        std::copy(s + from, s + to, out + w);
+        w += to - from;
+    };
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = s[i];
+        const qsizetype start = i;
+        if (c == u'-' && i + 1 < n && s[i + 1] == u'-') {
+            while (i < n && s[i] != u'\n')
+                ++i;
+        } else if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
+            i = endOfComment(batch, i);
+            if (i < 0)
+                return {};
+        } else if (c == u'\'' || ((c == u'N' || c == u'n') && i + 1 < n && s[i + 1] == u'\'')) {
+            qsizetype k = c == u'\'' ? i : i + 1;
+            copy(start, k); // the N of N'...'
+            for (++k; k < n; ++k) {
+                if (s[k] != u'\'')
+                    continue;
+                if (k + 1 < n && s[k + 1] == u'\'') {
+                    ++k;
+                    continue;
+                }
+                break;
+            }
+            if (k >= n)
+                return {};
+            mark(u'S');
+            i = k + 1;
+            continue;
+        } else if (c == u'[' || c == u'"') {
+            const QChar close = c == u'[' ? QChar(u']') : QChar(u'"');
+            qsizetype k = i + 1;
+            while (k < n && !(s[k] == close && !(c == u'"' && k + 1 < n && s[k + 1] == u'"')))
+                k += (c == u'"' && s[k] == u'"') ? 2 : 1;
+            if (k >= n)
+                return {};
+            i = k + 1;
+        } else if (c.isDigit() || (c == u'.' && i + 1 < n && s[i + 1].isDigit())) {
+            i = endOfNumber(batch, i);
+            mark(u'n');
+            continue;
+        } else if (c == u'@' || c.isLetter() || c == u'_' || c == u'#' || c.unicode() > 127) {
+            ++i;
+            while (i < n && (s[i].isLetterOrNumber() || s[i] == u'_' || s[i] == u'$' || s[i] == u'#' || s[i].unicode() > 127))
+                ++i;
+        } else {
+            ++i;
+        }
+        copy(start, i);
+    }
+    key.resize(w);
+    return key;
 }
 
 QString BatchAccess::normalized(const StatementAccess &statement) const
