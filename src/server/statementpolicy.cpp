@@ -148,6 +148,8 @@ QString checkSysUser(const BatchAccess &batch, const StatementAccess &s, const Q
 {
     const QString table = QStringLiteral("sys_user");
     const QString password = QStringLiteral("password");
+    if (s.reusesAliases)
+        return QStringLiteral("SYS_USER 语句中别名重复");
     for (const ColumnUse &use : s.columns) {
         const bool userColumn = use.table == table || (use.table.isEmpty() && s.tables.contains(table));
         if (!userColumn)

@@ -169,7 +169,7 @@ private:
             if (parts > 1)
                 out_.schemaQualified = true;
             addOnce(out_.tables, table);
-            aliases_.insert(table, table);
+            nameAlias(table, table);
             j = last + 1;
         } else {
             return j;
@@ -183,7 +183,7 @@ private:
             alias = j;
         if (alias >= 0 && !(t_[alias].is(TokenKind::Word) && t_[alias].isWord("SET"))) {
             tablePlaces_.insert(alias);
-            aliases_.insert(t_[alias].text.toLower(), table);
+            nameAlias(t_[alias].text.toLower(), table);
             j = alias + 1;
             if (j < e && t_[j].is(TokenKind::LParen))
                 out_.renamesColumns = true; // "AS u (a, b)": the table's columns under other names
@@ -223,6 +223,14 @@ private:
                     j = tableReference(j + 1);
             }
         }
+    }
+
+    void nameAlias(const QString &alias, const QString &table)
+    {
+        const auto known = aliases_.constFind(alias);
+        if (known != aliases_.constEnd() && *known != table)
+            out_.reusesAliases = true; // which table a qualifier means depends on where it stands
+        aliases_.insert(alias, table);
     }
 
     QString resolve(const QString &qualifier) const

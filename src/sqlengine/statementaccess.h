@@ -48,6 +48,7 @@ struct StatementAccess {
     bool hasOr = false;      // an OR anywhere in it
     bool hasFrom = false;    // a FROM anywhere in it (UPDATE ... FROM, subqueries)
     bool renamesColumns = false; // a table's columns given other names ("u (a, b)")
+    bool reusesAliases = false;  // one name stands for two tables in different selects
 };
 
 class BatchAccess {

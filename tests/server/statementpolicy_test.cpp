@@ -133,6 +133,7 @@ TEST_P(PolicyOverHttpTest, AttacksAreRefusedWholeAndChangeNothing)
         {"/open", "SELECT * FROM SYS_USER WHERE USER_ID = '02'", "读取 SYS_USER 全部字段"},
         {"/open", "SELECT U FROM SYS_USER U", "读取 SYS_USER 全部字段"},
         {"/open", "SELECT B FROM SYS_USER U (A, B)", "列别名"},
+        {"/open", "SELECT (SELECT MAX(U.PASSWORD) FROM SYS_USER U) FROM D712 U", "别名重复"},
         {"/open", "SELECT SECRET FROM SYS_SERVER", "系统表 SYS_SERVER"},
         {"/open", "SELECT * FROM D712 WHERE NOID IN (SELECT TERMINAL_KEY FROM sys_till)", "系统表 SYS_TILL"},
         {"/open", pg ? "SELECT tablename FROM pg_tables" : "SELECT name FROM sqlite_master", "系统"},
