@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench screenshots clean
+.PHONY: all deps configure build run test bench screenshots package clean
 
 all: build
 
@@ -33,6 +33,10 @@ bench: build
 # Pictures of the till under Xvfb at 1024x768 and 1366x768, to look at.
 screenshots: build
 	@scripts/make-screenshots $(BUILD_DIR) $(BUILD_DIR)/screenshots
+
+# The Debian packages vorel-data, vorel-pos and vorel-server, in $(BUILD_DIR)/packages.
+package: build
+	cd $(BUILD_DIR) && cpack
 
 clean:
 	rm -rf $(BUILD_DIR)

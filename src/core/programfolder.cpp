@@ -52,9 +52,38 @@ ProgramFolderChoice chooseProgramFolder(const ProgramFolderInputs &in)
         return {QDir::cleanPath(in.homeArgument), ProgramFolderSource::Argument};
     if (!in.homeEnvironment.trimmed().isEmpty())
         return {QDir::cleanPath(in.homeEnvironment), ProgramFolderSource::Environment};
-    if (in.executableFolderWritable && !in.executableFolder.trimmed().isEmpty())
+    if (in.executableFolderWritable && !in.executableFolder.trimmed().isEmpty() && in.installedData.isEmpty())
         return {QDir::cleanPath(in.executableFolder), ProgramFolderSource::ExecutableFolder};
     return {QDir::cleanPath(in.userDataFolder), ProgramFolderSource::UserData};
+}
+
+QString installedDataFolder(const QString &executableFolder)
+{
+    if (executableFolder.isEmpty())
+        return {};
+    const QString shared = QDir::cleanPath(executableFolder + QStringLiteral("/../share/vorel"));
+    return QFileInfo(shared + QStringLiteral("/till")).isDir() ? shared : QString();
+}
+
+bool seedProgramFolder(const QString &root, const QString &startFiles)
+{
+    const QDir target(root);
+    if (!target.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        return true;
+    const QDir source(startFiles);
+    const QFileInfoList entries =
+        source.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    bool ok = true;
+    for (const QFileInfo &entry : entries) {
+        const QString to = target.filePath(entry.fileName());
+        if (entry.isDir())
+            ok = QDir().mkpath(to) && seedProgramFolder(to, entry.filePath()) && ok;
+        else
+            ok = QFile::copy(entry.filePath(), to) && ok;
+        // The shared copies are read-only; the till's own are its to change.
+        QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner);
+    }
+    return ok;
 }
 
 QString homeArgument(const QStringList &arguments)
@@ -84,9 +113,12 @@ ProgramFolder ProgramFolder::locate(const QStringList &arguments)
     in.executableFolderWritable =
         !in.executableFolder.isEmpty() && QFileInfo(in.executableFolder).isWritable();
     in.userDataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    in.installedData = installedDataFolder(in.executableFolder);
 
     const ProgramFolderChoice choice = chooseProgramFolder(in);
     QDir().mkpath(choice.path);
+    if (!in.installedData.isEmpty())
+        seedProgramFolder(choice.path, in.installedData + QStringLiteral("/till"));
     return ProgramFolder(choice.path, choice.source);
 }
 

@@ -16,6 +16,9 @@ struct ProgramFolderInputs {
     QString executableFolder; // folder of the running executable
     bool executableFolderWritable = false;
     QString userDataFolder;   // the user's own data folder for this program
+    // The shared data of an installed till (see installedDataFolder); empty when the till
+    // runs from its build folder.
+    QString installedData;
 };
 
 enum class ProgramFolderSource { Argument, Environment, ExecutableFolder, UserData };
@@ -25,9 +28,19 @@ struct ProgramFolderChoice {
     ProgramFolderSource source = ProgramFolderSource::UserData;
 };
 
-// --home wins, then VOREL_HOME, then the executable's folder when we may write there,
+// --home wins, then VOREL_HOME, then the executable's folder when we may write there and the
+// till is not installed (an installed till never writes beside its program, even as root),
 // else the user's data folder. Blank values count as not given.
 ProgramFolderChoice chooseProgramFolder(const ProgramFolderInputs &in);
+
+// The shared data of a till installed beside `executableFolder`: "../share/vorel" when that
+// holds the files a new program folder starts with (its "till" folder), else empty.
+QString installedDataFolder(const QString &executableFolder);
+
+// Gives an empty program folder the files a new one starts with (skins, the clean local
+// store), copied from `startFiles` with their folders; a folder that holds anything is left
+// as it is, so a till's own changes and deletions stay. False when a copy failed.
+bool seedProgramFolder(const QString &root, const QString &startFiles);
 
 // The value of "--home DIR" or "--home=DIR" in a command line (the last one given wins);
 // empty when there is none. arguments[0] is the program itself and is not looked at.
@@ -40,7 +53,8 @@ public:
                            ProgramFolderSource source = ProgramFolderSource::Argument);
 
     // Chooses the folder from the command line, VOREL_HOME, the executable's folder and
-    // the user's data folder, and creates it when it does not exist yet.
+    // the user's data folder, and creates it when it does not exist yet. An installed till
+    // fills a new, empty folder from its shared data (seedProgramFolder).
     static ProgramFolder locate(const QStringList &arguments);
 
     const QString &root() const { return root_; }

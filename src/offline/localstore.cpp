@@ -348,6 +348,9 @@ QString LocalStore::shippedCleanCopy()
         const QString beside = ProgramFolder(exeFolder).path(QString::fromLatin1(LocalStoreCleanCopyName));
         if (QFileInfo(beside).isFile())
             return beside;
+        const QString installed = installedDataFolder(exeFolder);
+        if (!installed.isEmpty() && QFileInfo::exists(installed + QStringLiteral("/till/VORELZBACK")))
+            return installed + QStringLiteral("/till/VORELZBACK");
     }
 #ifdef VOREL_BUILT_CLEAN_STORE
     const QString built = QStringLiteral(VOREL_BUILT_CLEAN_STORE);

@@ -9,6 +9,7 @@
 #include <pthread.h>
 
 #include "core/clock.h"
+#include "server/serverconfig.h"
 #include "server/shopdatabase.h"
 #include "server/servicerole.h"
 #include "server/shopserver.h"
@@ -45,10 +46,13 @@ const char *usageText =
     "usage:\n"
     "  vorel-server serve --db LOCATION [--host ADDR] [--port 8601] [--msg-port 8602]\n"
     "                     [--threads N] [--queue N] [--tls-cert FILE --tls-key FILE]\n"
+    "                     [--log-level info|warning|error]\n"
     "  vorel-server init  --db LOCATION [--demo] [--today YYYY-MM-DD] [--styles N] [--force]\n"
     "                     [--role NAME]  (PostgreSQL: the service's own role, grants only)\n"
     "  vorel-server exec  --db LOCATION (--file FILE | 'SQL')\n"
-    "LOCATION is a SQLite file or a postgresql:// URI.\n";
+    "LOCATION is a SQLite file or a postgresql:// URI.\n"
+    "--config FILE reads long options from FILE, one \"option = value\" a line (\"db = shop.db\");\n"
+    "options on the command line win over the file's.\n";
 
 int usage(const QString &problem = {})
 {
@@ -125,6 +129,12 @@ int serve(const QCommandLineParser &args)
     }
     options.tlsCertificate = args.value(QStringLiteral("tls-cert"));
     options.tlsKey = args.value(QStringLiteral("tls-key"));
+    if (args.isSet(QStringLiteral("log-level"))) {
+        const std::optional<LogLevel> level = logLevelNamed(args.value(QStringLiteral("log-level")));
+        if (!level)
+            return usage(QStringLiteral("--log-level needs info (every request), warning (refusals and errors) or error"));
+        options.logLevel = *level;
+    }
 
     // SIGINT and SIGTERM are taken by sigwait below; the server threads started from here
     // inherit the blocked mask, so the signal cannot land in one of them.
@@ -268,7 +278,7 @@ int runCommandLine(const QStringList &arguments)
 {
     QCommandLineParser args;
     args.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    args.addOptions({
+    const QList<QCommandLineOption> known{
         {QStringLiteral("db"), QStringLiteral("shop database"), QStringLiteral("location")},
         {QStringLiteral("host"), QStringLiteral("address to listen on"), QStringLiteral("addr")},
         {QStringLiteral("port"), QStringLiteral("connection service port"), QStringLiteral("port")},
@@ -284,9 +294,23 @@ int runCommandLine(const QStringList &arguments)
         {QStringLiteral("role"), QStringLiteral("the service's PostgreSQL role"), QStringLiteral("name")},
         {QStringLiteral("file"), QStringLiteral("batch file"), QStringLiteral("file")},
         {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this text")},
-    });
+        {QStringLiteral("config"), QStringLiteral("settings file of long options"), QStringLiteral("file")},
+        {QStringLiteral("log-level"), QStringLiteral("info, warning or error"), QStringLiteral("level")},
+    };
+    args.addOptions(known);
     if (!args.parse(arguments))
         return usage(args.errorText());
+    // The file's options go before the command line's, so that the command line wins (the
+    // last value of an option is the one taken).
+    if (args.isSet(QStringLiteral("config"))) {
+        const ConfigArguments fromFile = readConfigFile(args.value(QStringLiteral("config")), known);
+        if (!fromFile.error.isEmpty()) {
+            say(fromFile.error);
+            return 2;
+        }
+        if (!args.parse(QStringList{arguments.value(0)} + fromFile.arguments + arguments.mid(1)))
+            return usage(args.errorText());
+    }
     if (args.isSet(QStringLiteral("help"))) {
         std::fputs(usageText, stdout);
         return 0;

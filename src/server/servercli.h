@@ -2,11 +2,12 @@
 // The command line of vorel-server:
 //
 //   vorel-server serve --db LOCATION [--host ADDR] [--port 8601] [--msg-port 8602]
-//                      [--threads N] [--tls-cert FILE --tls-key FILE]
+//                      [--threads N] [--tls-cert FILE --tls-key FILE] [--log-level LEVEL]
 //   vorel-server init  --db LOCATION [--demo] [--styles N] [--force]
 //   vorel-server exec  --db LOCATION (--file FILE | 'SQL')
 //
-// LOCATION is a SQLite file or a postgresql:// URI.
+// LOCATION is a SQLite file or a postgresql:// URI. Every command also takes --config FILE,
+// a file of long options (server/serverconfig.h) that the command line overrides.
 
 #include <QStringList>
 

@@ -249,6 +249,7 @@ struct CallLog {
     QString user = QStringLiteral("-");
     QString op;
     QString outcome;
+    bool refused = false; // answered, but not what the till asked for
 };
 
 QString oneLine(const QString &text, int max = 80)
@@ -309,8 +310,13 @@ struct ShopServer::Impl {
 
     using Handler = std::function<void(const httplib::Request &, httplib::Response &, CallLog &)>;
 
-    void writeLog(const CallLog &call, qint64 ms)
+    void writeLog(const CallLog &call, int status, qint64 ms)
     {
+        const LogLevel level = status >= 500                 ? LogLevel::Error
+                               : status >= 400 || call.refused ? LogLevel::Warning
+                                                               : LogLevel::Info;
+        if (level < options.logLevel)
+            return;
         const QString line = QStringLiteral("%1 till=%2 user=%3 op=%4 %5ms -> %6")
                                  .arg(formatDateTime(clock.now()), call.till, call.user, call.op)
                                  .arg(ms)
@@ -344,7 +350,7 @@ struct ShopServer::Impl {
                 sendError(res, 500, QString::fromUtf8(e.what()));
                 call.outcome = QStringLiteral("500 ") + oneLine(QString::fromUtf8(e.what()));
             }
-            writeLog(call, timer.elapsed());
+            writeLog(call, res.status, timer.elapsed());
         };
         if (post)
             server.Post(path, fn);
@@ -412,6 +418,7 @@ struct ShopServer::Impl {
         }
         sendJson(res, 200, Json{{"token", token}, {"result", wire::resultSetToJson(outcome.rows)}});
         call.outcome = rowsOutcome(outcome.rows);
+        call.refused = token.is_null();
     }
 
     void exec(const httplib::Request &req, httplib::Response &res, CallLog &call)
@@ -436,6 +443,7 @@ struct ShopServer::Impl {
         }
         sendJson(res, 200, Json{{"reply", wire::toJson(result.reply)}});
         call.outcome = oneLine(result.reply);
+        call.refused = !result.ok();
     }
 
     void open(const httplib::Request &req, httplib::Response &res, CallLog &call)
@@ -463,6 +471,7 @@ struct ShopServer::Impl {
         } else {
             sendJson(res, 200, Json{{"ok", false}, {"error", wire::toJson(error)}});
             call.outcome = QStringLiteral("failed: ") + oneLine(error);
+            call.refused = true;
         }
     }
 
@@ -736,6 +745,18 @@ struct ShopServer::Impl {
             messageThread.join();
     }
 };
+
+std::optional<LogLevel> logLevelNamed(const QString &name)
+{
+    const QString n = name.trimmed().toLower();
+    if (n == QLatin1String("info"))
+        return LogLevel::Info;
+    if (n == QLatin1String("warning"))
+        return LogLevel::Warning;
+    if (n == QLatin1String("error"))
+        return LogLevel::Error;
+    return std::nullopt;
+}
 
 int defaultWorkers(const QString &location)
 {

@@ -28,11 +28,20 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/clock.h"
 #include "core/error.h"
 
 namespace vorel::server {
+
+// Which requests the one-line request log keeps: every one, only those refused (a status of
+// 400 and above, a login without a user, a batch the database turned down) and those that
+// failed, or only those that failed (a status of 500 and above).
+enum class LogLevel { Info, Warning, Error };
+
+// The level called "info", "warning" or "error" (case ignored); nothing for another word.
+std::optional<LogLevel> logLevelNamed(const QString &name);
 
 struct ServerOptions {
     QString location;                      // SQLite path or PostgreSQL URI
@@ -62,6 +71,7 @@ struct ServerOptions {
     QString tlsKey;
     // Where the one-line request log goes; empty: standard error.
     std::function<void(const QString &line)> log;
+    LogLevel logLevel = LogLevel::Info;
 };
 
 // The server could not be started (a port, a certificate).

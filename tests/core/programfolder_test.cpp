@@ -28,6 +28,7 @@ TEST(ProgramFolderChoose, Precedence)
         {"blank environment is no environment", {"", " ", "/exe", true, "/data"}, "/exe", S::ExecutableFolder},
         {"read-only executable folder", {"", "", "/exe", false, "/data"}, "/data", S::UserData},
         {"unknown executable folder", {"", "", "", true, "/data"}, "/data", S::UserData},
+        {"installed till, even where it may write", {"", "", "/usr/bin", true, "/data", "/usr/share/vorel"}, "/data", S::UserData},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -67,6 +68,33 @@ TEST(ProgramFolderLocate, HomeArgumentIsUsedAndCreated)
     EXPECT_EQ(folder.root(), QDir::cleanPath(home));
     EXPECT_EQ(folder.source(), ProgramFolderSource::Argument);
     EXPECT_TRUE(QFileInfo(home).isDir());
+}
+
+TEST(ProgramFolderLocate, AnInstalledTillFillsOnlyAnEmptyFolder)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QDir root(tmp.path());
+    ASSERT_TRUE(root.mkpath("bin") && root.mkpath("share/vorel/till/skin"));
+    EXPECT_EQ(installedDataFolder(root.filePath("bin")), QString());
+    for (const char *name : {"share/vorel/till/VORELZBACK", "share/vorel/till/skin/skin1-blue.skn"}) {
+        QFile f(root.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(name);
+        f.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    }
+    const QString shared = installedDataFolder(root.filePath("bin"));
+    EXPECT_EQ(shared, root.filePath("share/vorel"));
+
+    ASSERT_TRUE(root.mkpath("fresh") && root.mkpath("used"));
+    QFile(root.filePath("used/VOREL.DLL")).open(QIODevice::WriteOnly);
+    for (const char *folder : {"fresh", "used"})
+        EXPECT_TRUE(seedProgramFolder(root.filePath(folder), shared + "/till"));
+    QFile skin(root.filePath("fresh/skin/skin1-blue.skn"));
+    ASSERT_TRUE(skin.open(QIODevice::ReadWrite)) << "the seeded copy is the till's to change";
+    EXPECT_EQ(skin.readAll(), "share/vorel/till/skin/skin1-blue.skn");
+    EXPECT_TRUE(QFileInfo::exists(root.filePath("fresh/VORELZBACK")));
+    EXPECT_EQ(QDir(root.filePath("used")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"VOREL.DLL"});
 }
 
 // ---- names inside the folder ---------------------------------------------------------------
