@@ -75,8 +75,9 @@ TEST(ProgramFolderLocate, AnInstalledTillFillsOnlyAnEmptyFolder)
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());
     const QDir root(tmp.path());
-    ASSERT_TRUE(root.mkpath("bin") && root.mkpath("share/vorel/till/skin"));
+    ASSERT_TRUE(root.mkpath("bin") && root.mkpath("share/vorel"));
     EXPECT_EQ(installedDataFolder(root.filePath("bin")), QString());
+    ASSERT_TRUE(root.mkpath("share/vorel/till/skin"));
     for (const char *name : {"share/vorel/till/VORELZBACK", "share/vorel/till/skin/skin1-blue.skn"}) {
         QFile f(root.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
