@@ -67,22 +67,27 @@ QString installedDataFolder(const QString &executableFolder)
 
 bool seedProgramFolder(const QString &root, const QString &startFiles)
 {
-    const QDir target(root);
-    if (!target.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+    const ProgramFolder folder(root);
+    if (QFileInfo::exists(folder.path(QStringLiteral("VORELZ"))))
         return true;
-    const QDir source(startFiles);
-    const QFileInfoList entries =
-        source.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     bool ok = true;
-    for (const QFileInfo &entry : entries) {
-        const QString to = target.filePath(entry.fileName());
-        if (entry.isDir())
-            ok = QDir().mkpath(to) && seedProgramFolder(to, entry.filePath()) && ok;
-        else
-            ok = QFile::copy(entry.filePath(), to) && ok;
-        // The shared copies are read-only; the till's own are its to change.
-        QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner);
-    }
+    const auto copyMissing = [&](const auto &self, const QString &from, const QString &relative) -> void {
+        const QFileInfoList entries =
+            QDir(from).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo &entry : entries) {
+            const QString name = relative + entry.fileName();
+            const QString to = folder.path(name);
+            if (entry.isDir()) {
+                ok = QDir().mkpath(to) && ok;
+                self(self, entry.filePath(), name + QLatin1Char('/'));
+            } else if (!QFileInfo::exists(to)) {
+                // The shared copies may be read-only; the till's own are its to change.
+                ok = QFile::copy(entry.filePath(), to) && ok;
+                QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner);
+            }
+        }
+    };
+    copyMissing(copyMissing, startFiles, QString());
     return ok;
 }
 

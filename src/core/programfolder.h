@@ -37,9 +37,11 @@ ProgramFolderChoice chooseProgramFolder(const ProgramFolderInputs &in);
 // holds the files a new program folder starts with (its "till" folder), else empty.
 QString installedDataFolder(const QString &executableFolder);
 
-// Gives an empty program folder the files a new one starts with (skins, the clean local
-// store), copied from `startFiles` with their folders; a folder that holds anything is left
-// as it is, so a till's own changes and deletions stay. False when a copy failed.
+// Gives a program folder the till has not started in yet (it has no local store "VORELZ")
+// the files a new one starts with (skins, the clean local store), copied from `startFiles`
+// with their folders where the folder lacks them (whatever their case), so settings put
+// there beforehand stay; once the till has started there, its own changes and deletions
+// stay too. False when a copy failed.
 bool seedProgramFolder(const QString &root, const QString &startFiles);
 
 // The value of "--home DIR" or "--home=DIR" in a command line (the last one given wins);
@@ -54,7 +56,7 @@ public:
 
     // Chooses the folder from the command line, VOREL_HOME, the executable's folder and
     // the user's data folder, and creates it when it does not exist yet. An installed till
-    // fills a new, empty folder from its shared data (seedProgramFolder).
+    // fills a new folder from its shared data (seedProgramFolder).
     static ProgramFolder locate(const QStringList &arguments);
 
     const QString &root() const { return root_; }

@@ -70,7 +70,7 @@ TEST(ProgramFolderLocate, HomeArgumentIsUsedAndCreated)
     EXPECT_TRUE(QFileInfo(home).isDir());
 }
 
-TEST(ProgramFolderLocate, AnInstalledTillFillsOnlyAnEmptyFolder)
+TEST(ProgramFolderLocate, AnInstalledTillFillsOnlyANewFolder)
 {
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());
@@ -87,15 +87,20 @@ TEST(ProgramFolderLocate, AnInstalledTillFillsOnlyAnEmptyFolder)
     const QString shared = installedDataFolder(root.filePath("bin"));
     EXPECT_EQ(shared, root.filePath("share/vorel"));
 
-    ASSERT_TRUE(root.mkpath("fresh") && root.mkpath("used"));
-    QFile(root.filePath("used/VOREL.DLL")).open(QIODevice::WriteOnly);
+    // A new folder may hold settings already, and a skin under another case; a folder the
+    // till has started in (it has its local store) keeps what the till left there.
+    ASSERT_TRUE(root.mkpath("fresh/SKIN") && root.mkpath("used"));
+    for (const char *name : {"fresh/VOREL.DLL", "fresh/SKIN/SKIN1-BLUE.SKN", "used/vorelz"})
+        QFile(root.filePath(name)).open(QIODevice::WriteOnly);
     for (const char *folder : {"fresh", "used"})
         EXPECT_TRUE(seedProgramFolder(root.filePath(folder), shared + "/till"));
-    QFile skin(root.filePath("fresh/skin/skin1-blue.skn"));
-    ASSERT_TRUE(skin.open(QIODevice::ReadWrite)) << "the seeded copy is the till's to change";
-    EXPECT_EQ(skin.readAll(), "share/vorel/till/skin/skin1-blue.skn");
-    EXPECT_TRUE(QFileInfo::exists(root.filePath("fresh/VORELZBACK")));
-    EXPECT_EQ(QDir(root.filePath("used")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"VOREL.DLL"});
+    EXPECT_EQ(QDir(root.filePath("fresh")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"SKIN", "VOREL.DLL", "VORELZBACK"}));
+    EXPECT_EQ(QFileInfo(root.filePath("fresh/SKIN/SKIN1-BLUE.SKN")).size(), 0) << "kept, not overwritten";
+    QFile store(root.filePath("fresh/VORELZBACK"));
+    ASSERT_TRUE(store.open(QIODevice::ReadWrite)) << "the seeded copy is the till's to change";
+    EXPECT_EQ(store.readAll(), "share/vorel/till/VORELZBACK");
+    EXPECT_EQ(QDir(root.filePath("used")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"vorelz"});
 }
 
 // ---- names inside the folder ---------------------------------------------------------------
