@@ -46,8 +46,9 @@ ConfigArguments configArguments(const QString &text, const QList<QCommandLineOpt
             return out;
         };
         const qsizetype equals = line.indexOf(QLatin1Char('='));
+        // The line itself is not repeated: it may be a mistyped password.
         if (equals < 0)
-            return wrong(QStringLiteral("expected \"option = value\", found \"%1\"").arg(line));
+            return wrong(QStringLiteral("expected \"option = value\""));
         const QString name = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
         const QCommandLineOption *option = findOption(known, name);
