@@ -79,7 +79,8 @@ TEST(ProgramFolderLocate, AnInstalledTillFillsOnlyANewFolder)
     EXPECT_EQ(installedDataFolder(root.filePath("bin")), QString());
     ASSERT_TRUE(root.mkpath("share/vorel/till/skin"));
     QFile shipped(root.filePath("share/vorel/till/VORELZBACK"));
-    ASSERT_TRUE(shipped.open(QIODevice::WriteOnly) && shipped.write("clean") && shipped.setPermissions(QFile::ReadOwner));
+    ASSERT_TRUE(shipped.open(QIODevice::WriteOnly) && shipped.write("clean") && shipped.flush());
+    ASSERT_TRUE(shipped.setPermissions(QFile::ReadOwner));
     QFile(root.filePath("share/vorel/till/skin/skin1-blue.skn")).open(QIODevice::WriteOnly);
     const QString shared = installedDataFolder(root.filePath("bin"));
     EXPECT_EQ(shared, root.filePath("share/vorel"));
