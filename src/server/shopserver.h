@@ -58,6 +58,12 @@ struct ServerOptions {
     // How long an idle till connection is kept open. A kept connection holds a thread of its
     // own (never a database worker), and stopping waits for it, so this stays short.
     int keepAliveSeconds = 2;
+    // Connections one address may hold open on each port, and how long (ms) one request may
+    // take to arrive whole; see server/connectionguard.h.
+    int connectionsPerAddress = 32;
+    int requestReadMs = 10000;
+    // How long (ms) one statement may run before it is stopped; 0: no limit.
+    int statementTimeoutMs = 5000;
     QString tlsCertificate;                // both set: HTTPS on both ports
     QString tlsKey;
     // Where the one-line request log goes; empty: standard error.
@@ -72,6 +78,8 @@ public:
 
 // What a till is told when the service has no room for its call.
 inline const QString BusyMessage = QStringLiteral("服务器忙,请稍后再试!");
+// What a till is told in place of the database's own error text (which goes to the log).
+inline const QString DatabaseFaultMessage = QStringLiteral("数据库执行出错,详情已记入服务器日志!");
 
 // The database workers ShopServer opens for `location` when ServerOptions::workers is 0.
 int defaultWorkers(const QString &location);
