@@ -93,7 +93,9 @@ public:
     }
     size_t moved() const { return moved_; }
     void refuse() { refused_ = true; }
-    bool refused() const { return refused_; }
+    // Refused, or a read ran past the deadline or the budget or failed: the connection is
+    // not read any further.
+    bool finished() const { return refused_ || broken_; }
 
     // True when a request starts within the idle time.
     bool awaitRequest() const
@@ -106,14 +108,18 @@ public:
 
     ssize_t read(char *ptr, size_t size) override
     {
-        if (refused_ || size == 0)
+        if (finished() || size == 0)
             return -1;
         if (begin_ == end_) {
-            if (moved_ >= budget_ || !is_readable())
+            if (moved_ >= budget_ || !is_readable()) {
+                broken_ = true;
                 return -1;
+            }
             const ssize_t n = receive(buffer_, std::min(sizeof buffer_, budget_ - moved_));
-            if (n <= 0)
+            if (n <= 0) {
+                broken_ = true;
                 return n;
+            }
             begin_ = 0;
             end_ = static_cast<size_t>(n);
             moved_ += static_cast<size_t>(n);
@@ -170,6 +176,7 @@ private:
     size_t budget_ = 0;
     size_t moved_ = 0;
     bool refused_ = false;
+    bool broken_ = false;
     char buffer_[4096];
     size_t begin_ = 0;
     size_t end_ = 0;
@@ -207,7 +214,7 @@ private:
         if constexpr (std::is_same_v<Base, httplib::SSLServer>)
             tls = this->ssl_context();
         guard_->serve(
-            sock, tls, [this] { return this->is_running(); },
+            sock, tls, [this] { return this->svr_sock_ != INVALID_SOCKET; },
             [this](httplib::Stream &stream, bool closeAfter, bool &closed) {
                 return this->process_request(stream, closeAfter, closed, [](httplib::Request &) {});
             });
@@ -307,11 +314,11 @@ void ConnectionGuard::serve(int sock, SSL_CTX *tls, const std::function<bool()> 
             // otherwise stay with the process for good.
             if (stream.moved() > LargeRequest)
                 malloc_trim(0);
-            if (!ok || closed || stream.refused())
+            if (!ok || closed || stream.finished())
                 break;
         }
         GuardedStream::current() = nullptr;
-        if (stream.refused() && !connection.ssl) {
+        if (stream.finished() && !connection.ssl) {
             // The answer is on its way; read what the client still sends for a moment, so
             // that closing does not reset the connection before the answer is read.
             ::shutdown(sock, SHUT_WR);
