@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <optional>
 
 #include "server/wire.h"
 
@@ -88,6 +89,7 @@ public:
     void beginRequest(size_t budget)
     {
         deadline_ = Clock::now() + limits_.request;
+        writeDeadline_.reset();
         budget_ = budget;
         moved_ = 0;
     }
@@ -104,7 +106,13 @@ public:
     }
 
     bool is_readable() const override { return buffered() > 0 || waitFor(sock_, POLLIN, deadline_, running_); }
-    bool is_writable() const override { return waitFor(sock_, POLLOUT, Clock::now() + limits_.write, running_); }
+    // The whole answer must be taken within the write time, however slowly the client reads.
+    bool is_writable() const override
+    {
+        if (!writeDeadline_)
+            writeDeadline_ = Clock::now() + limits_.write;
+        return waitFor(sock_, POLLOUT, *writeDeadline_, running_);
+    }
 
     ssize_t read(char *ptr, size_t size) override
     {
@@ -173,6 +181,7 @@ private:
     const ConnectionLimits &limits_;
     const std::function<bool()> &running_;
     Clock::time_point deadline_ = Clock::now();
+    mutable std::optional<Clock::time_point> writeDeadline_;
     size_t budget_ = 0;
     size_t moved_ = 0;
     bool refused_ = false;
