@@ -19,7 +19,9 @@
 // open between calls never keeps another till out. The calls then queue for the database
 // workers; on SQLite the writing calls take turns (one writer is all the file allows) while
 // reading calls go on beside them. The queue is bounded: a call that finds it full, or waits
-// longer than queueWaitMs, is answered 503 {"error": BusyMessage}.
+// longer than queueWaitMs, is answered 503 {"error": BusyMessage}. Connections are served
+// through a guard (server/connectionguard.h) that bounds what a client may hold: connections
+// per address, idle and request time, body size per path.
 //
 // A server keeps nothing of a till in memory: the token is signed with the shop's key
 // (server/sessions.h) and the tills online are rows of the shop database, so any number of
