@@ -47,6 +47,7 @@ const char *usageText =
     "  vorel-server serve --db LOCATION [--host ADDR] [--port 8601] [--msg-port 8602]\n"
     "                     [--threads N] [--queue N] [--tls-cert FILE --tls-key FILE]\n"
     "                     [--log-level info|warning|error]\n"
+    "                     [--statement-timeout SECONDS] [--per-address N]\n"
     "  vorel-server init  --db LOCATION [--demo] [--today YYYY-MM-DD] [--styles N] [--force]\n"
     "                     [--role NAME]  (PostgreSQL: the service's own role, grants only)\n"
     "  vorel-server exec  --db LOCATION (--file FILE | 'SQL')\n"
@@ -126,6 +127,19 @@ int serve(const QCommandLineParser &args)
         options.queueLength = args.value(QStringLiteral("queue")).toInt(&ok);
         if (!ok || options.queueLength < 0 || options.queueLength > 100000)
             return usage(QStringLiteral("--queue needs a number from 0 to 100000"));
+    }
+    if (args.isSet(QStringLiteral("statement-timeout"))) {
+        bool ok = false;
+        const double seconds = args.value(QStringLiteral("statement-timeout")).toDouble(&ok);
+        if (!ok || seconds < 0 || seconds > 86400)
+            return usage(QStringLiteral("--statement-timeout needs seconds from 0 (no limit) to 86400"));
+        options.statementTimeoutMs = static_cast<int>(seconds * 1000);
+    }
+    if (args.isSet(QStringLiteral("per-address"))) {
+        bool ok = false;
+        options.connectionsPerAddress = args.value(QStringLiteral("per-address")).toInt(&ok);
+        if (!ok || options.connectionsPerAddress < 1 || options.connectionsPerAddress > 100000)
+            return usage(QStringLiteral("--per-address needs a number from 1 to 100000"));
     }
     options.tlsCertificate = args.value(QStringLiteral("tls-cert"));
     options.tlsKey = args.value(QStringLiteral("tls-key"));
@@ -285,6 +299,8 @@ int runCommandLine(const QStringList &arguments)
         {QStringLiteral("msg-port"), QStringLiteral("message service port"), QStringLiteral("port")},
         {QStringLiteral("threads"), QStringLiteral("database workers"), QStringLiteral("n")},
         {QStringLiteral("queue"), QStringLiteral("calls that may wait for a database worker"), QStringLiteral("n")},
+        {QStringLiteral("statement-timeout"), QStringLiteral("seconds one statement may run"), QStringLiteral("seconds")},
+        {QStringLiteral("per-address"), QStringLiteral("connections one address may hold open"), QStringLiteral("n")},
         {QStringLiteral("tls-cert"), QStringLiteral("TLS certificate"), QStringLiteral("file")},
         {QStringLiteral("tls-key"), QStringLiteral("TLS private key"), QStringLiteral("file")},
         {QStringLiteral("demo"), QStringLiteral("load the demo shop")},

@@ -3,6 +3,7 @@
 //
 //   vorel-server serve --db LOCATION [--host ADDR] [--port 8601] [--msg-port 8602]
 //                      [--threads N] [--tls-cert FILE --tls-key FILE] [--log-level LEVEL]
+//                      [--statement-timeout SECONDS] [--per-address N]
 //   vorel-server init  --db LOCATION [--demo] [--styles N] [--force]
 //   vorel-server exec  --db LOCATION (--file FILE | 'SQL')
 //

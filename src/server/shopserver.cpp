@@ -11,11 +11,13 @@
 #include <cstdio>
 #include <deque>
 #include <list>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "core/text.h"
+#include "server/connectionguard.h"
 #include "server/login.h"
 #include "server/membernumbers.h"
 #include "server/sessions.h"
@@ -36,6 +38,13 @@ using wire::Json;
 const QString NoSessionMessage = QStringLiteral("未登录或登录已失效,请重新登录!");
 // Amounts on the status page: two places, as a till shows them unless told otherwise.
 constexpr int StatusDecimals = 2;
+
+// The refusals the engine words itself (a lock, a time-out) reach the till; any other
+// failure of the database is told in general terms, its own text only in the log.
+bool ownRefusal(const QString &reply)
+{
+    return reply == sql::BusyReply || reply == sql::TimeoutReply;
+}
 
 // One database connection with its engine; a request borrows one for its whole run.
 struct Worker {
@@ -346,6 +355,9 @@ struct ShopServer::Impl {
             } catch (const wire::WireError &e) {
                 sendError(res, 400, QStringLiteral("bad request: %1").arg(QString::fromUtf8(e.what())));
                 call.outcome = QStringLiteral("400 ") + oneLine(QString::fromUtf8(e.what()));
+            } catch (const sql::DbError &e) {
+                sendError(res, 500, DatabaseFaultMessage);
+                call.outcome = QStringLiteral("500 database: ") + oneLine(e.message(), 300);
             } catch (const std::exception &e) {
                 sendError(res, 500, QString::fromUtf8(e.what()));
                 call.outcome = QStringLiteral("500 ") + oneLine(QString::fromUtf8(e.what()));
@@ -402,8 +414,8 @@ struct ShopServer::Impl {
             outcome = runLogin(*w->engine, request);
         }
         if (!outcome.ok) {
-            sendError(res, 500, outcome.error);
-            call.outcome = QStringLiteral("500 ") + oneLine(outcome.error);
+            sendError(res, 500, ownRefusal(outcome.error) ? outcome.error : DatabaseFaultMessage);
+            call.outcome = QStringLiteral("500 ") + oneLine(outcome.error, 300);
             return;
         }
         Json token = nullptr;
@@ -434,6 +446,7 @@ struct ShopServer::Impl {
         if (const QString refusal = StatementPolicy::check(sql, session->userId); !refusal.isEmpty()) {
             sendJson(res, 200, Json{{"reply", wire::toJson(refusal)}});
             call.outcome = QStringLiteral("refused: ") + refusal;
+            call.refused = true;
             return;
         }
         sql::BatchResult result;
@@ -441,8 +454,8 @@ struct ShopServer::Impl {
             const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
             result = w->engine->run(sql);
         }
-        sendJson(res, 200, Json{{"reply", wire::toJson(result.reply)}});
-        call.outcome = oneLine(result.reply);
+        sendJson(res, 200, Json{{"reply", wire::toJson(result.databaseText ? DatabaseFaultMessage : result.reply)}});
+        call.outcome = result.databaseText ? QStringLiteral("database: ") + oneLine(result.reply, 300) : oneLine(result.reply);
         call.refused = !result.ok();
     }
 
@@ -456,21 +469,21 @@ struct ShopServer::Impl {
         if (const QString refusal = StatementPolicy::check(sql, session->userId); !refusal.isEmpty()) {
             sendJson(res, 200, Json{{"ok", false}, {"error", wire::toJson(refusal)}});
             call.outcome = QStringLiteral("refused: ") + refusal;
+            call.refused = true;
             return;
         }
-        ResultSet rows;
-        QString error;
-        bool ok = false;
+        sql::BatchResult result;
         {
             const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
-            ok = w->engine->query(sql, rows, &error);
+            result = w->engine->run(sql);
         }
-        if (ok) {
+        if (result.ok()) {
+            const ResultSet rows = result.hasRows ? std::move(result.rows) : ResultSet();
             sendJson(res, 200, Json{{"ok", true}, {"result", wire::resultSetToJson(rows)}});
             call.outcome = rowsOutcome(rows);
         } else {
-            sendJson(res, 200, Json{{"ok", false}, {"error", wire::toJson(error)}});
-            call.outcome = QStringLiteral("failed: ") + oneLine(error);
+            sendJson(res, 200, Json{{"ok", false}, {"error", wire::toJson(result.databaseText ? DatabaseFaultMessage : result.reply)}});
+            call.outcome = QStringLiteral("failed: ") + oneLine(result.reply, 300);
             call.refused = true;
         }
     }
@@ -482,13 +495,11 @@ struct ShopServer::Impl {
         const Json body = wire::parseObject(req.body);
         const QString code = wire::requiredText(body, "code");
         call.op = QStringLiteral("noid:") + code;
-        const auto length = body.find("length");
-        if (length == body.end() || !length->is_number_integer())
-            throw wire::WireError("missing number field \"length\"");
+        const int length = static_cast<int>(wire::requiredInteger(body, "length", 1, MemberNumbers::MaxLength));
         QString number;
         try {
             const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
-            number = MemberNumbers::draw(*w->db, code, length->get<int>());
+            number = MemberNumbers::draw(*w->db, code, length);
         } catch (const std::invalid_argument &e) {
             throw wire::WireError(e.what());
         } catch (const std::range_error &e) {
@@ -496,8 +507,8 @@ struct ShopServer::Impl {
             call.outcome = QStringLiteral("409 ") + QString::fromUtf8(e.what());
             return;
         } catch (const sql::DbError &e) {
-            sendError(res, 500, e.message());
-            call.outcome = QStringLiteral("500 ") + oneLine(e.message());
+            sendError(res, 500, e.kind == sql::DbError::Kind::Busy ? sql::BusyReply : DatabaseFaultMessage);
+            call.outcome = QStringLiteral("500 ") + oneLine(e.message(), 300);
             return;
         }
         sendJson(res, 200, Json{{"number", wire::toJson(number)}});
@@ -633,9 +644,9 @@ struct ShopServer::Impl {
     std::mutex socketsMutex;
     std::vector<int> listeningSockets;
 
-    std::unique_ptr<httplib::Server> makeServer()
+    // `bodies`: the longest body each path takes; a slip batch is a few KB.
+    std::unique_ptr<httplib::Server> makeServer(std::map<std::string, size_t> bodies)
     {
-        std::unique_ptr<httplib::Server> server;
         if (!options.tlsCertificate.isEmpty() || !options.tlsKey.isEmpty()) {
             if (options.tlsCertificate.isEmpty() || options.tlsKey.isEmpty())
                 throw ServerError(QStringLiteral("TLS needs both --tls-cert and --tls-key"));
@@ -643,19 +654,17 @@ struct ShopServer::Impl {
                 if (!QFileInfo(f).isReadable())
                     throw ServerError(QStringLiteral("cannot read %1").arg(f));
             }
-            auto tls = std::make_unique<httplib::SSLServer>(options.tlsCertificate.toLocal8Bit().constData(),
-                                                            options.tlsKey.toLocal8Bit().constData());
-            if (!tls->is_valid())
-                throw ServerError(QStringLiteral("the TLS certificate %1 or key %2 cannot be used")
-                                      .arg(options.tlsCertificate, options.tlsKey));
-            server = std::move(tls);
-        } else {
-            server = std::make_unique<httplib::Server>();
         }
-        // Without TCP_NODELAY every small answer waits for the peer's delayed ACK.
-        server->set_tcp_nodelay(true);
-        server->set_keep_alive_max_count(100000);
-        server->set_keep_alive_timeout(std::max(1, options.keepAliveSeconds));
+        ConnectionLimits limits;
+        limits.perAddress = std::max(1, options.connectionsPerAddress);
+        limits.idle = std::chrono::seconds(std::max(1, options.keepAliveSeconds));
+        limits.request = std::chrono::milliseconds(std::max(100, options.requestReadMs));
+        limits.body = std::move(bodies);
+        std::unique_ptr<httplib::Server> server = makeGuardedServer(
+            std::make_shared<ConnectionGuard>(std::move(limits)), options.tlsCertificate, options.tlsKey);
+        if (!server->is_valid())
+            throw ServerError(QStringLiteral("the TLS certificate %1 or key %2 cannot be used")
+                                  .arg(options.tlsCertificate, options.tlsKey));
         // httplib owns and deletes the queue it gets from this factory.
         const int maxThreads = std::max(1, options.maxConnections);
         server->new_task_queue = [maxThreads] { return new ConnectionThreads(maxThreads); };
@@ -728,6 +737,13 @@ struct ShopServer::Impl {
                     throw ShopDatabaseError(e.message());
                 }
             }
+            if (options.statementTimeoutMs > 0) {
+                try {
+                    w->db->setStatementTimeout(options.statementTimeoutMs);
+                } catch (const sql::DbError &e) {
+                    throw ShopDatabaseError(e.message());
+                }
+            }
             w->engine = std::make_unique<sql::Engine>(*w->db, clock, cache);
             workers.add(std::move(w));
         }
@@ -780,8 +796,9 @@ void ShopServer::start()
 {
     d->openWorkers();
 
-    d->http = d->makeServer();
-    d->messages = d->makeServer();
+    constexpr size_t batch = 512 * 1024;
+    d->http = d->makeServer({{wire::ExecPath, batch}, {wire::OpenPath, batch}, {wire::LoginPath, 4 * 1024}});
+    d->messages = d->makeServer({});
 
     Impl &s = *d;
     const auto handler = [&s](void (Impl::*member)(const httplib::Request &, httplib::Response &, CallLog &)) {

@@ -19,7 +19,9 @@
 // open between calls never keeps another till out. The calls then queue for the database
 // workers; on SQLite the writing calls take turns (one writer is all the file allows) while
 // reading calls go on beside them. The queue is bounded: a call that finds it full, or waits
-// longer than queueWaitMs, is answered 503 {"error": BusyMessage}.
+// longer than queueWaitMs, is answered 503 {"error": BusyMessage}. Connections are served
+// through a guard (server/connectionguard.h) that bounds what a client may hold: connections
+// per address, idle and request time, body size per path.
 //
 // A server keeps nothing of a till in memory: the token is signed with the shop's key
 // (server/sessions.h) and the tills online are rows of the shop database, so any number of
@@ -67,6 +69,12 @@ struct ServerOptions {
     // How long an idle till connection is kept open. A kept connection holds a thread of its
     // own (never a database worker), and stopping waits for it, so this stays short.
     int keepAliveSeconds = 2;
+    // Connections one address may hold open on each port, and how long (ms) one request may
+    // take to arrive whole; see server/connectionguard.h.
+    int connectionsPerAddress = 32;
+    int requestReadMs = 10000;
+    // How long (ms) one statement may run before it is stopped; 0: no limit.
+    int statementTimeoutMs = 5000;
     QString tlsCertificate;                // both set: HTTPS on both ports
     QString tlsKey;
     // Where the one-line request log goes; empty: standard error.
@@ -82,6 +90,8 @@ public:
 
 // What a till is told when the service has no room for its call.
 inline const QString BusyMessage = QStringLiteral("服务器忙,请稍后再试!");
+// What a till is told in place of the database's own error text (which goes to the log).
+inline const QString DatabaseFaultMessage = QStringLiteral("数据库执行出错,详情已记入服务器日志!");
 
 // The database workers ShopServer opens for `location` when ServerOptions::workers is 0.
 int defaultWorkers(const QString &location);

@@ -1,6 +1,7 @@
 #include "server/wire.h"
 
 #include <QLocale>
+#include <limits>
 
 #include "core/clock.h"
 
@@ -193,7 +194,17 @@ std::string serialize(const Json &value)
 
 Json parseObject(const std::string &body)
 {
-    Json j = Json::parse(body, nullptr, false);
+    // A message is a few levels deep (an object, a result set, its rows); anything deeper
+    // is refused, so nothing later walks a value of unbounded depth.
+    bool tooDeep = false;
+    const Json::parser_callback_t depthCheck = [&tooDeep](int depth, Json::parse_event_t, Json &) {
+        if (depth > MaxDepth)
+            tooDeep = true;
+        return !tooDeep;
+    };
+    Json j = Json::parse(body, depthCheck, false);
+    if (tooDeep)
+        throw WireError("the body is nested too deeply");
     if (j.is_discarded() || !j.is_object())
         throw WireError("the body is not a JSON object");
     return j;
@@ -211,6 +222,22 @@ QString optionalText(const Json &object, const char *key)
 {
     const auto it = object.find(key);
     return it == object.end() ? QString() : toQString(*it);
+}
+
+qint64 requiredInteger(const Json &object, const char *key, qint64 min, qint64 max)
+{
+    const auto it = object.find(key);
+    if (it == object.end() || !it->is_number_integer())
+        throw WireError(std::string("missing number field \"") + key + "\"");
+    // A number above the signed range arrives unsigned; it is out of range for any caller.
+    const bool huge = it->is_number_unsigned()
+                      && it->get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<qint64>::max());
+    const qint64 value = huge ? 0 : it->get<std::int64_t>();
+    const bool inRange = !huge && value >= min && value <= max;
+    if (!inRange)
+        throw WireError(std::string("the number field \"") + key + "\" is out of range (" + std::to_string(min) + " to "
+                        + std::to_string(max) + ")");
+    return value;
 }
 
 Json onlineTillsToJson(const QList<OnlineTill> &tills)

@@ -50,11 +50,17 @@ ResultSet resultSetFromJson(const Json &value); // throws WireError
 
 // The body text of a message (text that is not valid UTF-8 is replaced, never refused).
 std::string serialize(const Json &value);
-// Parses a request or response body; throws WireError when it is not a JSON object.
+// How deep arrays and objects may nest in a body.
+inline constexpr int MaxDepth = 16;
+// Parses a request or response body; throws WireError when it is not a JSON object or is
+// nested deeper than MaxDepth.
 Json parseObject(const std::string &body);
 // The member `key` of `object` as text; throws WireError when it is missing or not a string.
 QString requiredText(const Json &object, const char *key);
 QString optionalText(const Json &object, const char *key);
+// The member `key` of `object` as a whole number within [min, max]; throws WireError when
+// it is missing, no whole number or out of range (never cut down to fit).
+qint64 requiredInteger(const Json &object, const char *key, qint64 min, qint64 max);
 
 // A till the message service has seen.
 struct OnlineTill {

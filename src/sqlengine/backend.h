@@ -47,6 +47,7 @@ struct DbError : VorelError {
         Busy,             // locked / could not serialise: the whole batch may be retried
         ConnectionLost,   // the connection is gone
         Raised,           // raised on purpose by a trigger (message is for the user)
+        Timeout,          // ran longer than the statement time-out and was stopped
     };
     DbError(Kind k, const QString &msg, QString tbl = {}, QString constraintName = {})
         : VorelError(msg), kind(k), table(std::move(tbl)), constraint(std::move(constraintName)) {}
@@ -104,6 +105,10 @@ public:
     // with Busy. Until set, SQLite waits kDefaultBusyTimeoutMs and PostgreSQL as long as
     // its own lock_timeout says (no limit unless the location sets one).
     virtual void setLockWait(int ms) = 0;
+
+    // How long (ms > 0) one statement may run before it is stopped with Timeout; 0: no limit
+    // (the default).
+    virtual void setStatementTimeout(int ms) = 0;
 };
 
 // Opens a backend from a location: a SQLite file path, or a "postgresql://..." /

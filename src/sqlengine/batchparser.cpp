@@ -40,7 +40,24 @@ private:
     const BackendKind backend_;
     const Catalog &catalog_;
     std::vector<StatementSpan> *spans_; // set: only split, nothing is rewritten
-    int pos_ = 0; // the next token to read
+    int pos_ = 0;   // the next token to read
+    int depth_ = 0; // statements open around the one being read
+
+    // Counts one level of nesting for as long as it lives.
+    class Nested {
+    public:
+        explicit Nested(int &depth) : depth_(depth)
+        {
+            if (++depth_ > MaxNesting)
+                throw TranslationError(TooDeepMessage);
+        }
+        ~Nested() { --depth_; }
+        Nested(const Nested &) = delete;
+        Nested &operator=(const Nested &) = delete;
+
+    private:
+        int &depth_;
+    };
 
     int count() const { return static_cast<int>(tokens_.size()); }
 
@@ -63,6 +80,7 @@ private:
     {
         if (!skipSemicolons())
             syntaxError(pos_);
+        const Nested level(depth_);
         const Token &first = tokens_[pos_];
         if (first.isWord("IF"))
             return ifStatement();
@@ -144,9 +162,10 @@ private:
         int cases = 0;
         while (pos_ < count()) {
             const Token &token = tokens_[pos_];
-            if (token.is(TokenKind::LParen))
-                ++depth;
-            else if (token.is(TokenKind::RParen)) {
+            if (token.is(TokenKind::LParen)) {
+                if (++depth > MaxNesting)
+                    throw TranslationError(TooDeepMessage);
+            } else if (token.is(TokenKind::RParen)) {
                 if (--depth < 0)
                     syntaxError(pos_);
             } else if (token.isWord("CASE"))

@@ -23,6 +23,8 @@ QString phrase(const DbError &e)
 {
     if (e.kind == DbError::Kind::Busy)
         return BusyReply;
+    if (e.kind == DbError::Kind::Timeout)
+        return TimeoutReply;
     if (e.kind == DbError::Kind::DuplicateKey) {
         QString table = e.table.toUpper();
         QString constraint = e.constraint.toUpper();
@@ -33,6 +35,14 @@ QString phrase(const DbError &e)
             .arg(primary ? QStringLiteral("PRIMARY KEY") : QStringLiteral("UNIQUE KEY"), constraint, table);
     }
     return e.message();
+}
+
+BatchResult failed(const DbError &e)
+{
+    BatchResult result;
+    result.reply = phrase(e);
+    result.databaseText = e.kind == DbError::Kind::Other || e.kind == DbError::Kind::ConnectionLost;
+    return result;
 }
 
 } // namespace
@@ -160,8 +170,7 @@ BatchResult Engine::run(const QString &batch)
         result.reply = e.message();
         return result;
     } catch (const DbError &e) {
-        result.reply = phrase(e);
-        return result;
+        return failed(e);
     }
     const Program &program = *translation.program;
 
@@ -183,7 +192,7 @@ BatchResult Engine::run(const QString &batch)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));
                 continue;
             }
-            return BatchResult{phrase(e)};
+            return failed(e);
         }
     }
 }

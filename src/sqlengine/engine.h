@@ -18,12 +18,18 @@ class TranslationCache;
 // after every retry. It is a refusal, not a failure of the link: the till stays online and
 // shows it, and the cashier tries again.
 inline const QString BusyReply = QStringLiteral("数据库锁定,请稍后再试!");
+// The reply to a batch whose statement ran past the statement time-out and was stopped.
+inline const QString TimeoutReply = QStringLiteral("数据库执行超时,语句已被中止!");
 
 struct BatchResult {
     // "Y" when the batch committed; otherwise the message for the user (the RAISERROR text,
     // or the database error as the till expects it, e.g. naming PK_D712).
     QString reply;
     bool ok() const { return reply == QStringLiteral("Y"); }
+    // Set when `reply` is the database's own error text (no key violation, lock, time-out
+    // or message raised on purpose): a service that must not show it can put its own refusal
+    // in its place and keep this for its log.
+    bool databaseText = false;
     // The rows of the last statement that returned rows.
     bool hasRows = false;
     ResultSet rows;

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QTimeZone>
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -198,6 +199,15 @@ void PgBackend::connect()
     }
     if (lockWaitMs_ > 0)
         command(QStringLiteral("SET lock_timeout = %1").arg(lockWaitMs_));
+    if (statementTimeoutMs_ > 0)
+        command(QStringLiteral("SET statement_timeout = %1").arg(statementTimeoutMs_));
+}
+
+void PgBackend::setStatementTimeout(int ms)
+{
+    statementTimeoutMs_ = std::max(0, ms);
+    ensureConnected();
+    command(QStringLiteral("SET statement_timeout = %1").arg(statementTimeoutMs_));
 }
 
 void PgBackend::setLockWait(int ms)
@@ -259,6 +269,8 @@ void PgBackend::fail(const PGresult *res) const
     }
     if (state == QLatin1String("40001") || state == QLatin1String("40P01") || state == QLatin1String("55P03"))
         throw DbError(DbError::Kind::Busy, message);
+    if (state == QLatin1String("57014")) // canceled: statement_timeout
+        throw DbError(DbError::Kind::Timeout, message);
     if (state == QLatin1String("P0001"))
         throw DbError(DbError::Kind::Raised, message);
     if (state == QLatin1String("42601")

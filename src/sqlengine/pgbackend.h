@@ -38,6 +38,8 @@ public:
     void executeScript(const QString &script) override;
     // Sets lock_timeout, again on every new connection.
     void setLockWait(int ms) override;
+    // Sets statement_timeout, again on every new connection.
+    void setStatementTimeout(int ms) override;
 
     // The server process serving this connection (for logs); 0 when not connected.
     int serverProcessId() const;
@@ -69,6 +71,7 @@ private:
     std::unique_ptr<pg_conn, ConnCloser> conn_;
     QString timeZone_;
     int lockWaitMs_ = 0; // 0: the server's own lock_timeout
+    int statementTimeoutMs_ = 0; // 0: the server's own statement_timeout
     qint64 changed_ = 0;
     bool inTransaction_ = false;
 

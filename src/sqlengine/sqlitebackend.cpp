@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QDir>
+#include <algorithm>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cstdlib>
@@ -199,6 +200,21 @@ void SqliteBackend::setLockWait(int ms)
     sqlite3_busy_timeout(db_.get(), ms);
 }
 
+void SqliteBackend::setStatementTimeout(int ms)
+{
+    statementTimeout_ = std::chrono::milliseconds(std::max(0, ms));
+    if (ms <= 0) {
+        sqlite3_progress_handler(db_.get(), 0, nullptr, nullptr);
+        return;
+    }
+    // Called every few thousand virtual machine steps; a non-zero answer interrupts the
+    // statement, which then fails with SQLITE_INTERRUPT.
+    sqlite3_progress_handler(
+        db_.get(), 4000,
+        [](void *self) { return std::chrono::steady_clock::now() > static_cast<SqliteBackend *>(self)->deadline_ ? 1 : 0; },
+        this);
+}
+
 bool SqliteBackend::inTransaction() const
 {
     return sqlite3_get_autocommit(db_.get()) == 0;
@@ -246,6 +262,8 @@ void SqliteBackend::fail(int rc) const
         break;
     }
     switch (code & 0xff) {
+    case SQLITE_INTERRUPT:
+        throw DbError(DbError::Kind::Timeout, message);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         throw DbError(DbError::Kind::Busy, message);
@@ -310,6 +328,13 @@ bool SqliteBackend::execute(const QString &sql, ResultSet *rows)
 
 bool SqliteBackend::execute(const QString &sql, const std::vector<BoundValue> &values, ResultSet *rows)
 {
+    // The time-out counts from here, for this statement only.
+    struct Deadline {
+        std::chrono::steady_clock::time_point &at;
+        ~Deadline() { at = std::chrono::steady_clock::time_point::max(); }
+    } deadline{deadline_};
+    if (statementTimeout_.count() > 0)
+        deadline_ = std::chrono::steady_clock::now() + statementTimeout_;
     sqlite3_stmt *s = statement(sql);
     if (!s)
         return false;

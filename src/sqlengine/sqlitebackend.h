@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QString>
+#include <chrono>
 #include <list>
 #include <memory>
 
@@ -39,6 +40,7 @@ public:
     void executeScript(const QString &script) override;
 
     void setLockWait(int ms) override;
+    void setStatementTimeout(int ms) override;
 
     const QString &path() const { return path_; }
     bool inTransaction() const;
@@ -70,6 +72,9 @@ private:
     std::unique_ptr<sqlite3, DbCloser> db_;
     // Declared after db_: finalised before the connection closes.
     std::list<Prepared> prepared_; // most recently used first
+    // The statement running now is stopped past this moment (checked by the progress handler).
+    std::chrono::milliseconds statementTimeout_{0};
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
     QHash<QString, std::list<Prepared>::iterator> preparedIndex_;
 };
 

@@ -67,6 +67,12 @@ struct Program {
     bool writes = false; // any statement changes data: SQLite takes the write lock up front
 };
 
+// How deep blocks, IF branches and parentheses may nest in one batch. The till's own
+// batches stay far below it; a deeper batch is refused whole before any of it runs, so
+// nothing that walks the parse ever recurses further than this.
+inline constexpr int MaxNesting = 100;
+inline const QString TooDeepMessage = QStringLiteral("语句嵌套超过%1层,服务器拒绝执行!").arg(MaxNesting);
+
 // Throws TranslationError with a message for the user. Literals stay in the text.
 Program translate(const QString &batch, BackendKind backend, const Catalog &catalog);
 

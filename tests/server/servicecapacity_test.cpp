@@ -27,12 +27,18 @@ public:
         for (const int fd : fds_)
             ::close(fd);
     }
-    // Connects and sends `bytes` (maybe nothing); when `answered`, reads until the answer's
+    // Connects from loopback address 127.0.1.`from` (the service caps connections per
+    // address) and sends `bytes` (maybe nothing); when `answered`, reads until the answer's
     // body is in and leaves the connection open.
-    bool open(int port, const QByteArray &bytes, bool answered = false)
+    bool open(int port, int from, const QByteArray &bytes, bool answered = false)
     {
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         fds_.push_back(fd);
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        source.sin_addr.s_addr = htonl(0x7f000100u | static_cast<uint32_t>(from & 0xff));
+        if (::bind(fd, reinterpret_cast<sockaddr *>(&source), sizeof source) != 0)
+            return false;
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -103,8 +109,9 @@ TEST_F(ServiceCapacityTest, IdleAndHalfSentConnectionsDoNotKeepATillOut)
     const QByteArray halfCall = "POST /exec HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 500\r\n\r\n{\"sql\":";
     for (int i = 0; i < 200; ++i) {
         // Kept-alive tills between calls, half-sent requests, and bare connections.
-        const bool ok = i % 3 == 0 ? crowd.open(server->port(), answeredCall, true)
-                                   : crowd.open(server->port(), i % 3 == 1 ? halfCall : QByteArray());
+        const int from = 1 + i / 10;
+        const bool ok = i % 3 == 0 ? crowd.open(server->port(), from, answeredCall, true)
+                                   : crowd.open(server->port(), from, i % 3 == 1 ? halfCall : QByteArray());
         ASSERT_TRUE(ok) << "connection " << i;
     }
 
