@@ -119,10 +119,10 @@ QChar sourceCode(Param::Source source)
     }
 }
 
-void placeIn(Node &node, BackendKind backend)
+void placeIn(Node &node, BackendKind backend, bool literalMarkers)
 {
     if ((node.kind == Node::Kind::Statement || node.kind == Node::Kind::If)
-        && (node.sql.contains(MarkerStart) || node.sql.contains(NowMarker))) {
+        && ((literalMarkers && node.sql.contains(MarkerStart)) || node.sql.contains(NowMarker))) {
         const QString &sql = node.sql;
         QString out;
         out.reserve(sql.size());
@@ -131,8 +131,8 @@ void placeIn(Node &node, BackendKind backend)
         while (i < sql.size()) {
             const QChar c = sql[i];
             Param param;
-            if (c == MarkerStart) {
-                const qsizetype end = sql.indexOf(MarkerEnd, i);
+            const qsizetype end = literalMarkers && c == MarkerStart ? sql.indexOf(MarkerEnd, i) : -1;
+            if (end > i) {
                 const QStringView body = QStringView(sql).mid(i + 1, end - i - 1); // "slot,st"
                 const qsizetype comma = body.indexOf(u',');
                 param.slot = body.left(comma).toInt();
@@ -161,7 +161,7 @@ void placeIn(Node &node, BackendKind backend)
         node.params = std::move(params);
     }
     for (Node &child : node.children)
-        placeIn(child, backend);
+        placeIn(child, backend, literalMarkers);
 }
 
 } // namespace
@@ -303,10 +303,10 @@ QString literalMarker(int slot, Param::Source source, SqlType target)
     return marker;
 }
 
-void placePlaceholders(Program &program, BackendKind backend)
+void placePlaceholders(Program &program, BackendKind backend, bool literalMarkers)
 {
     for (Node &node : program.nodes)
-        placeIn(node, backend);
+        placeIn(node, backend, literalMarkers);
 }
 
 QString numberFromString(const QString &value, SqlType target)

@@ -35,8 +35,10 @@ bool roughShape(const QString &batch, RoughShape &out);
 QString literalMarker(int slot, Param::Source source = Param::Source::Literal, SqlType target = SqlType::Unknown);
 
 // Turns the literal markers and the getdate() marker of every statement of `program` into
-// the backend's placeholders and fills the nodes' params.
-void placePlaceholders(Program &program, BackendKind backend);
+// the backend's placeholders and fills the nodes' params. `literalMarkers`: parameterise()
+// bound literals. When it bound none, the text holds no literal markers, and a literal that
+// happens to contain the marker's character is left as it stands.
+void placePlaceholders(Program &program, BackendKind backend, bool literalMarkers);
 
 // The number text a quoted `value` converts to in a column of type `target`; throws the
 // TranslationError T-SQL gives for a value that is no number.

@@ -159,7 +159,8 @@ Translation TranslationCache::get(const QString &batch, BackendKind backend, con
         }
     }
     auto program = std::make_shared<Program>(detail::parseBatch(tokens, backend, catalog));
-    detail::placePlaceholders(*program, backend);
+    // A batch with a literal holding a marker's character binds none of its literals.
+    detail::placePlaceholders(*program, backend, !translation.literals.isEmpty());
     const qint64 bytes = 2 * key.size() + 64 + bytesOf(program->nodes);
     translation.program = program;
     std::lock_guard lock(mutex_);
