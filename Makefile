@@ -35,7 +35,6 @@ test-asan: deps
 	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOREL_SANITIZE=ON -DVOREL_BUILD_BENCH=OFF
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp \
 	  scripts/with-test-postgres sh -c 'cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 1200 -R "$(ASAN_TESTS)"'
 
 # libFuzzer on the tokenizer and translator, the INI reader, the receipt renderer and the
