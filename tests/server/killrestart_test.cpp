@@ -54,7 +54,9 @@ public:
         process_.setStandardOutputFile(QProcess::nullDevice());
         process_.start(QStringLiteral(VOREL_SERVER_EXE),
                        {"serve", "--db", location_, "--host", "127.0.0.1", "--port", QString::number(port_),
-                        "--msg-port", QString::number(messagePort_), "--threads", "8"});
+                        "--msg-port", QString::number(messagePort_), "--threads", "8",
+                        // all thirty tills come from the one loopback address
+                        "--per-address", "100"});
         const QRegularExpression ready("port (\\d+) \\(connection\\) and (\\d+) \\(messages\\)");
         for (int i = 0; i < 200 && process_.state() != QProcess::NotRunning; ++i) {
             QFile f(log);
