@@ -38,6 +38,18 @@ LoginReply ShopSwitch::thrGetLogin(const LoginRequest &request)
     return target_->thrGetLogin(request);
 }
 
+void ShopSwitch::logout()
+{
+    if (target_)
+        target_->logout();
+}
+
+void ShopSwitch::passwordChanged(const QString &passwordMd5)
+{
+    if (target_)
+        target_->passwordChanged(passwordMd5);
+}
+
 QString ShopSwitch::getNoId(const QString &code, const QString &key, int length)
 {
     return target_ ? target_->getNoId(code, key, length) : QString();

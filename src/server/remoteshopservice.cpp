@@ -275,8 +275,15 @@ LoginReply RemoteShopService::thrGetLogin(const LoginRequest &request)
     const Answer a = d->postLogin(request);
     d->note(a);
     setLastBytes(a.sent, a.received);
-    if (!a.ok())
+    const QString refusal = a.reached && a.body.is_object() ? wire::optionalText(a.body, "refusal") : QString();
+    if (!a.ok() && (refusal.isEmpty() || (a.status != 400 && a.status != 429)))
         return reply; // unreachable, or the server's database failed
+    reply.refusal = refusal;
+    if (!a.ok()) {
+        // Refused before the user was looked at (too many attempts, fields it cannot take).
+        reply.reachable = true;
+        return reply;
+    }
     try {
         reply.rows = wire::resultSetFromJson(a.body.at("result"));
     } catch (const std::exception &e) {
@@ -310,6 +317,35 @@ std::optional<QList<wire::OnlineTill>> RemoteShopService::tillsOnline()
     } catch (const wire::WireError &) {
         return std::nullopt;
     }
+}
+
+void RemoteShopService::logout()
+{
+    const std::lock_guard lock(d->dataMutex);
+    QString token;
+    {
+        const std::lock_guard state(d->stateMutex);
+        token = d->token;
+        d->token.clear();
+        d->login.reset();
+    }
+    if (token.isEmpty())
+        return;
+    // A server that is gone cannot be told; the token then ends with its working day.
+    const Json body = Json::object();
+    Impl::exchange(*d->data, wire::LogoutPath, &body, std::min(d->timeout.load(), 3), token);
+}
+
+void RemoteShopService::passwordChanged(const QString &passwordMd5)
+{
+    const std::lock_guard lock(d->dataMutex);
+    {
+        const std::lock_guard state(d->stateMutex);
+        if (!d->login)
+            return;
+        d->login->passwordMd5 = passwordMd5;
+    }
+    d->relogin();
 }
 
 bool RemoteShopService::tcpSend(const QString &kind, const QStringList &fields)

@@ -56,6 +56,10 @@ public:
                        int timeoutSeconds) override;
     bool posOpenSql(ResultSet &out, const QString &sql) override;
     LoginReply thrGetLogin(const LoginRequest &request) override;
+    // Tells the server the session ended (its tokens are refused from then on) and forgets it.
+    void logout() override;
+    // Logs in again with the new password, keeping the rest of the last login.
+    void passwordChanged(const QString &passwordMd5) override;
     QString getNoId(const QString &code, const QString &key, int length) override;
     // Goes to the message port on a connection of its own, so the network watch thread may
     // call it while the till is busy with another call. Leaves the byte counters alone.

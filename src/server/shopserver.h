@@ -2,7 +2,10 @@
 // vorel-server's two services in front of one shop database:
 //
 //   connection service (DATAPORT, 8601)   POST /login  {user, password_md5, terminal_key, database}
-//                                              -> {token (null without a row), result}
+//                                              -> {token (null without a row), result, refusal?}
+//                                              400 / 429 {error, refusal} for fields that cannot
+//                                              be asked for / too many wrong passwords
+//                                         POST /logout -> {ok}: the user's tokens end
 //                                         POST /exec   {code, key, operation, sql} -> {reply}
 //                                         POST /open   {sql} -> {ok, result | error}
 //                                         POST /noid   {code, key, length} -> {number}
