@@ -296,7 +296,7 @@ std::optional<LoginFlow::Result> LoginFlow::askServer(const QString &userId, con
     // The service refused the user outright (no till right, too many wrong passwords): its
     // text says why.
     if (!reply.refusal.isEmpty())
-        return stop(reply.refusal, Focus::PasswordSelected);
+        return stop(reply.refusal);
     return std::nullopt;
 }
 
