@@ -46,6 +46,12 @@ public:
     // watch's client does with the till's. Without that client's login it cannot log in
     // again when the server refuses the token.
     void useSessionToken(const QString &token);
+    // The session of this client, to be shared: a client that uses it carries whatever token
+    // this one holds at the time of each call (the one after a new login included), and
+    // leaves logging in again to this one.
+    class SharedSession;
+    std::shared_ptr<SharedSession> sharedSession() const;
+    void useSession(std::shared_ptr<SharedSession> session);
     // What the server said when the last call did not succeed (an error text, a refusal).
     QString lastMessage() const;
 

@@ -220,10 +220,14 @@ TEST_P(LoginGuardTest, TheTillLogsInAgainAfterChangingItsOwnPassword)
     ASSERT_EQ(till.posExecSql(opcode::Plain, {}, {},
                               QStringLiteral("UPDATE SYS_USER SET PASSWORD = '%1' WHERE USER_ID = '02'").arg(newDigest), 3),
               ReplyOk);
+    // The network watch's client carries the till's session as it is renewed.
+    RemoteShopService watch(test::addressOf(*b_), 5);
+    watch.useSession(till.sharedSession());
     till.passwordChanged(newDigest);
     clock_.advanceSeconds(SessionCheck::CacheSeconds);
     ResultSet rows;
     EXPECT_TRUE(till.posOpenSql(rows, "SELECT CO_NAME FROM SYS_CO")) << till.lastMessage().toStdString();
+    EXPECT_TRUE(watch.tcpSend("Connect", {"02 王芳", "CL 1.0"}));
     // The old password no longer opens a session.
     EXPECT_EQ(login(*b_, "02", "02").rows(), 0);
 }
