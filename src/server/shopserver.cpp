@@ -627,9 +627,17 @@ struct ShopServer::Impl {
                 noteSession(*s, call);
                 // A busy service still says it is there; the last-seen time waits for the next one.
                 try {
-                    const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
-                    if (!TillList::keepAlive(*w->db, *s, fields, clock.now()))
-                        call.outcome = QStringLiteral("ok, not announced");
+                    const bool valid = sessionCheck->stillValid(*s, [&] {
+                        const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
+                        return readStanding(*w->db, s->userId);
+                    });
+                    if (!valid) {
+                        call.outcome = QStringLiteral("ok, session ended: not recorded");
+                    } else {
+                        const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
+                        if (!TillList::keepAlive(*w->db, *s, fields, clock.now()))
+                            call.outcome = QStringLiteral("ok, not announced");
+                    }
                 } catch (const ServiceBusy &) {
                     call.outcome = QStringLiteral("ok, busy: not recorded");
                 }
