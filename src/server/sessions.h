@@ -15,7 +15,7 @@
 //   mac      base64url (no padding) of HMAC-SHA256(secret, "v1.<payload>"), 43 characters
 //
 // The signature only says a server of this shop made the token. Whether it still speaks for
-// anyone is asked of the user table on every call (SessionCheck in shopserver.cpp): the
+// anyone is asked of the user table on every call (SessionCheck below): the
 // user must still be there, active, allowed at the till, with the password whose mark the
 // token holds, and not logged out since (the counter in SYS_LOGIN_GUARD).
 //

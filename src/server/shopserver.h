@@ -29,6 +29,9 @@
 // A server keeps nothing of a till in memory: the token is signed with the shop's key
 // (server/sessions.h) and the tills online are rows of the shop database, so any number of
 // servers may stand in front of one database and a till may reach any of them.
+// What a server does keep is a moment's memory of each user's row (SessionCheck, two
+// seconds) and the wrong passwords per client address (AddressThrottle); the wrong passwords
+// per user are counted in the database, for all of them.
 
 #include <QString>
 #include <functional>
