@@ -512,6 +512,18 @@ CREATE TABLE SYS_TILL (
     CONSTRAINT PK_SYS_TILL PRIMARY KEY (ZD_KEY)
 );
 
+-- Guard of the logins, one row per user once he got a password wrong or logged out. FAILS
+-- counts the wrong passwords since the last login that went through (forgotten when
+-- LAST_FAIL is old); the server refuses the user's login for a while once they pile up.
+-- EPOCH counts the user's logouts: a session token issued before the last one is refused.
+CREATE TABLE SYS_LOGIN_GUARD (
+    USER_ID   VARCHAR(12)  NOT NULL,
+    FAILS     INTEGER      NOT NULL DEFAULT 0,
+    LAST_FAIL DATETIME,
+    EPOCH     INTEGER      NOT NULL DEFAULT 0,
+    CONSTRAINT PK_SYS_LOGIN_GUARD PRIMARY KEY (USER_ID)
+);
+
 -- Counters of automatic member card numbers: the last number handed out for an operation
 -- code and a number length. A row is added the first time a length is asked for.
 CREATE TABLE SYS_NOID (

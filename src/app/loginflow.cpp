@@ -78,8 +78,13 @@ QString LoginFlow::standAloneFailureText(const QString &error)
 
 QString LoginFlow::offlineQuery(const QString &userId, const QString &passwordMd5)
 {
+    // Quotes in the user number are doubled: the number typed must not end the text.
+    QString user = userId;
+    user.replace(QLatin1Char('\''), QLatin1String("''"));
+    QString digest = passwordMd5;
+    digest.replace(QLatin1Char('\''), QLatin1String("''"));
     return QStringLiteral("SELECT * FROM (SELECT 0 AS I,user_id,user_name,pos_qs FROM SYS_USER where (t=1) and user_id='")
-           + userId + QStringLiteral("' and password='") + passwordMd5 + QStringLiteral("') A LEFT JOIN ")
+           + user + QStringLiteral("' and password='") + digest + QStringLiteral("') A LEFT JOIN ")
            + QStringLiteral("(select 0 AS J, ")
            + QStringLiteral("AA.CK_ID,AA.CK_NAME,AA.ZD_ID,AA.ZD_NAME,AA.DB,AA.T AS ZD_T,AA.ZD_KEY,sys_co.param from SYS_CO "
                             "CROSS JOIN ")
@@ -91,7 +96,7 @@ QString LoginFlow::warehouseQuery(const QString &userId)
 {
     return QStringLiteral("if exists (select top 1 ck_qs from sys_co  where ck_qs=1) select CK_ID, CK_NAME FROM VIEW_CK  "
                           "where (user_id='")
-           + userId + QStringLiteral("')  else select ck_id,ck_name from d1007 ");
+           + QString(userId).replace(QLatin1Char('\''), QLatin1String("''")) + QStringLiteral("')  else select ck_id,ck_name from d1007 ");
 }
 
 LoginFlow::LoginFlow(Session &session, TerminalSettings &settings, UserPreferences &prefs, Clock &clock,
@@ -238,6 +243,9 @@ std::optional<LoginFlow::Result> LoginFlow::checkFields(bool online, const QStri
         return stop(NoServerText, Focus::Server);
     if (userId.isEmpty())
         return stop(NoUserText, Focus::User);
+    // A user number the shop cannot hold goes to neither database.
+    if (userId.size() > MaxUserIdLength || hasControlCharacter(userId))
+        return stop(WrongPasswordText, Focus::User);
 
     state.checkYWGJ = QStringLiteral("3");
     state.dbName = settings_.posDb();
@@ -285,6 +293,10 @@ std::optional<LoginFlow::Result> LoginFlow::askServer(const QString &userId, con
         row.first();
         return stop(standAloneFailureText(row.field(QStringLiteral("ERRMSG")).asString()));
     }
+    // The service refused the user outright (no till right, too many wrong passwords): its
+    // text says why.
+    if (!reply.refusal.isEmpty())
+        return stop(reply.refusal);
     return std::nullopt;
 }
 

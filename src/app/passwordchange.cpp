@@ -1,6 +1,7 @@
 #include "app/passwordchange.h"
 
 #include "core/messages.h"
+#include "core/session.h"
 #include "core/resultset.h"
 #include "core/shopservice.h"
 #include "core/text.h"
@@ -56,6 +57,11 @@ PasswordChange::Outcome PasswordChange::confirm(const QString &userId, const QSt
         messages_.failure(FailedText);
         return Outcome::Failed;
     }
+    // The session was opened with the old password and ends with it: the till logs in again
+    // with the new one before the cashier's next step needs the server.
+    const QString newDigest = digest(newPassword);
+    connection_.session().identity.pwdMd5 = newDigest;
+    connection_.shop().passwordChanged(newDigest);
     messages_.notice(DoneText);
     return Outcome::Changed;
 }

@@ -210,6 +210,14 @@ void TillController::endSession()
     }
     session_.connection.loginFlag = false;
     loginRecord_->close();
+    endServerSession();
+}
+
+void TillController::endServerSession()
+{
+    // Offline the server is not there to be told; the session's token then runs out by itself.
+    if (!link_.connection().isOffline())
+        link_.service().logout();
 }
 
 void TillController::close()
@@ -221,6 +229,7 @@ void TillController::close()
     if (watch_)
         watch_->stop();
     loginRecord_->close();
+    endServerSession();
     // Nothing more goes to the server.
     session_.connection.offline = true;
     devices_->closePorts();

@@ -200,6 +200,8 @@ private:
     Session &session_;
     TerminalSettings &settings_;
     ProgramFolder folder_;
+    // Tells the shop server the session ended, so its token is of no more use.
+    void endServerSession();
     TillShopLink &link_;
     Clock &clock_;
     Messages &messages_;

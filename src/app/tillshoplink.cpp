@@ -38,6 +38,18 @@ LoginReply ShopSwitch::thrGetLogin(const LoginRequest &request)
     return target_->thrGetLogin(request);
 }
 
+void ShopSwitch::logout()
+{
+    if (target_)
+        target_->logout();
+}
+
+void ShopSwitch::passwordChanged(const QString &passwordMd5)
+{
+    if (target_)
+        target_->passwordChanged(passwordMd5);
+}
+
 QString ShopSwitch::getNoId(const QString &code, const QString &key, int length)
 {
     return target_ ? target_->getNoId(code, key, length) : QString();
@@ -116,11 +128,12 @@ NetworkWatch::ClientFactory TillShopLink::watchClientFactory() const
         return {};
     const RemoteServer server = remote_->server();
     const int timeout = remote_->timeoutSeconds();
-    // The keep-alive moves the till's last-seen time only with the session the login opened.
-    const QString token = remote_->sessionToken();
-    return [server, timeout, token]() -> std::unique_ptr<ShopService> {
+    // The keep-alive moves the till's last-seen time only with the session the login opened,
+    // as it is renewed (after a password change, a working day).
+    auto session = remote_->sharedSession();
+    return [server, timeout, session]() -> std::unique_ptr<ShopService> {
         auto client = std::make_unique<RemoteShopService>(server, timeout);
-        client->useSessionToken(token);
+        client->useSession(session);
         return client;
     };
 }

@@ -32,6 +32,8 @@ public:
                        int timeoutSeconds) override;
     bool posOpenSql(ResultSet &out, const QString &sql) override;
     LoginReply thrGetLogin(const LoginRequest &request) override;
+    void logout() override;
+    void passwordChanged(const QString &passwordMd5) override;
     QString getNoId(const QString &code, const QString &key, int length) override;
     bool tcpSend(const QString &kind, const QStringList &fields) override;
     bool lastCallReachedServer() const override;

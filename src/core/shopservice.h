@@ -47,13 +47,30 @@ struct LoginRequest {
     QString databaseName;
 };
 
+// Bounds of the login's fields: the user number as the user table holds it, the digest of
+// the password (32 hex digits), the terminal key and database name as the till keeps them.
+inline constexpr int MaxUserIdLength = 12;
+inline constexpr int MaxTerminalKeyLength = 64;
+inline constexpr int MaxDatabaseNameLength = 64;
+// Why the fields of a login cannot be asked for, or empty when they can: a field too long,
+// holding a control character, or a password digest that is not 32 hex digits. Checked
+// before any of them comes near a statement.
+QString loginFieldsRefusal(const LoginRequest &request);
+// Whether `text` holds a character below U+0020, DEL, or a character Unicode counts as a
+// control or format character (a line or paragraph separator included).
+bool hasControlCharacter(const QString &text);
+
 // Outcome of the login call: unreachable (no answer at all) or an answer holding the login
 // result row (user_id, user_name, pos_qs, CK_ID, CK_NAME, ZD_ID, ZD_NAME, DB, ZD_T, ZD_KEY,
 // param, serverdate), no row for a wrong user or password, or a row whose first field is
 // ERRID (with ERRMSG) when the stand-alone database could not be started.
+// A refused login (a user without the till right, too many wrong passwords, fields that
+// cannot be asked for) comes back reachable with no row and the service's `refusal`, the
+// text the login dialog shows.
 struct LoginReply {
     bool reachable = false;
     ResultSet rows;
+    QString refusal;
 };
 
 class ShopService {
@@ -72,6 +89,14 @@ public:
 
     // The login call.
     virtual LoginReply thrGetLogin(const LoginRequest &request) = 0;
+
+    // The session ends (logout, the program closes): the service forgets it, so its token
+    // is of no more use to anyone. Nothing to do where there is no session.
+    virtual void logout() {}
+
+    // The cashier's password was changed to `passwordMd5` by this till: the service logs in
+    // again with it, as the old session ends with the old password.
+    virtual void passwordChanged(const QString & /*passwordMd5*/) {}
 
     // Draws a new member card number of `length` characters for operation `code`.
     // Empty when the server could not be reached.

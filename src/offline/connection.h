@@ -46,6 +46,7 @@ public:
     Session &session() { return session_; }
     const Session &session() const { return session_; }
     LocalStore &store() { return store_; }
+    ShopService &shop() { return shop_; }
 
     // Runs one SQL text (several statements separated by ";" allowed). Returns "Y", the
     // server's reply (a business refusal, or any reply in the stand-alone edition), "ERROR"

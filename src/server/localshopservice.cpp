@@ -91,6 +91,7 @@ LoginReply LocalShopService::thrGetLogin(const LoginRequest &request)
     }
     server::LoginOutcome outcome = server::runLogin(*engine_, request);
     reply.rows = outcome.ok ? std::move(outcome.rows) : errorRow(outcome.error);
+    reply.refusal = outcome.refusal;
     reply.rows.first();
     setLastBytes(sent, serializedSize(reply.rows));
     if (outcome.ok && reply.rows.totalRowCount() > 0) {

@@ -38,6 +38,25 @@ QString errorText(const Answer &a)
 
 } // namespace
 
+// The token of a session, shared by the clients that speak for it.
+class RemoteShopService::SharedSession {
+public:
+    QString get() const
+    {
+        const std::lock_guard lock(mutex_);
+        return token_;
+    }
+    void set(const QString &token)
+    {
+        const std::lock_guard lock(mutex_);
+        token_ = token;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    QString token_;
+};
+
 struct RemoteShopService::Impl {
     RemoteServer server;
     std::atomic<int> timeout;
@@ -48,7 +67,7 @@ struct RemoteShopService::Impl {
     std::unique_ptr<httplib::Client> messages;
 
     mutable std::mutex stateMutex;
-    QString token;
+    std::shared_ptr<SharedSession> token = std::make_shared<SharedSession>();
     std::optional<LoginRequest> login; // kept to log in again when the token is refused
     QString lastMessage;
     bool lastReached = false;
@@ -82,7 +101,7 @@ struct RemoteShopService::Impl {
     QString currentToken() const
     {
         const std::lock_guard lock(stateMutex);
-        return token;
+        return token->get();
     }
 
     void note(const Answer &a)
@@ -135,7 +154,7 @@ struct RemoteShopService::Impl {
             const std::lock_guard lock(stateMutex);
             const auto t = a.body.find("token");
             if (t != a.body.end() && t->is_string()) {
-                token = wire::toQString(*t);
+                token->set(wire::toQString(*t));
                 login = request;
             }
         }
@@ -149,7 +168,9 @@ struct RemoteShopService::Impl {
         {
             const std::lock_guard lock(stateMutex);
             again = login;
-            token.clear();
+            // A client that only shares another's session leaves it to that one.
+            if (again)
+                token->set({});
         }
         if (!again)
             return false;
@@ -203,7 +224,19 @@ QString RemoteShopService::sessionToken() const
 void RemoteShopService::useSessionToken(const QString &token)
 {
     const std::lock_guard lock(d->stateMutex);
-    d->token = token;
+    d->token->set(token);
+}
+
+std::shared_ptr<RemoteShopService::SharedSession> RemoteShopService::sharedSession() const
+{
+    const std::lock_guard lock(d->stateMutex);
+    return d->token;
+}
+
+void RemoteShopService::useSession(std::shared_ptr<SharedSession> session)
+{
+    const std::lock_guard lock(d->stateMutex);
+    d->token = std::move(session);
 }
 
 QString RemoteShopService::lastMessage() const
@@ -269,14 +302,21 @@ LoginReply RemoteShopService::thrGetLogin(const LoginRequest &request)
     const std::lock_guard lock(d->dataMutex);
     {
         const std::lock_guard state(d->stateMutex);
-        d->token.clear();
+        d->token->set({});
         d->login.reset();
     }
     const Answer a = d->postLogin(request);
     d->note(a);
     setLastBytes(a.sent, a.received);
-    if (!a.ok())
+    const QString refusal = a.reached && a.body.is_object() ? wire::optionalText(a.body, "refusal") : QString();
+    if (!a.ok() && (refusal.isEmpty() || (a.status != 400 && a.status != 429)))
         return reply; // unreachable, or the server's database failed
+    reply.refusal = refusal;
+    if (!a.ok()) {
+        // Refused before the user was looked at (too many attempts, fields it cannot take).
+        reply.reachable = true;
+        return reply;
+    }
     try {
         reply.rows = wire::resultSetFromJson(a.body.at("result"));
     } catch (const std::exception &e) {
@@ -310,6 +350,35 @@ std::optional<QList<wire::OnlineTill>> RemoteShopService::tillsOnline()
     } catch (const wire::WireError &) {
         return std::nullopt;
     }
+}
+
+void RemoteShopService::logout()
+{
+    const std::lock_guard lock(d->dataMutex);
+    QString token;
+    {
+        const std::lock_guard state(d->stateMutex);
+        token = d->token->get();
+        d->token->set({});
+        d->login.reset();
+    }
+    if (token.isEmpty())
+        return;
+    // A server that is gone cannot be told; the token then ends with its working day.
+    const Json body = Json::object();
+    Impl::exchange(*d->data, wire::LogoutPath, &body, std::min(d->timeout.load(), 3), token);
+}
+
+void RemoteShopService::passwordChanged(const QString &passwordMd5)
+{
+    const std::lock_guard lock(d->dataMutex);
+    {
+        const std::lock_guard state(d->stateMutex);
+        if (!d->login)
+            return;
+        d->login->passwordMd5 = passwordMd5;
+    }
+    d->relogin();
 }
 
 bool RemoteShopService::tcpSend(const QString &kind, const QStringList &fields)

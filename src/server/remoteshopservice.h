@@ -46,6 +46,12 @@ public:
     // watch's client does with the till's. Without that client's login it cannot log in
     // again when the server refuses the token.
     void useSessionToken(const QString &token);
+    // The session of this client, to be shared: a client that uses it carries whatever token
+    // this one holds at the time of each call (the one after a new login included), and
+    // leaves logging in again to this one.
+    class SharedSession;
+    std::shared_ptr<SharedSession> sharedSession() const;
+    void useSession(std::shared_ptr<SharedSession> session);
     // What the server said when the last call did not succeed (an error text, a refusal).
     QString lastMessage() const;
 
@@ -56,6 +62,10 @@ public:
                        int timeoutSeconds) override;
     bool posOpenSql(ResultSet &out, const QString &sql) override;
     LoginReply thrGetLogin(const LoginRequest &request) override;
+    // Tells the server the session ended (its tokens are refused from then on) and forgets it.
+    void logout() override;
+    // Logs in again with the new password, keeping the rest of the last login.
+    void passwordChanged(const QString &passwordMd5) override;
     QString getNoId(const QString &code, const QString &key, int length) override;
     // Goes to the message port on a connection of its own, so the network watch thread may
     // call it while the till is busy with another call. Leaves the byte counters alone.

@@ -8,6 +8,8 @@
 #include <stdexcept>
 
 #include "core/resultset.h"
+#include "server/login.h"
+#include "server/loginguard.h"
 #include "server/shopdatabase.h"
 
 namespace vorel::server {
@@ -87,14 +89,22 @@ QByteArray SessionTokens::mac(const QByteArray &signedPart) const
     return QMessageAuthenticationCode::hash(signedPart, secret_, QCryptographicHash::Sha256).toBase64(Base64Url);
 }
 
-QString SessionTokens::issue(const QString &userId, const QString &terminalKey, const QString &terminalId) const
+QString SessionTokens::passwordMark(const QString &passwordMd5) const
+{
+    return QString::fromLatin1(mac(QByteArrayLiteral("password:") + passwordMd5.trimmed().toLower().toUtf8()).left(16));
+}
+
+QString SessionTokens::issue(const QString &userId, const QString &terminalKey, const QString &terminalId,
+                             qint64 epoch, const QString &passwordMark) const
 {
     const qint64 now = clock_.now().toSecsSinceEpoch();
     const Json payload{{"u", wire::toJson(userId)},
                        {"k", wire::toJson(terminalKey)},
                        {"z", wire::toJson(terminalId)},
                        {"iat", now},
-                       {"exp", now + LifetimeSeconds}};
+                       {"exp", now + LifetimeSeconds},
+                       {"e", epoch},
+                       {"p", wire::toJson(passwordMark)}};
     const std::string json = wire::serialize(payload);
     const QByteArray signedPart =
         TokenVersion + '.' + QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())).toBase64(Base64Url);
@@ -135,7 +145,54 @@ std::optional<Session> SessionTokens::verify(const QString &token) const
         return std::nullopt;
     if (clock_.now().toSecsSinceEpoch() >= *expires)
         return std::nullopt;
-    return Session{*user, *key, *terminal, QDateTime::fromSecsSinceEpoch(*issued), QDateTime::fromSecsSinceEpoch(*expires)};
+    return Session{*user,
+                   *key,
+                   *terminal,
+                   QDateTime::fromSecsSinceEpoch(*issued),
+                   QDateTime::fromSecsSinceEpoch(*expires),
+                   numberMember(payload, "e").value_or(-1),
+                   textMember(payload, "p").value_or(QString())};
+}
+
+// ---- whether a session still stands
+
+UserStanding readStanding(sql::Backend &db, const QString &userId)
+{
+    const UserRecord user = readUser(db, userId);
+    UserStanding s{user.exists, user.active, user.tillRight, user.passwordMd5, 0};
+    if (user.exists)
+        s.epoch = UserGuard::epoch(db, userId);
+    return s;
+}
+
+bool SessionCheck::stillValid(const Session &session, const std::function<UserStanding()> &read)
+{
+    const QDateTime now = clock_.now();
+    std::optional<UserStanding> standing;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto it = users_.constFind(session.userId);
+        if (it != users_.constEnd()) {
+            const qint64 age = it->read.msecsTo(now);
+            if (age >= 0 && age < CacheSeconds * 1000)
+                standing = it->standing;
+        }
+    }
+    if (!standing) {
+        standing = read();
+        const std::lock_guard lock(mutex_);
+        if (users_.size() >= MaxUsers)
+            users_.clear();
+        users_.insert(session.userId, Remembered{*standing, now});
+    }
+    return standing->exists && standing->active && standing->tillRight && standing->epoch == session.epoch
+           && !standing->passwordMd5.isEmpty() && tokens_.passwordMark(standing->passwordMd5) == session.passwordMark;
+}
+
+void SessionCheck::forget(const QString &userId)
+{
+    const std::lock_guard lock(mutex_);
+    users_.remove(userId);
 }
 
 // ---- tills online

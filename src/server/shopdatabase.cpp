@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "core/resultset.h"
+#include "server/loginguard.h"
 #include "sqlengine/bulkload.h"
 #include "sqlengine/sqlitebackend.h"
 
@@ -285,6 +286,9 @@ std::unique_ptr<sql::Backend> ShopDatabase::open() const
         // A shop made before the tills reported their slips waiting for upload.
         if (catalog.columnType(QStringLiteral("SYS_TILL"), QStringLiteral("UNSENT")) == sql::SqlType::Unknown)
             db->execute(QStringLiteral("ALTER TABLE SYS_TILL ADD COLUMN UNSENT INTEGER"), nullptr);
+        // Shops made before the login guard get its table on their first opening.
+        if (!catalog.columns(QStringLiteral("SYS_LOGIN_GUARD")))
+            UserGuard::ensureTable(*db);
     } catch (const sql::DbError &e) {
         throw ShopDatabaseError(e.message());
     }

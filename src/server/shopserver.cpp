@@ -19,6 +19,8 @@
 #include "core/text.h"
 #include "server/connectionguard.h"
 #include "server/login.h"
+#include "server/loginguard.h"
+#include "server/requestlog.h"
 #include "server/membernumbers.h"
 #include "server/sessions.h"
 #include "server/statementpolicy.h"
@@ -259,6 +261,8 @@ struct CallLog {
     QString op;
     QString outcome;
     bool refused = false; // answered, but not what the till asked for
+    QString address = QStringLiteral("-");
+    QString path;
 };
 
 QString oneLine(const QString &text, int max = 80)
@@ -304,6 +308,9 @@ struct ShopServer::Impl {
     const Clock &clock;
     std::unique_ptr<SessionTokens> tokens; // with the shop's key, from start()
     std::unique_ptr<SessionTokens> pageTokens; // the status page's, with a key drawn from it
+    std::unique_ptr<SessionCheck> sessionCheck;
+    UserGuard userGuard;
+    AddressThrottle addressThrottle{clock};
     std::shared_ptr<sql::TranslationCache> cache = std::make_shared<sql::TranslationCache>();
     WorkerPool workers;
     std::unique_ptr<httplib::Server> http;
@@ -326,10 +333,8 @@ struct ShopServer::Impl {
                                                                : LogLevel::Info;
         if (level < options.logLevel)
             return;
-        const QString line = QStringLiteral("%1 till=%2 user=%3 op=%4 %5ms -> %6")
-                                 .arg(formatDateTime(clock.now()), call.till, call.user, call.op)
-                                 .arg(ms)
-                                 .arg(call.outcome);
+        const QString line = formatRequestLine(
+            RequestLine{clock.now(), call.address, call.till, call.user, call.op, call.path, ms, call.outcome});
         if (options.log) {
             options.log(line);
             return;
@@ -347,6 +352,8 @@ struct ShopServer::Impl {
             timer.start();
             CallLog call;
             call.op = QLatin1String(op);
+            call.address = QString::fromStdString(req.remote_addr);
+            call.path = QString::fromStdString(req.path);
             try {
                 handler(req, res, call);
             } catch (const ServiceBusy &) {
@@ -382,7 +389,8 @@ struct ShopServer::Impl {
         return std::chrono::milliseconds(ms);
     }
 
-    // The caller's session, or a 401 answer. Needs no database: the token carries it.
+    // The caller's session, or a 401 answer. The token says who it is; whether the user may
+    // still use it is read from his row (remembered a moment, see SessionCheck).
     std::optional<Session> authorize(const httplib::Request &req, httplib::Response &res, CallLog &call)
     {
         std::optional<Session> s = tokens->verify(bearerToken(req));
@@ -392,7 +400,24 @@ struct ShopServer::Impl {
             return std::nullopt;
         }
         noteSession(*s, call);
+        const bool valid = sessionCheck->stillValid(*s, [&] {
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
+            return readStanding(*w->db, s->userId);
+        });
+        if (!valid) {
+            sendError(res, 401, NoSessionMessage);
+            call.outcome = QStringLiteral("401 session ended");
+            return std::nullopt;
+        }
         return s;
+    }
+
+    void refuseAttempts(httplib::Response &res, CallLog &call, int seconds, const char *whose)
+    {
+        const QString text = tooManyAttemptsText(seconds);
+        res.set_header("Retry-After", std::to_string(std::max(1, seconds)));
+        sendJson(res, 429, Json{{"error", wire::toJson(text)}, {"refusal", wire::toJson(text)}});
+        call.outcome = QStringLiteral("429 too many attempts (%1), %2 s").arg(QLatin1String(whose)).arg(seconds);
     }
 
     static void noteSession(const Session &s, CallLog &call)
@@ -401,6 +426,9 @@ struct ShopServer::Impl {
         call.user = s.userId;
     }
 
+    // The login: wrong passwords are counted for the address (here) and for the user (in the
+    // shop database, for every server); a locked login is refused before its password is
+    // looked at, so guessing goes no faster than the locks allow.
     void login(const httplib::Request &req, httplib::Response &res, CallLog &call)
     {
         const Json body = wire::parseObject(req.body);
@@ -408,29 +436,82 @@ struct ShopServer::Impl {
                              wire::optionalText(body, "terminal_key"), wire::optionalText(body, "database")};
         call.till = request.terminalKey;
         call.user = request.userId;
+        const QString address = QString::fromStdString(req.remote_addr);
+        if (const int wait = addressThrottle.lockedFor(address)) {
+            refuseAttempts(res, call, wait, "address");
+            return;
+        }
         LoginOutcome outcome;
+        UserGuard::State guard;
         {
             const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
-            outcome = runLogin(*w->engine, request);
+            if (loginFieldsRefusal(request).isEmpty())
+                guard = userGuard.state(*w->db, request.userId, clock.now());
+            if (guard.lockedFor == 0)
+                outcome = runLogin(*w->engine, request);
+        }
+        if (guard.lockedFor > 0) {
+            refuseAttempts(res, call, guard.lockedFor, "user");
+            return;
+        }
+        if (outcome.badFields) {
+            addressThrottle.recordFailure(address);
+            sendJson(res, 400, Json{{"error", wire::toJson(outcome.refusal)}, {"refusal", wire::toJson(outcome.refusal)}});
+            call.outcome = QStringLiteral("400 refused: login fields");
+            return;
         }
         if (!outcome.ok) {
             sendError(res, 500, ownRefusal(outcome.error) ? outcome.error : DatabaseFaultMessage);
             call.outcome = QStringLiteral("500 ") + oneLine(outcome.error, 300);
             return;
         }
+        const bool hasRow = outcome.rows.totalRowCount() > 0;
+        if (!hasRow && outcome.refusal.isEmpty()) {
+            addressThrottle.recordFailure(address);
+            if (outcome.wrongPassword) {
+                const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
+                userGuard.recordFailure(*w->db, request.userId, clock.now());
+            }
+        } else if (hasRow && guard.failures > 0) {
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
+            userGuard.clearFailures(*w->db, request.userId);
+        }
         Json token = nullptr;
-        if (outcome.rows.totalRowCount() > 0) {
+        if (hasRow) {
             const ResultSet &r = outcome.rows;
             Session s;
             s.userId = r.fieldAt(0, r.columnIndex(QStringLiteral("user_id"))).asString();
             s.terminalKey = request.terminalKey;
             s.terminalId = r.fieldAt(0, r.columnIndex(QStringLiteral("ZD_ID"))).asString();
             noteSession(s, call);
-            token = wire::toJson(tokens->issue(s.userId, s.terminalKey, s.terminalId));
+            token = wire::toJson(tokens->issue(s.userId, s.terminalKey, s.terminalId, guard.epoch,
+                                               tokens->passwordMark(outcome.passwordMd5)));
+            sessionCheck->forget(s.userId);
         }
-        sendJson(res, 200, Json{{"token", token}, {"result", wire::resultSetToJson(outcome.rows)}});
-        call.outcome = rowsOutcome(outcome.rows);
+        Json answer{{"token", token}, {"result", wire::resultSetToJson(outcome.rows)}};
+        if (!outcome.refusal.isEmpty())
+            answer["refusal"] = wire::toJson(outcome.refusal);
+        sendJson(res, 200, answer);
         call.refused = token.is_null();
+        call.outcome = hasRow                      ? rowsOutcome(outcome.rows)
+                       : !outcome.refusal.isEmpty() ? QStringLiteral("refused: no till right")
+                                                    : QStringLiteral("refused: wrong user or password");
+    }
+
+    // The till's session ends: every token of the user is of no more use (his other tills,
+    // if any, log in again by themselves).
+    void logout(const httplib::Request &req, httplib::Response &res, CallLog &call)
+    {
+        const std::optional<Session> s = authorize(req, res, call);
+        if (!s)
+            return;
+        {
+            const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
+            UserGuard::bumpEpoch(*w->db, s->userId);
+        }
+        sessionCheck->forget(s->userId);
+        sendJson(res, 200, Json{{"ok", true}});
+        call.outcome = QStringLiteral("logged out");
     }
 
     void exec(const httplib::Request &req, httplib::Response &res, CallLog &call)
@@ -546,9 +627,17 @@ struct ShopServer::Impl {
                 noteSession(*s, call);
                 // A busy service still says it is there; the last-seen time waits for the next one.
                 try {
-                    const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
-                    if (!TillList::keepAlive(*w->db, *s, fields, clock.now()))
-                        call.outcome = QStringLiteral("ok, not announced");
+                    const bool valid = sessionCheck->stillValid(*s, [&] {
+                        const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
+                        return readStanding(*w->db, s->userId);
+                    });
+                    if (!valid) {
+                        call.outcome = QStringLiteral("ok, session ended: not recorded");
+                    } else {
+                        const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
+                        if (!TillList::keepAlive(*w->db, *s, fields, clock.now()))
+                            call.outcome = QStringLiteral("ok, not announced");
+                    }
                 } catch (const ServiceBusy &) {
                     call.outcome = QStringLiteral("ok, busy: not recorded");
                 }
@@ -717,6 +806,7 @@ struct ShopServer::Impl {
                     const QByteArray secret = ShopDatabase::shopSecret(*w->db, clock);
                     tokens = std::make_unique<SessionTokens>(secret, clock);
                     pageTokens = std::make_unique<SessionTokens>(statusPageKey(secret), clock);
+                    sessionCheck = std::make_unique<SessionCheck>(*tokens, clock);
                 } catch (const sql::DbError &e) {
                     throw ShopDatabaseError(e.message());
                 } catch (const std::invalid_argument &e) {
@@ -807,6 +897,7 @@ void ShopServer::start()
         };
     };
     s.route(*s.http, true, wire::LoginPath, "login", handler(&Impl::login));
+    s.route(*s.http, true, wire::LogoutPath, "logout", handler(&Impl::logout));
     s.route(*s.http, true, wire::ExecPath, "exec", handler(&Impl::exec));
     s.route(*s.http, true, wire::OpenPath, "719", handler(&Impl::open));
     s.route(*s.http, true, wire::NoIdPath, "noid", handler(&Impl::noid));

@@ -2,7 +2,10 @@
 // vorel-server's two services in front of one shop database:
 //
 //   connection service (DATAPORT, 8601)   POST /login  {user, password_md5, terminal_key, database}
-//                                              -> {token (null without a row), result}
+//                                              -> {token (null without a row), result, refusal?}
+//                                              400 / 429 {error, refusal} for fields that cannot
+//                                              be asked for / too many wrong passwords
+//                                         POST /logout -> {ok}: the user's tokens end
 //                                         POST /exec   {code, key, operation, sql} -> {reply}
 //                                         POST /open   {sql} -> {ok, result | error}
 //                                         POST /noid   {code, key, length} -> {number}
@@ -26,6 +29,9 @@
 // A server keeps nothing of a till in memory: the token is signed with the shop's key
 // (server/sessions.h) and the tills online are rows of the shop database, so any number of
 // servers may stand in front of one database and a till may reach any of them.
+// What a server does keep is a moment's memory of each user's row (SessionCheck, two
+// seconds) and the wrong passwords per client address (AddressThrottle); the wrong passwords
+// per user are counted in the database, for all of them.
 
 #include <QString>
 #include <functional>

@@ -22,6 +22,7 @@ using Json = nlohmann::json;
 
 // Paths of the connection service.
 inline constexpr const char *LoginPath = "/login";
+inline constexpr const char *LogoutPath = "/logout";
 inline constexpr const char *ExecPath = "/exec";
 inline constexpr const char *OpenPath = "/open";
 inline constexpr const char *NoIdPath = "/noid";

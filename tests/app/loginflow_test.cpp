@@ -85,6 +85,7 @@ TEST(LoginFlowOnline, RefusalsShowTheirMessageAndStartNothing)
         {"unknown user", "shop", "77", "77", LoginFlow::WrongPasswordText, F::PasswordSelected},
         {"no till right", "shop", "03", "03", LoginFlow::NoTillRightText, F::None},
         {"no user", "shop", "", "01", LoginFlow::NoUserText, F::User},
+        {"control byte in the user", "shop", "0\x7f" "1", "01", LoginFlow::WrongPasswordText, F::User},
         {"no server", "  ", "01", "01", LoginFlow::NoServerText, F::Server},
         {"disabled terminal", "shop", "01", "01", QStringLiteral("该终端机已被停用!请联系管理员!"), {},
          {QStringLiteral("update D701 set T=1 where ZD_ID='001'")}},
@@ -186,7 +187,8 @@ TEST(LoginFlowOffline, EmptyThenFilledStoreChecksPasswordAndRightsAndWritesTheRe
         "INSERT INTO D701 (CK_ID, ZD_ID, ZD_NAME, ZD_KEY, DB, T) VALUES ('001', '001', '1号收银机', 'vorel', 1, 0);"
         "INSERT INTO SYS_USER (USER_ID, USER_NAME, PASSWORD, T, POS_QS) VALUES "
         "('01', '张丽', '96a3be3cf272e017046d1b2674a52bd3', 1, '11111111111111111'),"
-        "('03', '赵敏', 'e45ee7ce7e88149af8dd32b27f9512ce', 1, '01111111111111111')"));
+        "('03', '赵敏', 'e45ee7ce7e88149af8dd32b27f9512ce', 1, '01111111111111111'),"
+        "('05', '吴静', '751d31dd6b56b26b29dac2c0e1839e34', 0, '11111111111111111')"));
     const struct {
         const char *user;
         const char *password;
@@ -194,6 +196,8 @@ TEST(LoginFlowOffline, EmptyThenFilledStoreChecksPasswordAndRightsAndWritesTheRe
     } cases[] = {
         {"01", "02", LoginFlow::WrongPasswordText},
         {"03", "03", LoginFlow::NoTillRightText},
+        {"05", "05", LoginFlow::WrongPasswordText},        // inactive
+        {"01'or'1'='1", "x", LoginFlow::WrongPasswordText}, // the number must not end the text
         {"01", "01", QString()},
     };
     for (const auto &c : cases) {
