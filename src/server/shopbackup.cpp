@@ -238,8 +238,10 @@ QString ShopBackup::restore(const QString &source, const QString &database) cons
                                         "first")
                              .arg(shown(database)));
         }
+        // A second restore within the same second keeps its own copy too.
         kept = database + QStringLiteral(".replaced-") + clock_.now().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-        removeFiles(kept);
+        for (int n = 2; QFileInfo::exists(kept); ++n)
+            kept = kept.section(u'~', 0, 0) + QStringLiteral("~%1").arg(n);
         bool saved = false;
         {
             const Connection copy = connect(kept, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, RestoreBusyMs, &why);

@@ -31,11 +31,12 @@ public:
     BackupFigures backup(const QString &database, const QString &target) const;
 
     // Puts the shop in the backup `source` in place of the one at `database` (made when
-    // missing). The replaced database is kept beside it as DATABASE.replaced-YYYYMMDD-hhmmss,
-    // whose path is returned (empty when there was none). Refuses a PostgreSQL location, a
-    // `source` that is no sound shop database or is newer than this program, a `database`
-    // that is not a shop, and one in use (a service or a till has it open). Throws
-    // ShopDatabaseError; the database is unchanged then.
+    // missing). The replaced database is kept beside it as DATABASE.replaced-YYYYMMDD-hhmmss
+    // (~2, ~3 after more restores in the same second), whose path is returned (empty when
+    // there was none). Refuses a PostgreSQL location, a `source` that is no sound shop
+    // database or is newer than this program, a `database` that is not a shop, and one in
+    // use (a service or a till has it open). Throws ShopDatabaseError; the database is
+    // unchanged then.
     QString restore(const QString &source, const QString &database) const;
 
 private:

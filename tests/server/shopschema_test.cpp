@@ -66,8 +66,7 @@ TEST_P(ShopSchemaTest, AVersionOneShopIsUpgradedOnceKeepingEveryRow)
 {
     const test::TestShop old(GetParam(), test::TestShop::Content::DemoVersionOne, clock_.now().date());
     const QMap<QString, qint64> before = rowCounts(*old.open());
-    ASSERT_FALSE(before.contains("SYS_SCHEMA"));
-    ASSERT_GT(before.value("D1809"), 0);
+    ASSERT_TRUE(!before.contains("SYS_SCHEMA") && before.value("D1809") > 0);
 
     // Two servers starting at the same moment: one upgrades, the other finds it done.
     SchemaChange changes[2];
@@ -82,7 +81,7 @@ TEST_P(ShopSchemaTest, AVersionOneShopIsUpgradedOnceKeepingEveryRow)
         EXPECT_EQ(change.to, ShopSchema::CurrentVersion);
     }
 
-    const auto db = ShopDatabase(old.location(), clock_).open();
+    const auto db = old.open();
     QMap<QString, qint64> after = rowCounts(*db);
     EXPECT_EQ(after.take("SYS_SCHEMA"), 1);
     for (auto it = before.cbegin(); it != before.cend(); ++it)
