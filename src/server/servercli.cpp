@@ -166,7 +166,10 @@ int serve(const QCommandLineParser &args)
     try {
         const SchemaChange change = ShopDatabase(options.location, clock).upgrade();
         if (change.upgraded())
-            say(QStringLiteral("upgraded %1 from schema version %2 to %3").arg(shown(options.location)).arg(change.from).arg(change.to));
+            say(QStringLiteral("upgraded %1 from schema version %2 to %3")
+                    .arg(shown(options.location))
+                    .arg(change.from)
+                    .arg(change.to));
         server.start();
     } catch (const ShopDatabaseError &e) {
         return fail(e.message());
@@ -241,7 +244,10 @@ int init(const QCommandLineParser &args)
         if (!options.force && shop.exists()) {
             const SchemaChange change = shop.upgrade();
             if (change.upgraded()) {
-                say(QStringLiteral("upgraded %1 from schema version %2 to %3").arg(shown(location)).arg(change.from).arg(change.to));
+                say(QStringLiteral("upgraded %1 from schema version %2 to %3")
+                        .arg(shown(location))
+                        .arg(change.from)
+                        .arg(change.to));
                 return 0;
             }
         }
@@ -331,8 +337,8 @@ int restore(const QCommandLineParser &args)
     try {
         const QString database = args.value(QStringLiteral("db"));
         const QString kept = ShopBackup(clock).restore(source, database);
-        say(QStringLiteral("restored %1 from %2%3").arg(shown(database), source,
-                                                        kept.isEmpty() ? QString() : QStringLiteral("; the replaced database is kept as ") + kept));
+        say(QStringLiteral("restored %1 from %2").arg(shown(database), source)
+            + (kept.isEmpty() ? QString() : QStringLiteral("; the replaced database is kept as ") + kept));
     } catch (const ShopDatabaseError &e) {
         return fail(e.message());
     }

@@ -264,12 +264,7 @@ std::unique_ptr<sql::Backend> ShopDatabase::openUpgraded(SchemaChange *change) c
     std::unique_ptr<sql::Backend> db;
     try {
         db = sql::openBackend(location_);
-        const QString where = displayLocation(location_);
-        *change = ShopSchema::upgrade(*db, where, clock_);
-        if (change->to == 0) {
-            throw ShopDatabaseError(QStringLiteral("%1 holds no shop database; create one with: vorel-server init --db %1")
-                                        .arg(where));
-        }
+        *change = ShopSchema::upgrade(*db, displayLocation(location_), clock_);
     } catch (const sql::DbError &e) {
         throw ShopDatabaseError(e.message());
     }
@@ -279,7 +274,12 @@ std::unique_ptr<sql::Backend> ShopDatabase::openUpgraded(SchemaChange *change) c
 std::unique_ptr<sql::Backend> ShopDatabase::open() const
 {
     SchemaChange change;
-    return openUpgraded(&change);
+    auto db = openUpgraded(&change);
+    if (change.to == 0) {
+        throw ShopDatabaseError(QStringLiteral("%1 holds no shop database; create one with: vorel-server init --db %1")
+                                    .arg(displayLocation(location_)));
+    }
+    return db;
 }
 
 SchemaChange ShopDatabase::upgrade() const

@@ -57,7 +57,8 @@ public:
     std::unique_ptr<sql::Backend> open() const;
 
     // Upgrades the shop at the location as open() does and says from which version to
-    // which. Throws ShopDatabaseError as open() does.
+    // which ({0, 0} when the location holds no shop). Throws ShopDatabaseError as open()
+    // does otherwise.
     SchemaChange upgrade() const;
 
     // The shop's key for signing session tokens, from SYS_SERVER. When the row is missing, a
