@@ -229,10 +229,15 @@ int init(const QCommandLineParser &args)
     if (args.isSet(QStringLiteral("role"))) {
         if (!shop.isPostgres())
             return usage(QStringLiteral("--role is for a PostgreSQL shop"));
-        // On a shop that is there already, only the role is made.
+        // On a shop that is there already, only the role is made (after an upgrade, so the
+        // role is granted the tables the upgrade made).
         try {
-            if (!options.force && !options.demo && options.extraStyles == 0 && shop.exists())
+            if (!options.force && !options.demo && options.extraStyles == 0 && shop.exists()) {
+                const SchemaChange change = shop.upgrade();
+                if (change.upgraded())
+                    say(QStringLiteral("upgraded %1 from schema version %2 to %3").arg(shown(location)).arg(change.from).arg(change.to));
                 return makeRole(location, role);
+            }
         } catch (const ShopDatabaseError &e) {
             return fail(e.message());
         }

@@ -121,7 +121,9 @@ SchemaChange ShopSchema::upgrade(sql::Backend &db, const QString &where, const C
         db.commit();
     } catch (const sql::DbError &e) {
         db.rollback();
-        throw ShopDatabaseError(QStringLiteral("cannot upgrade %1 from schema version %2 to %3 (nothing was changed): %4")
+        throw ShopDatabaseError(QStringLiteral("cannot upgrade %1 from schema version %2 to %3 (nothing was changed; "
+                                               "the upgrade needs a user that may change tables, on PostgreSQL the "
+                                               "shop's owner: run vorel-server init --db with its location): %4")
                                     .arg(where)
                                     .arg(seen)
                                     .arg(CurrentVersion)
