@@ -23,7 +23,9 @@
 --     the shop database's download: do not insert columns into them.
 
 PRAGMA application_id = 1448039002; -- 'VORZ'
-PRAGMA user_version = 1;
+-- The version of this layout. A till that opens an older store upgrades it with the steps in
+-- src/offline/localstore.cpp (raise both together); a newer store is refused.
+PRAGMA user_version = 2;
 
 -- ---------------------------------------------------------------------------------------
 -- Written at the till
@@ -112,6 +114,8 @@ CREATE TABLE D703 (
     T       SMALLINT    NOT NULL DEFAULT 0,
     CONSTRAINT PK_D703 PRIMARY KEY (ZD_ID, BDATE)
 );
+-- The upload reads the records waiting (T = 0) and the clean-up drops the uploaded ones.
+CREATE INDEX IX_D703_T ON D703 (T);
 
 -- Logins and logouts while offline (or in the stand-alone edition). GUID names the open
 -- record of the running session and is cleared at logout.

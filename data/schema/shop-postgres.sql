@@ -545,3 +545,16 @@ CREATE TABLE SYS_NOID (
     LAST_NO BIGINT       NOT NULL DEFAULT 0,
     CONSTRAINT PK_SYS_NOID PRIMARY KEY (CODE, LEN)
 );
+
+-- The version of this schema, exactly one row. `vorel-server init` and `serve` (and the
+-- stand-alone till) bring an older shop up to the version they know with the upgrade steps of
+-- src/server/shopschema.cpp, and refuse a newer one. UPGRADED is when the last upgrade ran
+-- (empty for a shop made at this version). Raise VERSION together with those steps.
+CREATE TABLE SYS_SCHEMA (
+    SCHEMA_ID SMALLINT     NOT NULL DEFAULT 1,
+    VERSION   INTEGER      NOT NULL,
+    UPGRADED  TIMESTAMP(0),
+    CONSTRAINT PK_SYS_SCHEMA PRIMARY KEY (SCHEMA_ID),
+    CONSTRAINT CK_SYS_SCHEMA_ONE_ROW CHECK (SCHEMA_ID = 1)
+);
+INSERT INTO SYS_SCHEMA (SCHEMA_ID, VERSION) VALUES (1, 2);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <iterator>
 #include <utility>
 
 #include "core/programfolder.h"
@@ -48,6 +49,20 @@ QString damagedMessage(const QString &path, const QString &why)
                           "请在登录窗口用【数据修复】的【彻底替换】换上全新的离线数据库。")
         .arg(shown(path), why);
 }
+
+// The upgrade steps of the store, oldest first: each takes a store of the version before
+// `version` to `version`. To change the layout, change data/local/vorelz.sql (the clean copy
+// is built from it), raise its PRAGMA user_version and LocalStoreVersion, and append a step
+// here that makes the same change in a store full of offline slips without losing a row.
+// A step that has shipped is never changed; the runner writes the version.
+struct LocalStep {
+    int version;
+    const char *sql;
+};
+constexpr LocalStep kLocalSteps[] = {
+    {2, "CREATE INDEX IX_D703_T ON D703 (T);"},
+};
+static_assert(kLocalSteps[std::size(kLocalSteps) - 1].version == LocalStoreVersion);
 
 // Walks the statements of a text the way SQLite reads them: prepare one, run it, go on
 // after its tail. Empty statements and comments prepare to nothing and are skipped.
@@ -124,6 +139,7 @@ void LocalStore::open()
         // left by a crash is rolled back.
         checkIdentity();
         execute(QStringLiteral("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;"));
+        upgrade();
     } catch (...) {
         db_.reset();
         throw;
@@ -143,6 +159,43 @@ void LocalStore::checkIdentity()
     const QString verdict = check.totalRowCount() > 0 ? check.fieldAt(0, 0).asString() : QString();
     if (verdict != QLatin1String("ok"))
         throw LocalStoreError(damagedMessage(path_, verdict.simplified()));
+}
+
+void LocalStore::upgrade()
+{
+    const int version = static_cast<int>(query(QStringLiteral("PRAGMA user_version")).fieldAt(0, 0).asInt());
+    if (version > LocalStoreVersion) {
+        throw LocalStoreError(QStringLiteral("离线数据库文件 %1 是较新版本的收银程序建立的(版本 %2,本程序为版本 %3),"
+                                             "请安装新版收银程序。")
+                                  .arg(shown(path_))
+                                  .arg(version)
+                                  .arg(LocalStoreVersion));
+    }
+    if (version == LocalStoreVersion)
+        return;
+    const int first = kLocalSteps[0].version - 1;
+    if (version < first) {
+        throw LocalStoreError(QStringLiteral("离线数据库文件 %1 的版本(%2)太旧,无法升级。"
+                                             "请在登录窗口用【数据修复】的【彻底替换】换上全新的离线数据库。")
+                                  .arg(shown(path_))
+                                  .arg(version));
+    }
+    begin();
+    try {
+        for (const LocalStep &step : kLocalSteps) {
+            if (step.version > version)
+                execute(QString::fromUtf8(step.sql));
+        }
+        execute(QStringLiteral("PRAGMA user_version = %1").arg(LocalStoreVersion));
+        commit();
+    } catch (const LocalStoreError &e) {
+        rollback();
+        throw LocalStoreError(QStringLiteral("离线数据库文件 %1 无法从版本 %2 升级到版本 %3(未做任何改动):%4")
+                                  .arg(shown(path_))
+                                  .arg(version)
+                                  .arg(LocalStoreVersion)
+                                  .arg(e.message()));
+    }
 }
 
 void LocalStore::close()

@@ -2,7 +2,8 @@
 // The till's own SQLite database "VORELZ" in the program folder: the slips, shift and login
 // records kept while offline, and the mirror of the shop's master data. The file arrives
 // with its tables: a missing store is copied from the clean copy "VORELZBACK", and nothing
-// here ever creates a table or makes up a new file.
+// here makes up a new file. A store of an older layout (PRAGMA user_version) is brought to
+// LocalStoreVersion when it is opened, by the steps in localstore.cpp.
 //
 // Durability: rollback journal with synchronous=FULL, so a committed slip survives a power
 // cut and an interrupted transaction is rolled back the next time the file is opened. The
@@ -29,6 +30,8 @@ inline constexpr char LocalStoreFileName[] = "VORELZ";
 inline constexpr char LocalStoreCleanCopyName[] = "VORELZBACK";
 // Stamped into the file by the schema script; a SQLite file without it is not our store.
 inline constexpr int LocalStoreApplicationId = 0x564F525A; // "VORZ"
+// The layout data/local/vorelz.sql makes (its PRAGMA user_version).
+inline constexpr int LocalStoreVersion = 2;
 
 // A store that cannot be used, or a statement that failed on it. message() is ready to show.
 class LocalStoreError : public VorelError {
@@ -69,9 +72,10 @@ public:
 
     const QString &path() const { return path_; }
 
-    // Connects. Throws LocalStoreError when the file is missing, unreadable, damaged or not a
-    // local store; the message names the file and says what to do. Opening an open store
-    // does nothing.
+    // Connects, and upgrades a store of an older layout in one transaction. Throws
+    // LocalStoreError when the file is missing, unreadable, damaged, not a local store or
+    // of a newer layout than this program; the message names the file and says what to
+    // do. Opening an open store does nothing.
     void open();
     // Disconnects (the database repair replaces the file meanwhile). An open transaction is
     // rolled back.
@@ -122,6 +126,7 @@ private:
 
     [[noreturn]] void fail(const QString &sql) const;
     void checkIdentity();
+    void upgrade();
 
     QString path_;
     std::unique_ptr<sqlite3, DbCloser> db_;

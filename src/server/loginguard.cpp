@@ -58,19 +58,6 @@ sql::BoundValue boundTime(const QDateTime &time)
 
 // ---- per user, in the shop database
 
-void UserGuard::ensureTable(sql::Backend &db)
-{
-    const bool pg = db.kind() == sql::BackendKind::PostgreSQL;
-    db.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS SYS_LOGIN_GUARD ("
-                              "USER_ID VARCHAR(12) NOT NULL, "
-                              "FAILS INTEGER NOT NULL DEFAULT 0, "
-                              "LAST_FAIL %1, "
-                              "EPOCH INTEGER NOT NULL DEFAULT 0, "
-                              "CONSTRAINT PK_SYS_LOGIN_GUARD PRIMARY KEY (USER_ID))")
-                   .arg(pg ? QStringLiteral("TIMESTAMP(0)") : QStringLiteral("DATETIME")),
-               nullptr);
-}
-
 UserGuard::State UserGuard::state(sql::Backend &db, const QString &userId, const QDateTime &now) const
 {
     ResultSet rows;

@@ -37,9 +37,6 @@ QString tooManyAttemptsText(int seconds);
 
 class UserGuard {
 public:
-    // SYS_LOGIN_GUARD, made when a shop from before it is opened (both schema files make it).
-    static void ensureTable(sql::Backend &db);
-
     explicit UserGuard(ThrottleRule rule = {}) : rule_(rule) {}
 
     struct State {

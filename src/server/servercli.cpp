@@ -10,6 +10,7 @@
 
 #include "core/clock.h"
 #include "server/serverconfig.h"
+#include "server/shopbackup.h"
 #include "server/shopdatabase.h"
 #include "server/servicerole.h"
 #include "server/shopserver.h"
@@ -51,6 +52,8 @@ const char *usageText =
     "  vorel-server init  --db LOCATION [--demo] [--today YYYY-MM-DD] [--styles N] [--force]\n"
     "                     [--role NAME]  (PostgreSQL: the service's own role, grants only)\n"
     "  vorel-server exec  --db LOCATION (--file FILE | 'SQL')\n"
+    "  vorel-server backup  --db LOCATION --to FILE\n"
+    "  vorel-server restore --from FILE --db LOCATION\n"
     "LOCATION is a SQLite file or a postgresql:// URI.\n"
     "--config FILE reads long options from FILE, one \"option = value\" a line (\"db = shop.db\");\n"
     "options on the command line win over the file's.\n";
@@ -161,6 +164,12 @@ int serve(const QCommandLineParser &args)
     SystemClock clock;
     ShopServer server(options, clock);
     try {
+        const SchemaChange change = ShopDatabase(options.location, clock).upgrade();
+        if (change.upgraded())
+            say(QStringLiteral("upgraded %1 from schema version %2 to %3")
+                    .arg(shown(options.location))
+                    .arg(change.from)
+                    .arg(change.to));
         server.start();
     } catch (const ShopDatabaseError &e) {
         return fail(e.message());
@@ -220,10 +229,15 @@ int init(const QCommandLineParser &args)
     if (args.isSet(QStringLiteral("role"))) {
         if (!shop.isPostgres())
             return usage(QStringLiteral("--role is for a PostgreSQL shop"));
-        // On a shop that is there already, only the role is made.
+        // On a shop that is there already, only the role is made (after an upgrade, so the
+        // role is granted the tables the upgrade made).
         try {
-            if (!options.force && !options.demo && options.extraStyles == 0 && shop.exists())
+            if (!options.force && !options.demo && options.extraStyles == 0 && shop.exists()) {
+                const SchemaChange change = shop.upgrade();
+                if (change.upgraded())
+                    say(QStringLiteral("upgraded %1 from schema version %2 to %3").arg(shown(location)).arg(change.from).arg(change.to));
                 return makeRole(location, role);
+            }
         } catch (const ShopDatabaseError &e) {
             return fail(e.message());
         }
@@ -231,6 +245,17 @@ int init(const QCommandLineParser &args)
     QElapsedTimer timer;
     timer.start();
     try {
+        // An existing shop is upgraded when it is older, else refused as before (unless --force).
+        if (!options.force && shop.exists()) {
+            const SchemaChange change = shop.upgrade();
+            if (change.upgraded()) {
+                say(QStringLiteral("upgraded %1 from schema version %2 to %3")
+                        .arg(shown(location))
+                        .arg(change.from)
+                        .arg(change.to));
+                return 0;
+            }
+        }
         const int styles = options.extraStyles;
         options.extraStyles = 0;
         shop.create(options);
@@ -286,6 +311,45 @@ int exec(const QCommandLineParser &args, const QStringList &positional)
     return result.ok() ? 0 : 1;
 }
 
+int backup(const QCommandLineParser &args)
+{
+    const QString target = args.value(QStringLiteral("to"));
+    if (target.trimmed().isEmpty())
+        return usage(QStringLiteral("backup needs --to FILE"));
+    SystemClock clock;
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        const BackupFigures f = ShopBackup(clock).backup(args.value(QStringLiteral("db")), target);
+        say(QStringLiteral("backed up %1 (schema version %2) to %3, %4 bytes in %5 s")
+                .arg(shown(args.value(QStringLiteral("db"))))
+                .arg(f.version)
+                .arg(target)
+                .arg(f.bytes)
+                .arg(timer.elapsed() / 1000.0, 0, 'f', 2));
+    } catch (const ShopDatabaseError &e) {
+        return fail(e.message());
+    }
+    return 0;
+}
+
+int restore(const QCommandLineParser &args)
+{
+    const QString source = args.value(QStringLiteral("from"));
+    if (source.trimmed().isEmpty())
+        return usage(QStringLiteral("restore needs --from FILE"));
+    SystemClock clock;
+    try {
+        const QString database = args.value(QStringLiteral("db"));
+        const QString kept = ShopBackup(clock).restore(source, database);
+        say(QStringLiteral("restored %1 from %2").arg(shown(database), source)
+            + (kept.isEmpty() ? QString() : QStringLiteral("; the replaced database is kept as ") + kept));
+    } catch (const ShopDatabaseError &e) {
+        return fail(e.message());
+    }
+    return 0;
+}
+
 } // namespace
 
 int runCommandLine(const QStringList &arguments)
@@ -309,6 +373,8 @@ int runCommandLine(const QStringList &arguments)
         {QStringLiteral("force"), QStringLiteral("replace an existing shop")},
         {QStringLiteral("role"), QStringLiteral("the service's PostgreSQL role"), QStringLiteral("name")},
         {QStringLiteral("file"), QStringLiteral("batch file"), QStringLiteral("file")},
+        {QStringLiteral("to"), QStringLiteral("backup file to write"), QStringLiteral("file")},
+        {QStringLiteral("from"), QStringLiteral("backup file to restore"), QStringLiteral("file")},
         {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("this text")},
         {QStringLiteral("config"), QStringLiteral("settings file of long options"), QStringLiteral("file")},
         {QStringLiteral("log-level"), QStringLiteral("info, warning or error"), QStringLiteral("level")},
@@ -335,7 +401,8 @@ int runCommandLine(const QStringList &arguments)
     if (positional.isEmpty())
         return usage(QStringLiteral("no command given"));
     const QString command = positional.first();
-    if (command != QLatin1String("serve") && command != QLatin1String("init") && command != QLatin1String("exec"))
+    const QStringList commands{"serve", "init", "exec", "backup", "restore"};
+    if (!commands.contains(command))
         return usage(QStringLiteral("unknown command \"%1\"").arg(command));
     if (args.value(QStringLiteral("db")).trimmed().isEmpty())
         return usage(QStringLiteral("%1 needs --db (a SQLite file or a postgresql:// URI)").arg(command));
@@ -346,6 +413,10 @@ int runCommandLine(const QStringList &arguments)
         return serve(args);
     if (command == QLatin1String("init"))
         return init(args);
+    if (command == QLatin1String("backup"))
+        return backup(args);
+    if (command == QLatin1String("restore"))
+        return restore(args);
     return exec(args, positional);
 }
 

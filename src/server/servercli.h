@@ -6,6 +6,8 @@
 //                      [--statement-timeout SECONDS] [--per-address N]
 //   vorel-server init  --db LOCATION [--demo] [--styles N] [--force]
 //   vorel-server exec  --db LOCATION (--file FILE | 'SQL')
+//   vorel-server backup  --db LOCATION --to FILE
+//   vorel-server restore --from FILE --db LOCATION
 //
 // LOCATION is a SQLite file or a postgresql:// URI. Every command also takes --config FILE,
 // a file of long options (server/serverconfig.h) that the command line overrides.

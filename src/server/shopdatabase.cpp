@@ -11,7 +11,6 @@
 #include <iterator>
 
 #include "core/resultset.h"
-#include "server/loginguard.h"
 #include "sqlengine/bulkload.h"
 #include "sqlengine/sqlitebackend.h"
 
@@ -260,39 +259,34 @@ QByteArray ShopDatabase::shopSecret(sql::Backend &db, const Clock &clock)
     return QByteArray::fromHex(hex);
 }
 
-std::unique_ptr<sql::Backend> ShopDatabase::open() const
+std::unique_ptr<sql::Backend> ShopDatabase::openUpgraded(SchemaChange *change) const
 {
     std::unique_ptr<sql::Backend> db;
     try {
         db = sql::openBackend(location_);
-        const sql::Catalog catalog = db->loadCatalog();
-        for (const char *table : {"SYS_USER", "SYS_CO", "D701"}) {
-            if (!catalog.columns(QLatin1String(table))) {
-                throw ShopDatabaseError(
-                    QStringLiteral("%1 holds no shop database (table %2 is missing); create one with: "
-                                   "vorel-server init --db %1")
-                        .arg(displayLocation(location_), QLatin1String(table)));
-            }
-        }
-        for (const char *table : {"SYS_SERVER", "SYS_TILL", "SYS_NOID"}) {
-            if (!catalog.columns(QLatin1String(table))) {
-                throw ShopDatabaseError(
-                    QStringLiteral("%1 lacks the table %2 that vorel-server keeps (the shop was made from an "
-                                   "older schema); add it as %3 makes it")
-                        .arg(displayLocation(location_), QLatin1String(table),
-                             QDir::toNativeSeparators(schemaFile(db->kind()))));
-            }
-        }
-        // A shop made before the tills reported their slips waiting for upload.
-        if (catalog.columnType(QStringLiteral("SYS_TILL"), QStringLiteral("UNSENT")) == sql::SqlType::Unknown)
-            db->execute(QStringLiteral("ALTER TABLE SYS_TILL ADD COLUMN UNSENT INTEGER"), nullptr);
-        // Shops made before the login guard get its table on their first opening.
-        if (!catalog.columns(QStringLiteral("SYS_LOGIN_GUARD")))
-            UserGuard::ensureTable(*db);
+        *change = ShopSchema::upgrade(*db, displayLocation(location_), clock_);
     } catch (const sql::DbError &e) {
         throw ShopDatabaseError(e.message());
     }
     return db;
+}
+
+std::unique_ptr<sql::Backend> ShopDatabase::open() const
+{
+    SchemaChange change;
+    auto db = openUpgraded(&change);
+    if (change.to == 0) {
+        throw ShopDatabaseError(QStringLiteral("%1 holds no shop database; create one with: vorel-server init --db %1")
+                                    .arg(displayLocation(location_)));
+    }
+    return db;
+}
+
+SchemaChange ShopDatabase::upgrade() const
+{
+    SchemaChange change;
+    openUpgraded(&change);
+    return change;
 }
 
 StyleFigures ShopDatabase::addStyles(int count) const

@@ -9,6 +9,7 @@
 
 #include "core/clock.h"
 #include "core/error.h"
+#include "server/shopschema.h"
 #include "sqlengine/backend.h"
 
 namespace vorel::server {
@@ -50,11 +51,15 @@ public:
     // ShopDatabaseError.
     void create(const CreateOptions &options) const;
 
-    // Opens an existing shop for serving. Throws ShopDatabaseError when it cannot be opened,
-    // holds no shop, or lacks a table of the server's own (SYS_SERVER, SYS_TILL, SYS_NOID:
-    // a shop made from an older schema). Adds the columns of the server's own tables that
-    // came later (SYS_TILL.UNSENT).
+    // Opens an existing shop for serving, upgraded to the current schema version first
+    // (ShopSchema::upgrade). Throws ShopDatabaseError when it cannot be opened, holds no
+    // shop, is older than version 1 or newer than this program, or the upgrade fails.
     std::unique_ptr<sql::Backend> open() const;
+
+    // Upgrades the shop at the location as open() does and says from which version to
+    // which ({0, 0} when the location holds no shop). Throws ShopDatabaseError as open()
+    // does otherwise.
+    SchemaChange upgrade() const;
 
     // The shop's key for signing session tokens, from SYS_SERVER. When the row is missing, a
     // new key of SecretBytes is drawn from the system's random source and stored; two
@@ -84,6 +89,7 @@ public:
 
 private:
     void dropExisting(sql::Backend &db) const;
+    std::unique_ptr<sql::Backend> openUpgraded(SchemaChange *change) const;
 
     QString location_;
     const Clock &clock_;

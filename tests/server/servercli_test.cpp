@@ -11,7 +11,9 @@
 #include <sqlite3.h>
 
 #include "server/serverconfig.h"
+#include "server/shopschema.h"
 #include "servertestutil.h"
+#include "testshop.h"
 
 using namespace vorel;
 
@@ -114,6 +116,8 @@ TEST_F(ServerCliTest, WrongUseAndMissingDatabasesAreReported)
         {{"init", "--db", "SHOP", "--styles", "many"}, 2, "--styles"},
         {{"serve", "--db", "SHOP", "--log-level", "loud"}, 2, "--log-level"},
         {{"serve", "--config", "MISSING"}, 2, "cannot read"},
+        {{"backup", "--db", "SHOP"}, 2, "--to"},
+        {{"restore", "--db", "SHOP"}, 2, "--from"},
     };
     for (const auto &c : cases) {
         QStringList args = c.arguments;
@@ -129,6 +133,20 @@ TEST_F(ServerCliTest, WrongUseAndMissingDatabasesAreReported)
     EXPECT_TRUE(forced.err.contains("added 5 styles")) << forced.err.toStdString();
     const ProgramRun count = runServer({"exec", "--db", shop_, "SELECT COUNT(*) AS N FROM D1800"});
     EXPECT_EQ(count.out, "Y\nN\n5\n"); // no demo this time
+}
+
+TEST_F(ServerCliTest, InitUpgradesAnOlderShopAndABackupGoesBackInPlace)
+{
+    const test::TestShop old(sql::BackendKind::SQLite, test::TestShop::Content::DemoVersionOne);
+    const ProgramRun upgraded = runServer({"init", "--db", old.location()});
+    EXPECT_EQ(upgraded.exitCode, 0);
+    EXPECT_TRUE(upgraded.err.contains(QStringLiteral("from schema version 1 to %1").arg(server::ShopSchema::CurrentVersion)))
+        << upgraded.err.toStdString();
+    const QString copy = dir_.filePath("copy.db");
+    EXPECT_EQ(runServer({"backup", "--db", old.location(), "--to", copy}).exitCode, 0);
+    const ProgramRun restored = runServer({"restore", "--from", copy, "--db", shop_});
+    EXPECT_EQ(restored.exitCode, 0);
+    EXPECT_TRUE(restored.err.contains("the replaced database is kept as " + shop_ + ".replaced-")) << restored.err.toStdString();
 }
 
 TEST(ServerConfig, LinesBecomeTheLongOptionsTheyName)

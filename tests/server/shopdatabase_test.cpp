@@ -102,9 +102,10 @@ TEST_P(ShopDatabaseTest, CreationFillsTheDemoDrawsAKeyAndNeverOverwritesUnasked)
     EXPECT_NE(secret().fieldAt(0, 0).asString(), key);
     db.reset();
 
-    // A shop made before the server's tables were in the schema is named as such.
+    // A shop made before the server's tables were in the schema (and before the version
+    // record) is named as such.
     for (const char *table : {"SYS_TILL", "SYS_NOID", "SYS_SERVER"}) {
-        shop.open()->execute(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)), nullptr);
+        shop.open()->executeScript(QStringLiteral("DROP TABLE SYS_SCHEMA; DROP TABLE %1").arg(QLatin1String(table)));
         try {
             shop.open();
             ADD_FAILURE() << table;
@@ -258,9 +259,6 @@ TEST(ShopDatabaseFiles, BothSchemasMakeTheSameTablesWithNamedKeys)
 {
     const auto sqlite = tablesOf(test::schemaScript(BackendKind::SQLite));
     const auto postgres = tablesOf(test::schemaScript(BackendKind::PostgreSQL));
-    EXPECT_GT(sqlite.size(), 20u);
-    for (const char *serverTable : {"SYS_SERVER", "SYS_TILL", "SYS_NOID"})
-        EXPECT_EQ(sqlite.count(QLatin1String(serverTable)), 1u) << serverTable;
     ASSERT_EQ(sqlite.size(), postgres.size());
     for (const auto &[name, table] : sqlite) {
         ASSERT_EQ(postgres.count(name), 1u) << name.toStdString();

@@ -20,6 +20,11 @@ QString dataDir()
     return fromEnv.isEmpty() ? QStringLiteral(VOREL_SOURCE_DATA_DIR) : fromEnv;
 }
 
+QString fixtureDir()
+{
+    return QStringLiteral(VOREL_TEST_FIXTURE_DIR);
+}
+
 namespace {
 
 QString readText(const QString &path)
@@ -70,6 +75,16 @@ TestShop::TestShop(sql::BackendKind kind, Content content, const QDate &today) :
     std::unique_ptr<sql::Backend> db = kind == sql::BackendKind::SQLite
                                            ? std::make_unique<sql::SqliteBackend>(location_, true)
                                            : sql::openBackend(location_);
+    if (content == Content::DemoVersionOne) {
+        const QString v1 = fixtureDir() + QStringLiteral("/schema-v1/");
+        QString demo = readText(v1 + QStringLiteral("demo-shop.sql"));
+        demo.replace(QStringLiteral("{TODAY}"), today.toString(QStringLiteral("yyyy-MM-dd")));
+        demo.replace(QStringLiteral("{PERIOD_END}"), today.addDays(-10).toString(QStringLiteral("yyyy-MM-dd")));
+        db->executeScript(readText(v1 + (kind == sql::BackendKind::SQLite ? QStringLiteral("shop-sqlite.sql")
+                                                                           : QStringLiteral("shop-postgres.sql"))));
+        db->executeScript(demo);
+        return;
+    }
     if (content != Content::Empty)
         db->executeScript(schemaScript(kind));
     if (content == Content::Demo)

@@ -37,10 +37,13 @@ QString withServerSetting(const QString &location, const QString &setting);
 
 // The repository's data folder (schema and demo shop).
 QString dataDir();
+// The tests' own files: tests/data (the schema files of version 1 in schema-v1/).
+QString fixtureDir();
 
 class TestShop {
 public:
-    enum class Content { Empty, Schema, Demo };
+    // DemoVersionOne: the demo shop on the schema of version 1 (tests/data/schema-v1).
+    enum class Content { Empty, Schema, Demo, DemoVersionOne };
     // `today` fills the demo's dates (the open accounting period contains it).
     TestShop(sql::BackendKind kind, Content content, const QDate &today = QDate::currentDate());
     ~TestShop();
