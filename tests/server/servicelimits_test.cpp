@@ -80,7 +80,7 @@ QString repeated(const char *piece, int times)
     return QString::fromLatin1(piece).repeated(times);
 }
 
-const QString Change = QStringLiteral("UPDATE SYS_CO SET CO_NAME = '改过了'");
+const QString Change = QStringLiteral("UPDATE D701 SET POSTOP = '改过了' WHERE ZD_ID = '001'");
 // Counts 7^10 rows: runs far longer than any statement may.
 const QString Endless = QStringLiteral("SELECT COUNT(*) FROM SYS_USER a, SYS_USER b, SYS_USER c, SYS_USER d, SYS_USER e, "
                                        "SYS_USER f, SYS_USER g, SYS_USER h, SYS_USER i, SYS_USER j");
@@ -128,7 +128,7 @@ protected:
     QString shopName() const
     {
         ResultSet rows;
-        shop_->open()->execute(QStringLiteral("SELECT CO_NAME FROM SYS_CO"), &rows);
+        shop_->open()->execute(QStringLiteral("SELECT POSTOP FROM D701 WHERE ZD_ID = '001'"), &rows);
         return rows.fieldAt(0, 0).asString();
     }
 
@@ -158,8 +158,8 @@ TEST_P(ServiceLimitsTest, HarmfulCallsAreRefusedWithAMessageAndChangeNothing)
         {"parentheses 20000 deep", wire::OpenPath, json("SELECT " + repeated("(", 20000) + "1" + repeated(")", 20000)),
          "error", sql::TooDeepMessage, {}},
         {"a statement that never ends", wire::OpenPath, json(Endless), "error", sql::TimeoutReply, {}},
-        {"the database's own error", wire::ExecPath, json(Change + "; INSERT INTO NO_SUCH_TABLE VALUES (1)"), "reply",
-         DatabaseFaultMessage, QStringLiteral("no_such_table")},
+        {"the database's own error", wire::ExecPath, json(Change + "; INSERT INTO SYS_LOG_LOGIN (USER_ID, GUID) VALUES (NULL, 'x')"),
+         "reply", DatabaseFaultMessage, QStringLiteral("user_id")},
         {"the till's own refusal", wire::ExecPath, json(Change + "; RAISERROR('本单已结账,不能修改!', 16, 1)"), "reply",
          QStringLiteral("本单已结账,不能修改!"), {}},
         {"a length past 32 bits", wire::NoIdPath, R"({"code":"VIP","length":4294967304})", "error",
