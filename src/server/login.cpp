@@ -70,6 +70,11 @@ bool tillAllowed(const QString &rights)
     return rights.startsWith(QLatin1Char('1'));
 }
 
+bool passwordMatches(const UserRecord &user, const QString &passwordMd5)
+{
+    return user.exists && !user.passwordMd5.isEmpty() && sameDigest(user.passwordMd5, passwordMd5);
+}
+
 UserRecord readUser(sql::Backend &db, const QString &userId)
 {
     ResultSet rows;
@@ -103,7 +108,7 @@ LoginOutcome runLogin(sql::Engine &engine, const LoginRequest &request)
         return outcome;
     }
     outcome.ok = true;
-    if (!user.exists || user.passwordMd5.isEmpty() || !sameDigest(user.passwordMd5, request.passwordMd5)) {
+    if (!passwordMatches(user, request.passwordMd5)) {
         outcome.wrongPassword = user.exists;
         return outcome;
     }

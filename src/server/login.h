@@ -32,6 +32,9 @@ struct UserRecord {
 };
 // Reads the user with his number bound to the statement. Throws sql::DbError.
 UserRecord readUser(sql::Backend &db, const QString &userId);
+// Whether `passwordMd5` is the stored password of an existing user, compared in a time that
+// does not tell where the digests differ.
+bool passwordMatches(const UserRecord &user, const QString &passwordMd5);
 
 struct LoginOutcome {
     bool ok = false;            // the database answered (a wrong password is still ok, with no row)

@@ -140,9 +140,13 @@ TEST_P(LoginGuardTest, OnlyAnActiveUserWithTheTillRightGetsAToken)
 
 TEST_P(LoginGuardTest, GuessingIsLockedPerUserOnEveryServerAndPerAddress)
 {
-    // Five wrong passwords, spread over both servers: the user is locked on both, even with
-    // the right password, until the lock has passed.
+    // Five wrong passwords, spread over both servers and the status page's login: the user
+    // is locked on both, even with the right password, until the lock has passed.
     for (int i = 0; i < 5; ++i) {
+        if (i == 4) {
+            EXPECT_EQ(post(*a_, "/status/login", Json{{"user", "02"}, {"password", "guess"}}).status, 401);
+            continue;
+        }
         const Answer a = login(i % 2 ? *b_ : *a_, "02", QStringLiteral("guess%1").arg(i));
         ASSERT_EQ(a.status, 200) << i;
         EXPECT_EQ(a.rows(), 0);
@@ -153,6 +157,7 @@ TEST_P(LoginGuardTest, GuessingIsLockedPerUserOnEveryServerAndPerAddress)
         EXPECT_EQ(locked.refusal(), QStringLiteral("登录尝试过多,请30秒后再试!"));
         EXPECT_TRUE(locked.token().isEmpty());
     }
+    EXPECT_EQ(post(*b_, "/status/login", Json{{"user", "02"}, {"password", "02"}}).status, 429);
     EXPECT_TRUE(log_.has("user=02", "-> 429 too many attempts (user), 30 s")) << log_.lines().join('\n').toStdString();
     // The till shows the refusal.
     RemoteShopService till(test::addressOf(*a_), 5);
