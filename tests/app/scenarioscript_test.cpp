@@ -47,37 +47,6 @@ TEST(ScenarioScriptTest, ReadsEveryStepWithItsLine)
     EXPECT_EQ(script.at(4, QStringLiteral("x")), QStringLiteral("sale.txt:4: x"));
 }
 
-TEST(ScenarioScriptTest, KeyNames)
-{
-    struct Row {
-        const char *name;
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-    };
-    const std::vector<Row> rows{
-        {"Enter", Qt::Key_Return, {}},
-        {"escape", Qt::Key_Escape, {}},
-        {"PgUp", Qt::Key_PageUp, {}},
-        {"PgDown", Qt::Key_PageDown, {}},
-        {"F1", Qt::Key_F1, {}},
-        {"F12", Qt::Key_F12, {}},
-        {"ScrollLock", Qt::Key_ScrollLock, {}},
-        {"KeypadAsterisk", Qt::Key_Asterisk, Qt::KeypadModifier},
-        {"Ctrl+KeypadPlus", Qt::Key_Plus, Qt::KeypadModifier | Qt::ControlModifier},
-        {"Shift+F5", Qt::Key_F5, Qt::ShiftModifier},
-        {"Ctrl+Alt+Delete", Qt::Key_Delete, Qt::ControlModifier | Qt::AltModifier},
-        {"ctrl+q", Qt::Key_Q, Qt::ControlModifier},
-    };
-    for (const Row &row : rows) {
-        const std::optional<KeyChord> chord = ScenarioScript::parseKey(QString::fromLatin1(row.name));
-        ASSERT_TRUE(chord.has_value()) << row.name;
-        EXPECT_EQ(chord->key, row.key) << row.name;
-        EXPECT_EQ(chord->modifiers, row.modifiers) << row.name;
-    }
-    for (const char *bad : {"F13", "F0", "F01", "Ctrl+", "+Q", "Hyper+Q", "Q+Ctrl", "Enterr", "AB", ""})
-        EXPECT_FALSE(ScenarioScript::parseKey(QString::fromLatin1(bad)).has_value()) << bad;
-}
-
 TEST(ScenarioScriptTest, TheFirstBadLineIsNamed)
 {
     struct Row {
@@ -105,17 +74,6 @@ TEST(ScenarioScriptTest, TheFirstBadLineIsNamed)
         EXPECT_FALSE(script.isValid()) << row.script;
         EXPECT_EQ(script.error().toStdString(), std::string(row.error)) << row.script;
     }
-}
-
-// Reading a file (UTF-8) is what every scenario under tests/scenarios does; a missing one is
-// named with the reason.
-TEST(ScenarioScriptTest, AMissingFileIsNamed)
-{
-    QTemporaryDir dir;
-    const ScenarioScript missing = ScenarioScript::fromFile(dir.filePath(QStringLiteral("none.txt")));
-    EXPECT_FALSE(missing.isValid());
-    EXPECT_TRUE(missing.error().startsWith(dir.filePath(QStringLiteral("none.txt")) + QStringLiteral(": ")))
-        << missing.error().toStdString();
 }
 
 } // namespace

@@ -85,22 +85,6 @@ TEST_F(SplashTest, EveryStepLengthensTheRedBar)
     }
 }
 
-TEST_F(SplashTest, WithoutAUsableResourceFileThereIsNoPicture)
-{
-    {
-        SplashWindow splash{ProgramFolder(home.path())};
-        EXPECT_TRUE(child(splash, "Image_Load")->pixmap().isNull()) << "no file";
-    }
-    QFile junk(home.filePath(SplashWindow::ResourceFile));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("not a resource file");
-    junk.close();
-    {
-        SplashWindow splash{ProgramFolder(home.path())};
-        EXPECT_TRUE(child(splash, "Image_Load")->pixmap().isNull()) << "broken file";
-    }
-}
-
 TEST_F(SplashTest, PictureComesFromTheResourceFile)
 {
     QImage image(12, 8, QImage::Format_RGB32);

@@ -51,23 +51,6 @@ struct ConfigRig {
     Devices devices;
 };
 
-TEST(TerminalConfig, ABareFolderStartsOnDefaults)
-{
-    ConfigRig rig;
-    QStringList steps;
-    const TerminalConfig c = rig.load(&steps);
-    EXPECT_EQ(steps, (QStringList{loadstep::Parameters, loadstep::Files, loadstep::Skins, loadstep::Version,
-                                  loadstep::Starting, loadstep::FirstDatabaseStart, loadstep::Service,
-                                  loadstep::Done}));
-    EXPECT_TRUE(rig.session.templates.posTop.isEmpty());
-    EXPECT_TRUE(rig.session.templates.posEnd.isEmpty());
-    EXPECT_EQ(rig.session.connection.net, 1);
-    EXPECT_EQ(c.lockSeconds, 0);
-    EXPECT_TRUE(c.skins.isEmpty());
-    EXPECT_FALSE(c.grid.has_value());
-    EXPECT_FALSE(rig.serial.isOpen(1));
-}
-
 TEST(TerminalConfig, SettingsTemplatesSkinsAndPorts)
 {
     ConfigRig rig;
@@ -110,13 +93,3 @@ TEST(TerminalConfig, SettingsTemplatesSkinsAndPorts)
 }
 
 } // namespace
-
-TEST(TerminalConfig, VersionTextOfTheVersionNumber)
-{
-    const struct {
-        int number;
-        const char *text;
-    } cases[] = {{100, "1.00"}, {101, "1.01"}, {112, "1.12"}, {1203, "12.20"}};
-    for (const auto &c : cases)
-        EXPECT_EQ(versionText(c.number), QString::fromLatin1(c.text)) << c.number;
-}

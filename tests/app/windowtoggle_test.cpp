@@ -33,14 +33,6 @@ TEST(WindowToggle, StateOfAWindow)
             << "visible " << row.visible << " states " << int(row.states);
 }
 
-TEST(WindowToggle, TrayDoubleClick)
-{
-    EXPECT_EQ(onTrayDoubleClick(S::Hidden), T::ShowMaximisedHideTray);
-    EXPECT_EQ(onTrayDoubleClick(S::Normal), T::Minimise);
-    EXPECT_EQ(onTrayDoubleClick(S::Maximised), T::Minimise);
-    EXPECT_EQ(onTrayDoubleClick(S::Minimised), T::Minimise);
-}
-
 TEST(WindowToggle, HotKey)
 {
     struct Row {

@@ -58,18 +58,6 @@ TEST(ProgramFolderChoose, HomeArgument)
     }
 }
 
-TEST(ProgramFolderLocate, HomeArgumentIsUsedAndCreated)
-{
-    QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
-    const QString home = tmp.path() + QStringLiteral("/till/home");
-    const ProgramFolder folder =
-        ProgramFolder::locate({QStringLiteral("vorel-pos"), QStringLiteral("--home"), home});
-    EXPECT_EQ(folder.root(), QDir::cleanPath(home));
-    EXPECT_EQ(folder.source(), ProgramFolderSource::Argument);
-    EXPECT_TRUE(QFileInfo(home).isDir());
-}
-
 TEST(ProgramFolderLocate, AnInstalledTillFillsOnlyANewFolder)
 {
     QTemporaryDir tmp;
@@ -200,15 +188,6 @@ TEST_F(ProgramFolderFiles, EnsureFolder)
     // A file stands where the folder should be.
     EXPECT_TRUE(folder.ensureFolder(QStringLiteral("vorelz")).isEmpty());
     EXPECT_TRUE(QFileInfo(at("VORELZ")).isFile());
-}
-
-TEST_F(ProgramFolderFiles, RootIsMadeAbsolute)
-{
-    const QString before = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(root_));
-    const ProgramFolder folder(QStringLiteral("LOG/.."));
-    QDir::setCurrent(before);
-    EXPECT_EQ(folder.root(), root_);
 }
 
 } // namespace

@@ -186,27 +186,6 @@ TEST(ResultSetNavigation, NextPastTheEndStaysOnTheLastRow)
     EXPECT_EQ(rs.field("n").asInt(), 2);
 }
 
-TEST(ResultSetNavigation, BackwardsFromLastAndSetRecNo)
-{
-    ResultSet rs = numbered(3);
-    ASSERT_TRUE(rs.last());
-    EXPECT_TRUE(rs.eof());
-    QList<qint64> seen;
-    while (!rs.bof()) {
-        seen << rs.field("n").asInt();
-        rs.prior();
-    }
-    EXPECT_EQ(seen, (QList<qint64>{3, 2, 1}));
-    EXPECT_EQ(rs.recNo(), 0);
-    rs.last();
-    EXPECT_TRUE(rs.setRecNo(1));
-    EXPECT_FALSE(rs.eof());
-    EXPECT_EQ(rs.field("n").asInt(), 2);
-    EXPECT_FALSE(rs.setRecNo(3));
-    EXPECT_FALSE(rs.setRecNo(-1));
-    EXPECT_EQ(rs.recNo(), 1);
-}
-
 TEST(ResultSetNavigation, SetFilterMovesToTheFirstVisibleRow)
 {
     ResultSet rs = goods();

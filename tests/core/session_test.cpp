@@ -106,12 +106,6 @@ TEST(CompanyParams, NumericEntries)
     EXPECT_EQ(CompanyParams(QStringLiteral("0,0")).gparam29(), 0);
 }
 
-TEST(CompanyParams, Gparam11IsEntryTenAsText)
-{
-    EXPECT_EQ(CompanyParams(paramsWith(10, QStringLiteral(" 2a "))).gparam11(), "2a");
-    EXPECT_EQ(CompanyParams(paramsWith(9, QStringLiteral("5"))).gparam11(), "1");
-}
-
 // ---- CashierRights -------------------------------------------------------------------------
 
 // A right is its own character of the rights text: only a "1" there grants it.

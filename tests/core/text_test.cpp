@@ -194,16 +194,3 @@ TEST(TextSql, QuotesAndLiterals)
         EXPECT_EQ(sqlQuote(u8(c.text)), u8(c.literal)) << c.text;
     }
 }
-
-TEST(TextMisc, GuidsAreWellFormedAndDistinct)
-{
-    const QRegularExpression shape(QStringLiteral(
-        "^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}$"));
-    QSet<QString> seen;
-    for (int i = 0; i < 20; ++i) {
-        const QString guid = getGuid();
-        EXPECT_TRUE(shape.match(guid).hasMatch()) << guid.toStdString();
-        seen.insert(guid);
-    }
-    EXPECT_EQ(seen.size(), 20);
-}

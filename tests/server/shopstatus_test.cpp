@@ -134,15 +134,6 @@ TEST_P(ShopStatusTest, TillsSeenTodayWithTheirCashierAndSlipsWaiting)
     EXPECT_TRUE(json["tills"][1]["unsent"].is_null());
 }
 
-TEST_P(ShopStatusTest, AnOlderShopGetsTheCountColumnWhenServed)
-{
-    // A shop of schema version 1: no count column and no version record.
-    db_->executeScript("ALTER TABLE SYS_TILL DROP COLUMN UNSENT; DROP TABLE SYS_SCHEMA; DROP TABLE SYS_LOGIN_GUARD");
-    auto served = ShopDatabase(shop_->location(), clock_).open();
-    TillList::announce(*served, Session{"01", "vorel", "001", Now, Now}, {"", "", "", "", "", "", "", "", "", "2"}, Now);
-    EXPECT_EQ(StatusBoard::read(*served, Now, Window).tills.value(0).unsent, 2);
-}
-
 TEST_P(ShopStatusTest, ThePageAndTheTillsHoldSeparateKeys)
 {
     auto server = test::startServer(shop_->location(), clock_, nullptr, 2);

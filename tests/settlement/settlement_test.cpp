@@ -201,17 +201,4 @@ TEST(Settlement, KeypadStarPaysTheRest)
     }
 }
 
-TEST(Settlement, FontSizeStaysWithinTheScreenAndAboveTheNarrowest)
-{
-    Settlement s(true, 3); // below the smallest size: the default
-    EXPECT_EQ(s.fontSize(), Settlement::DefaultFontSize);
-    EXPECT_TRUE(s.enlargeFont({500, 400}, {1024, 768}));
-    EXPECT_EQ(s.fontSize(), 27);
-    EXPECT_FALSE(s.enlargeFont({1024, 400}, {1024, 768}));
-    EXPECT_FALSE(s.enlargeFont({500, 768}, {1024, 768}));
-    EXPECT_TRUE(s.shrinkFont({401, 300}));
-    EXPECT_FALSE(s.shrinkFont({400, 300}));
-    EXPECT_EQ(s.fontSize(), 26);
-}
-
 } // namespace
