@@ -3,12 +3,15 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
+#include <stdexcept>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <pthread.h>
+#include <unistd.h>
 
 #include "core/clock.h"
+#include "server/selfsigned.h"
 #include "server/serverconfig.h"
 #include "server/shopbackup.h"
 #include "server/shopdatabase.h"
@@ -51,6 +54,7 @@ const char *usageText =
     "                     [--statement-timeout SECONDS] [--per-address N]\n"
     "  vorel-server init  --db LOCATION [--demo] [--today YYYY-MM-DD] [--styles N] [--force]\n"
     "                     [--role NAME]  (PostgreSQL: the service's own role, grants only)\n"
+    "                     [--make-cert FOLDER [--cert-names HOST,ADDRESS,...]]  (self-signed TLS)\n"
     "  vorel-server exec  --db LOCATION (--file FILE | 'SQL')\n"
     "  vorel-server backup  --db LOCATION --to FILE\n"
     "  vorel-server restore --from FILE --db LOCATION\n"
@@ -200,7 +204,7 @@ int serve(const QCommandLineParser &args)
     }
 }
 
-int init(const QCommandLineParser &args)
+int initShop(const QCommandLineParser &args)
 {
     CreateOptions options;
     options.demo = args.isSet(QStringLiteral("demo"));
@@ -255,6 +259,9 @@ int init(const QCommandLineParser &args)
                         .arg(change.to));
                 return 0;
             }
+            if (args.isSet(QStringLiteral("make-cert")))
+                return 0; // only the certificate was asked for
+
         }
         const int styles = options.extraStyles;
         options.extraStyles = 0;
@@ -277,6 +284,31 @@ int init(const QCommandLineParser &args)
         return fail(e.message());
     }
     return role.isEmpty() ? 0 : makeRole(location, role);
+}
+
+// init --make-cert FOLDER [--cert-names NAME,...]: a self-signed certificate for the
+// service, made before the shop (a folder that holds one already is refused).
+int init(const QCommandLineParser &args)
+{
+    if (!args.isSet(QStringLiteral("make-cert")))
+        return initShop(args);
+    QStringList names = args.value(QStringLiteral("cert-names")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (names.isEmpty())
+    {
+        char host[256] = {};
+        gethostname(host, sizeof host - 1);
+        names = QStringList{QString::fromLocal8Bit(host), QStringLiteral("127.0.0.1")};
+    }
+    SelfSignedFiles files;
+    try {
+        files = makeSelfSignedCertificate(args.value(QStringLiteral("make-cert")), names);
+    } catch (const std::runtime_error &e) {
+        return fail(QString::fromStdString(e.what()));
+    }
+    say(QStringLiteral("made the self-signed certificate %1 (for %2) and its key %3; serve with "
+                       "tls-cert = %1 and tls-key = %3, and give each till %1 as the certificate it trusts")
+            .arg(shown(files.certificate), names.join(QStringLiteral(", ")), shown(files.key)));
+    return initShop(args);
 }
 
 int exec(const QCommandLineParser &args, const QStringList &positional)
@@ -372,6 +404,8 @@ int runCommandLine(const QStringList &arguments)
         {QStringLiteral("styles"), QStringLiteral("generated styles to add"), QStringLiteral("n")},
         {QStringLiteral("force"), QStringLiteral("replace an existing shop")},
         {QStringLiteral("role"), QStringLiteral("the service's PostgreSQL role"), QStringLiteral("name")},
+        {QStringLiteral("make-cert"), QStringLiteral("folder for a new self-signed TLS certificate"), QStringLiteral("folder")},
+        {QStringLiteral("cert-names"), QStringLiteral("host names and addresses the certificate names"), QStringLiteral("names")},
         {QStringLiteral("file"), QStringLiteral("batch file"), QStringLiteral("file")},
         {QStringLiteral("to"), QStringLiteral("backup file to write"), QStringLiteral("file")},
         {QStringLiteral("from"), QStringLiteral("backup file to restore"), QStringLiteral("file")},

@@ -42,6 +42,22 @@ ProgramRun runServer(const QStringList &arguments)
     return r;
 }
 
+// Starts `vorel-server serve ARGUMENTS` and waits for the ports it took; port 0 when it did
+// not say. What it wrote to stderr is left in `err`.
+RemoteServer startServe(QProcess &server, const QStringList &arguments, QString &err)
+{
+    server.start(QStringLiteral(VOREL_SERVER_EXE), QStringList{"serve"} + arguments);
+    const QRegularExpression ready("port (\\d+) \\(connection\\) and (\\d+) \\(messages\\)");
+    QRegularExpressionMatch m;
+    for (int i = 0; i < 100 && !m.hasMatch(); ++i) {
+        server.waitForReadyRead(100);
+        err += QString::fromUtf8(server.readAllStandardError());
+        m = ready.match(err);
+    }
+    return m.hasMatch() ? RemoteServer{"127.0.0.1", m.captured(1).toInt(), m.captured(2).toInt(), false, {}}
+                        : RemoteServer{"127.0.0.1", 0, 0, false, {}};
+}
+
 class ServerCliTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -185,18 +201,10 @@ TEST_F(ServerCliTest, ServeFromItsFileFinishesTheCallInHandOnSigterm)
     conf.write(("db = " + shop_ + "\nhost = 127.0.0.1\nport = 1\nmsg-port = 0\nthreads = 2\nlog-level = warning\n").toUtf8());
     conf.close();
     QProcess server;
-    server.start(QStringLiteral(VOREL_SERVER_EXE), {"serve", "--config", conf.fileName(), "--port", "0"});
-    const QRegularExpression ready("port (\\d+) \\(connection\\) and (\\d+) \\(messages\\)");
     QString err;
-    QRegularExpressionMatch m;
-    for (int i = 0; i < 100 && !m.hasMatch(); ++i) {
-        server.waitForReadyRead(100);
-        err += QString::fromUtf8(server.readAllStandardError());
-        m = ready.match(err);
-    }
-    ASSERT_TRUE(m.hasMatch()) << err.toStdString();
-    EXPECT_NE(m.captured(1), "1") << "the command line wins over the file";
-    const RemoteServer address{"127.0.0.1", m.captured(1).toInt(), m.captured(2).toInt(), false, {}};
+    const RemoteServer address = startServe(server, {"--config", conf.fileName(), "--port", "0"}, err);
+    ASSERT_NE(address.port, 0) << err.toStdString();
+    EXPECT_NE(address.port, 1) << "the command line wins over the file";
     RemoteShopService till(address, 10);
     ASSERT_EQ(till.thrGetLogin(test::loginOf("01")).rows.totalRowCount(), 1);
     RemoteShopService stranger(address, 10);
@@ -225,4 +233,40 @@ TEST_F(ServerCliTest, ServeFromItsFileFinishesTheCallInHandOnSigterm)
     ASSERT_EQ(requests.size(), 1) << err.toStdString();
     EXPECT_TRUE(requests[0].contains("user=01 op=login")) << err.toStdString();
     EXPECT_TRUE(err.contains("stopped")) << err.toStdString();
+}
+
+// A shop without a certificate authority of its own: init makes a self-signed certificate
+// that the service serves and a till trusts by that one file; a till that trusts only the
+// system's authorities gets nothing, and a second init never replaces the key.
+TEST_F(ServerCliTest, InitMakesASelfSignedCertificateThatOnlyTheShopsTillsTrust)
+{
+    const QString tls = dir_.filePath("tls");
+    const ProgramRun made = runServer({"init", "--db", shop_, "--make-cert", tls, "--cert-names", "localhost,127.0.0.1"});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    EXPECT_EQ(QFile::permissions(tls + "/server.key") & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+              QFileDevice::Permissions());
+    const QByteArray key = [&] {
+        QFile f(tls + "/server.key");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    EXPECT_EQ(runServer({"init", "--db", shop_, "--make-cert", tls}).exitCode, 1);
+    QFile again(tls + "/server.key");
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), key);
+
+    QProcess server;
+    QString err;
+    RemoteServer address = startServe(
+        server, {"--db", shop_, "--host", "127.0.0.1", "--port", "0", "--msg-port", "0", "--tls-cert",
+                 tls + "/server.crt", "--tls-key", tls + "/server.key"},
+        err);
+    ASSERT_NE(address.port, 0) << err.toStdString();
+    address.tls = true;
+    RemoteShopService stranger(address, 5);
+    EXPECT_EQ(stranger.thrGetLogin(test::loginOf("01")).rows.totalRowCount(), 0);
+    address.caCertificate = tls + "/server.crt";
+    RemoteShopService till(address, 5);
+    EXPECT_EQ(till.thrGetLogin(test::loginOf("01")).rows.totalRowCount(), 1);
+    server.terminate();
+    EXPECT_TRUE(server.waitForFinished(10000));
 }
