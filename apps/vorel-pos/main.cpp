@@ -154,6 +154,7 @@ int main(int argc, char **argv)
     }
 
     TillShopLink link(session, *store, *clock, folder.path(QString::fromLatin1(TillShopLink::ShopFileName)));
+    link.setTransport(settings.serverTls(), settings.serverCertificate());
     DesktopCalculator calculator;
     std::unique_ptr<HotKey> hotKey = createSystemHotKey();
 

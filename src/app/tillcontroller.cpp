@@ -249,6 +249,7 @@ void TillController::applyTerminalSettings()
     config_.hideSystemLogo = s.hideSystemLogo();
     config_.logoFile = logoFile(s, folder_);
     link_.setServerTimeout(s.serverTimeoutSeconds());
+    link_.setTransport(s.serverTls(), s.serverCertificate());
     // The ports may lead elsewhere now: they open again from the file's [PORTS].
     const PortMap ports = PortMap::fromSettingsFile(s.path());
     devices_->closePorts();

@@ -92,6 +92,12 @@ void TillShopLink::setServerTimeout(int seconds)
         remote_->setTimeoutSeconds(seconds);
 }
 
+void TillShopLink::setTransport(bool tls, const QString &caCertificate)
+{
+    tls_ = tls;
+    caCertificate_ = caCertificate;
+}
+
 bool TillShopLink::connect(const QString &host, int port, int timeoutMs)
 {
     QTcpSocket probe;
@@ -102,11 +108,14 @@ bool TillShopLink::connect(const QString &host, int port, int timeoutMs)
 
     const RemoteServer &current = remote_ ? remote_->server() : RemoteServer{};
     if (!remote_ || current.host != host || current.port != port
-        || current.messagePort != session_.connection.indyTcpPort) {
+        || current.messagePort != session_.connection.indyTcpPort || current.tls != tls_
+        || current.caCertificate != caCertificate_) {
         RemoteServer server;
         server.host = host;
         server.port = port;
         server.messagePort = session_.connection.indyTcpPort;
+        server.tls = tls_;
+        server.caCertificate = caCertificate_;
         remote_ = std::make_unique<RemoteShopService>(server, session_.connection.serverTimeoutSeconds);
     } else {
         remote_->setTimeoutSeconds(session_.connection.serverTimeoutSeconds);

@@ -60,6 +60,9 @@ public:
 
     // The server time-out (NUM3) changed: the session and the remote service take it.
     void setServerTimeout(int seconds);
+    // HTTPS to the shop server, trusting `caCertificate` (empty: the system's authorities);
+    // taken at the next connect.
+    void setTransport(bool tls, const QString &caCertificate);
     bool standAloneStarted() const { return local_ != nullptr; }
     // The in-process service, null until the stand-alone edition started.
     LocalShopService *localService() const { return local_.get(); }
@@ -69,6 +72,8 @@ public:
 
 private:
     Session &session_;
+    bool tls_ = false;
+    QString caCertificate_;
     const Clock &clock_;
     QString shopFile_;
     ShopSwitch switch_;

@@ -1,5 +1,8 @@
 #include "core/terminalsettings.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "core/inifile.h"
 
 #include <utility>
@@ -109,6 +112,17 @@ int TerminalSettings::dataPort() const
 int TerminalSettings::msgPort() const
 {
     return readInt(path_, kLogin, "MSGPORT", 8602);
+}
+
+bool TerminalSettings::serverTls() const
+{
+    return readInt(path_, kLogin, "TLS", 0) != 0;
+}
+
+QString TerminalSettings::serverCertificate() const
+{
+    const QString file = readString(path_, kLogin, "TLSCA").trimmed();
+    return file.isEmpty() ? file : QFileInfo(path_).absoluteDir().absoluteFilePath(file);
 }
 
 QString TerminalSettings::getIpAdd1() const

@@ -88,6 +88,10 @@ public:
     // --- Login (only read)
     int dataPort() const;
     int msgPort() const;
+    // HTTPS to the shop server ([login] TLS=1), trusting the certificate file TLSCA (relative
+    // to the program folder) or, when that is empty, the system's authorities.
+    bool serverTls() const;
+    QString serverCertificate() const;
     QString getIpAdd1() const;
     // getipadd1 is "I": the supplier's server resolves the address; the server field is off.
     bool serverResolvedBySupplier() const;

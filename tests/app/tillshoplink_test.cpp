@@ -15,7 +15,9 @@
 #include "core/text.h"
 #include "lockrig.h"
 #include "offline/networkwatch.h"
+#include "core/terminalsettings.h"
 #include "server/remoteshopservice.h"
+#include "server/selfsigned.h"
 #include "server/sessions.h"
 #include "server/shopserver.h"
 
@@ -49,9 +51,14 @@ struct LinkRig {
 // The demo shop behind a shop server in this process, on the rig's clock; the session
 // takes its message port, as the settings would give it.
 struct ServedShop {
-    explicit ServedShop(LinkRig &rig) : shop(sql::BackendKind::SQLite, test::TestShop::Content::Demo, rig.clock.now().date())
+    explicit ServedShop(LinkRig &rig, const server::SelfSignedFiles *tls = nullptr)
+        : shop(sql::BackendKind::SQLite, test::TestShop::Content::Demo, rig.clock.now().date())
     {
         server::ServerOptions options;
+        if (tls) {
+            options.tlsCertificate = tls->certificate;
+            options.tlsKey = tls->key;
+        }
         options.location = shop.location();
         options.host = QStringLiteral("127.0.0.1");
         options.port = 0;
@@ -129,6 +136,28 @@ TEST(TillShopLink, KeepAlivesAloneKeepTheTillOnTheServersList)
     EXPECT_EQ(tills->at(0).terminalKey, QStringLiteral("vorel"));
     EXPECT_EQ(tills->at(0).lastSeen, rig.clock.now());
     EXPECT_FALSE(rig.link->connection().isOffline());
+}
+
+// The network edition over HTTPS: the till trusts the shop's own certificate named in its
+// settings file; without HTTPS it gets nothing from a server that speaks nothing else.
+TEST(TillShopLink, HttpsToAServerWithTheShopsOwnCertificate)
+{
+    LinkRig rig;
+    const server::SelfSignedFiles tls =
+        server::makeSelfSignedCertificate(rig.home.filePath(QStringLiteral("tls")), {QStringLiteral("127.0.0.1")});
+    ServedShop served(rig, &tls);
+    QFile file(rig.home.filePath(QString::fromLatin1(TerminalSettingsFileName)));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[login]\r\nTLS=1\r\nTLSCA=tls/server.crt\r\n");
+    file.close();
+    const TerminalSettings settings(file.fileName());
+    rig.link->setTransport(settings.serverTls(), settings.serverCertificate());
+    ASSERT_TRUE(rig.link->connect(QStringLiteral("127.0.0.1"), served.server->port(), 2000));
+    EXPECT_EQ(rig.login().rows.totalRowCount(), 1);
+
+    rig.link->setTransport(false, {});
+    ASSERT_TRUE(rig.link->connect(QStringLiteral("127.0.0.1"), served.server->port(), 2000));
+    EXPECT_EQ(rig.login().rows.totalRowCount(), 0);
 }
 
 TEST(TillShopLink, TheStandAloneEditionMakesItsShopOnce)
