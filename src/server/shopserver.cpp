@@ -524,7 +524,8 @@ struct ShopServer::Impl {
         if (!code.isEmpty())
             call.op = code;
         const QString sql = wire::requiredText(body, "sql");
-        if (const QString refusal = StatementPolicy::check(sql, session->userId); !refusal.isEmpty()) {
+        const sql::BatchShape shape = sql::readShape(sql);
+        if (const QString refusal = StatementPolicy::check(sql, session->userId, &shape); !refusal.isEmpty()) {
             sendJson(res, 200, Json{{"reply", wire::toJson(refusal)}});
             call.outcome = QStringLiteral("refused: ") + refusal;
             call.refused = true;
@@ -533,7 +534,7 @@ struct ShopServer::Impl {
         sql::BatchResult result;
         {
             const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Write, queueWait(req));
-            result = w->engine->run(sql);
+            result = w->engine->run(sql, &shape);
         }
         sendJson(res, 200, Json{{"reply", wire::toJson(result.databaseText ? DatabaseFaultMessage : result.reply)}});
         call.outcome = result.databaseText ? QStringLiteral("database: ") + oneLine(result.reply, 300) : oneLine(result.reply);
@@ -547,7 +548,8 @@ struct ShopServer::Impl {
             return;
         const Json body = wire::parseObject(req.body);
         const QString sql = wire::requiredText(body, "sql");
-        if (const QString refusal = StatementPolicy::check(sql, session->userId); !refusal.isEmpty()) {
+        const sql::BatchShape shape = sql::readShape(sql);
+        if (const QString refusal = StatementPolicy::check(sql, session->userId, &shape); !refusal.isEmpty()) {
             sendJson(res, 200, Json{{"ok", false}, {"error", wire::toJson(refusal)}});
             call.outcome = QStringLiteral("refused: ") + refusal;
             call.refused = true;
@@ -556,7 +558,7 @@ struct ShopServer::Impl {
         sql::BatchResult result;
         {
             const WorkerPool::Lease w = workers.acquire(WorkerPool::Use::Read, queueWait(req));
-            result = w->engine->run(sql);
+            result = w->engine->run(sql, &shape);
         }
         if (result.ok()) {
             const ResultSet rows = result.hasRows ? std::move(result.rows) : ResultSet();

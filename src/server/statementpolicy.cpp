@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "sqlengine/statementaccess.h"
+#include "sqlengine/translator.h"
 
 namespace vorel::server {
 
@@ -301,9 +302,9 @@ QString StatementPolicy::tillPrivileges(const QString &table)
     return privileges.join(QStringLiteral(", "));
 }
 
-QString StatementPolicy::check(const QString &batch, const QString &userId)
+QString StatementPolicy::check(const QString &batch, const QString &userId, const sql::BatchShape *batchShape)
 {
-    const QString shape = BatchAccess::shapeKey(batch);
+    const QString shape = batchShape ? batchShape->key : sql::readShape(batch).key;
     if (!shape.isEmpty() && allowedShapes().contains(shape))
         return {};
     try {

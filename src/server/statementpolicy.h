@@ -14,14 +14,21 @@
 
 #include <QString>
 
+namespace vorel::sql {
+struct BatchShape;
+}
+
 namespace vorel::server {
 
 class StatementPolicy {
 public:
     // Empty when `userId` may run `batch`; otherwise the refusal for the till, starting with
     // RefusalPrefix and naming what was refused. A batch whose text the engine cannot read
-    // is let through: the engine refuses it before running any of it.
-    static QString check(const QString &batch, const QString &userId);
+    // is let through: the engine refuses it before running any of it. A batch of a shape
+    // already let through (the same statements with other values) is let through again
+    // without reading it further; `shape` is the batch's when the caller has read it for the
+    // engine as well.
+    static QString check(const QString &batch, const QString &userId, const sql::BatchShape *shape = nullptr);
 
     // The privileges the till's rules give on `table` in SQL words ("SELECT, INSERT,
     // UPDATE (POSTOP, ...)"); empty for a table that is not the till's.

@@ -156,7 +156,7 @@ private:
 
 } // namespace
 
-BatchResult Engine::run(const QString &batch)
+BatchResult Engine::run(const QString &batch, const BatchShape *shape)
 {
     BatchResult result;
     Translation translation;
@@ -164,7 +164,7 @@ BatchResult Engine::run(const QString &batch)
     try {
         if (!catalog_)
             catalog_ = std::make_shared<const Catalog>(backend_.loadCatalog());
-        translation = cache_->get(batch, backend_.kind(), *catalog_);
+        translation = cache_->get(batch, backend_.kind(), *catalog_, shape);
         Runner(backend_, translation.literals, now).checkValues(translation.program->nodes);
     } catch (const TranslationError &e) {
         result.reply = e.message();

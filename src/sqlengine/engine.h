@@ -13,6 +13,7 @@
 namespace vorel::sql {
 
 class TranslationCache;
+struct BatchShape;
 
 // The reply to a batch that kept finding the database locked (another writer, a deadlock)
 // after every retry. It is a refusal, not a failure of the link: the till stays online and
@@ -44,8 +45,8 @@ public:
     Engine(const Engine &) = delete;
     Engine &operator=(const Engine &) = delete;
 
-    // Runs a batch in one transaction.
-    BatchResult run(const QString &batch);
+    // Runs a batch in one transaction. `shape`: the batch's shape when the caller has read it.
+    BatchResult run(const QString &batch, const BatchShape *shape = nullptr);
 
     // Opens a query: runs the batch and hands back the rows of its last row-returning
     // statement. False with `error` filled when the batch failed.

@@ -230,11 +230,9 @@ qsizetype closeQuote(const QString &s, qsizetype open, QChar quote, QString *val
     return -1;
 }
 
-} // namespace
-
 // Reads the text the way tokenize() does where it matters: comments, quoted names and
 // identifiers (whose digits are no numbers) are kept as they stand.
-bool roughShape(const QString &s, RoughShape &out)
+bool roughShape(const QString &s, BatchShape &out)
 {
     const qsizetype n = s.size();
     out.key.reserve(n);
@@ -292,6 +290,8 @@ bool roughShape(const QString &s, RoughShape &out)
     return true;
 }
 
+} // namespace
+
 QString literalMarker(int slot, Param::Source source, SqlType target)
 {
     QString marker{QChar(MarkerStart)};
@@ -340,6 +340,15 @@ QString numberFromString(const QString &value, SqlType target)
 } // namespace vorel::sql::detail
 
 namespace vorel::sql {
+
+BatchShape readShape(const QString &batch)
+{
+    BatchShape shape;
+    shape.readable = detail::roughShape(batch, shape);
+    if (!shape.readable)
+        shape = BatchShape();
+    return shape;
+}
 
 namespace {
 

@@ -22,15 +22,6 @@ namespace vorel::sql::detail {
 // reduced to their kind.
 QString parameterise(QList<Token> &tokens, QList<Literal> &literals);
 
-// The batch's text with every string and number taken out (their kinds left in), and the
-// values taken out, read in one pass without tokens: a quick way back to a batch's shape.
-// False when the text cannot be read so (the tokenizer then gives the error).
-struct RoughShape {
-    QString key;
-    QList<Literal> literals; // every string and number, in order
-};
-bool roughShape(const QString &batch, RoughShape &out);
-
 // What a statement's text holds for the bound literal `slot` until placePlaceholders().
 QString literalMarker(int slot, Param::Source source = Param::Source::Literal, SqlType target = SqlType::Unknown);
 

@@ -58,11 +58,6 @@ public:
 
     const QList<Token> &tokens() const { return tokens_; }
     const std::vector<StatementAccess> &statements() const { return statements_; }
-    // The batch's shape: its text with every string and number reduced to its kind, so two
-    // batches with the same key hold the same statements on the same tables and differ only
-    // in their values. Empty when the text cannot be read so.
-    static QString shapeKey(const QString &batch);
-
     // The statement's tokens again as one line of text (names and keywords upper case,
     // literals as written), to compare it with a statement the service knows.
     QString normalized(const StatementAccess &statement) const;

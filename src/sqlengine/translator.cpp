@@ -99,12 +99,12 @@ bool TranslationCache::quickGet(const QString &roughKey, const QList<Literal> &a
     return true;
 }
 
-Translation TranslationCache::get(const QString &batch, BackendKind backend, const Catalog &catalog)
+Translation TranslationCache::get(const QString &batch, BackendKind backend, const Catalog &catalog, const BatchShape *shape)
 {
     const QChar prefix = backend == BackendKind::SQLite ? u'S' : u'P';
     Translation translation;
-    detail::RoughShape rough;
-    const bool readRoughly = detail::roughShape(batch, rough);
+    BatchShape rough = shape ? *shape : readShape(batch);
+    const bool readRoughly = rough.readable;
     if (readRoughly) {
         rough.key.prepend(prefix);
         std::lock_guard lock(mutex_);

@@ -73,6 +73,19 @@ struct Program {
 inline constexpr int MaxNesting = 100;
 inline const QString TooDeepMessage = QStringLiteral("语句嵌套超过%1层,服务器拒绝执行!").arg(MaxNesting);
 
+// A batch's shape, read in one pass without tokens: its text with every string and number
+// taken out (their kinds left in) and those values in order. Two batches of one shape hold
+// the same statements on the same tables and differ only in their values. The translation
+// cache finds a batch by it, and the shop service remembers by it which batches it let run;
+// a caller that needs both reads it once. `readable` is false when the text cannot be read
+// so (the tokenizer then gives the error).
+struct BatchShape {
+    QString key;
+    QList<Literal> literals;
+    bool readable = false;
+};
+BatchShape readShape(const QString &batch);
+
 // Throws TranslationError with a message for the user. Literals stay in the text.
 Program translate(const QString &batch, BackendKind backend, const Catalog &catalog);
 
@@ -101,8 +114,8 @@ class TranslationCache {
 public:
     static constexpr qint64 kDefaultBytes = 4 * 1024 * 1024;
     explicit TranslationCache(qint64 maxBytes = kDefaultBytes) : maxBytes_(maxBytes) {}
-    // Throws TranslationError.
-    Translation get(const QString &batch, BackendKind backend, const Catalog &catalog);
+    // Throws TranslationError. `shape`: the batch's shape when the caller has read it.
+    Translation get(const QString &batch, BackendKind backend, const Catalog &catalog, const BatchShape *shape = nullptr);
     void clear();
     int size() const;
     qint64 bytes() const;
