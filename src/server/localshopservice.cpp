@@ -6,10 +6,13 @@
 #include "server/membernumbers.h"
 #include "server/shopdatabase.h"
 #include "sqlengine/engine.h"
+#include "sqlengine/translator.h"
 
 namespace vorel {
 
 namespace {
+
+constexpr qint64 TillTranslationBytes = 1024 * 1024;
 
 qint64 utf8Size(const QString &text)
 {
@@ -42,7 +45,10 @@ LocalShopService::LocalShopService(QString shopFile, const Clock &clock)
             shop.create(demo);
         }
         db_ = shop.open();
-        engine_ = std::make_unique<sql::Engine>(*db_, clock_);
+        // One till's batches: a handful of shapes it runs again and again (item, member and
+        // stock lookups) and slips, whose shape changes with the size columns of their lines
+        // and seldom comes back. A small cache keeps the former and lets the latter go.
+        engine_ = std::make_unique<sql::Engine>(*db_, clock_, std::make_shared<sql::TranslationCache>(TillTranslationBytes));
     } catch (const server::ShopDatabaseError &e) {
         openError_ = e.message();
         engine_.reset();

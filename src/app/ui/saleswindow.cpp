@@ -13,10 +13,12 @@
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/hotkey.h"
 #include "app/passwordchange.h"
+#include "app/idlememory.h"
 #include "app/screenlock.h"
 #include "app/tillcontroller.h"
 #include "app/tillshift.h"
@@ -103,7 +105,11 @@ void SalesWindow::attach(TillController &till)
     connect(&till, &TillController::practiceModeChanged, this, &SalesWindow::setPracticeBadgeVisible);
     connect(&till, &TillController::colourScreenChanged, this, &SalesWindow::setColourScreen);
     connect(&till, &TillController::summaryShown, this, &SalesWindow::showSummary);
-    connect(&till, &TillController::summaryHidden, this, [this] { ui_.centre->setCurrentWidget(ui_.grid); });
+    connect(&till, &TillController::summaryHidden, this, [this] {
+        ui_.centre->setCurrentWidget(ui_.grid);
+        // The slip is done and the grid drawn again: a quiet moment to give memory back.
+        QTimer::singleShot(0, this, &handBackIdleMemory);
+    });
     connect(&till, &TillController::commandTextSet, this, &SalesWindow::showCommandText);
     connect(&till, &TillController::slipReset, this, &SalesWindow::showSlipReset);
     connect(&till, &TillController::lockDue, this, &SalesWindow::lockScreen);
