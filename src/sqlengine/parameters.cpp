@@ -213,17 +213,19 @@ bool isIdentPart(QChar c)
 // it is not closed. `value` gets the text with the doubled quotes undone.
 qsizetype closeQuote(const QString &s, qsizetype open, QChar quote, QString *value)
 {
+    bool doubled = false;
     for (qsizetype i = open + 1; i < s.size(); ++i) {
-        if (s[i] != quote) {
-            if (value)
-                *value += s[i];
+        if (s[i] != quote)
             continue;
-        }
         if (i + 1 < s.size() && s[i + 1] == quote) {
-            if (value)
-                *value += quote;
+            doubled = true;
             ++i;
             continue;
+        }
+        if (value) {
+            *value = s.mid(open + 1, i - open - 1);
+            if (doubled)
+                value->replace(QString(2, quote), QString(quote));
         }
         return i;
     }
@@ -236,6 +238,14 @@ bool roughShape(const QString &s, BatchShape &out)
 {
     const qsizetype n = s.size();
     out.key.reserve(n);
+    // The text between literals goes into the key in runs, not token by token.
+    qsizetype run = 0;
+    const auto mark = [&](qsizetype upTo, QChar kind) {
+        out.key += QStringView(s).mid(run, upTo - run);
+        out.key += MarkerStart;
+        out.key += kind;
+        out.key += MarkerEnd;
+    };
     qsizetype i = 0;
     while (i < n) {
         const QChar c = s[i];
@@ -253,13 +263,9 @@ bool roughShape(const QString &s, BatchShape &out)
             const qsizetype close = closeQuote(s, open, u'\'', &literal.text);
             if (close < 0)
                 return false;
-            out.key += QStringView(s).mid(start, open - start);
-            out.key += MarkerStart;
-            out.key += u'S';
-            out.key += MarkerEnd;
+            mark(open, u'S');
             out.literals.append(std::move(literal));
-            i = close + 1;
-            continue;
+            i = run = close + 1;
         } else if (c == u'[') {
             const qsizetype close = s.indexOf(u']', i + 1);
             if (close < 0)
@@ -273,11 +279,9 @@ bool roughShape(const QString &s, BatchShape &out)
         } else if (c.isDigit() || (c == u'.' && i + 1 < n && s[i + 1].isDigit())) {
             i = endOfNumber(s, i);
             const QString number = s.mid(start, i - start);
-            out.key += MarkerStart;
-            out.key += isBindableNumber(number) ? (isDigits(number) ? u'i' : u'd') : u'x';
-            out.key += MarkerEnd;
+            mark(start, isBindableNumber(number) ? (isDigits(number) ? u'i' : u'd') : u'x');
             out.literals.append(Literal{false, number});
-            continue;
+            run = i;
         } else if (c == u'@' || isIdentStart(c)) {
             ++i;
             while (i < n && isIdentPart(s[i]))
@@ -285,8 +289,8 @@ bool roughShape(const QString &s, BatchShape &out)
         } else {
             ++i;
         }
-        out.key += QStringView(s).mid(start, i - start);
     }
+    out.key += QStringView(s).mid(run);
     return true;
 }
 
