@@ -1,12 +1,14 @@
 // A barcode scanned on the real sales screen of a shop with 100,000 generated styles: the keys
 // typed into the command line, Enter, the lookup through the in-process shop service, the new
-// line in the grid, the totals and the repaint (offscreen). Timed as the first line of a sale
-// and as line 50, so a cost that grows with the lines on screen shows as a gap between the two.
-// Baseline in the same run: the same barcodes handed straight to the command line's
-// interpreter, with no keys and no screen, at the same line numbers. Figures per scan: median
-// and p99 in milliseconds, of the wall clock and of the thread's CPU time (steadier on a
-// machine shared with other work). Aim: p99 of the screen under 1 ms above the command line, the same
-// at line 50 as at line 1.
+// line in the grid, the totals and the repaint (offscreen). Timed as the first line of a sale,
+// as line 50 and as line 100. From the line that no longer fits on screen on, every scan also
+// scrolls the grid (the rows on screen move up in the window's buffer and the scroll bar is
+// drawn again), so line 1 is cheaper by that step; a cost that grows with the lines shows as
+// a gap between line 50 and line 100. Baseline in the same run: the same barcodes handed
+// straight to the command line's interpreter, with no keys and no screen, at the same line
+// numbers. Figures per scan: median and p99 in milliseconds, of the wall clock and of the
+// thread's CPU time (steadier on a machine shared with other work). Aim: p99 of the screen
+// under 1 ms above the command line, the same at line 100 as at line 50.
 
 #include <benchmark/benchmark.h>
 
@@ -75,8 +77,9 @@ void timeScans(benchmark::State &state, Scan scan)
         scan(t, barcode);
         const double took = ms(Stopwatch::now() - start);
         cpu.push_back(threadCpuMs() - cpuStart);
-        if (t.sale().lineCount() != line) {
-            state.SkipWithError("the scan did not add a line");
+        // A style with a spend-and-save offer may bring the offer's line along with its own.
+        if (t.sale().lineCount() < line || t.sale().line(line - 1).tm() != barcode) {
+            state.SkipWithError(("the scan of " + barcode.toStdString() + " did not add its line").c_str());
             return;
         }
         samples.push_back(took);
@@ -103,9 +106,9 @@ void ScanIntoTheCommandLineAlone(benchmark::State &state)
     });
 }
 
-BENCHMARK(ScanIntoTheCommandLineAlone)->ArgName("line")->Arg(1)->Arg(50)->Iterations(400)->UseManualTime()
+BENCHMARK(ScanIntoTheCommandLineAlone)->ArgName("line")->Arg(1)->Arg(50)->Arg(100)->Iterations(400)->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(ScanOnTheScreen)->ArgName("line")->Arg(1)->Arg(50)->Iterations(400)->UseManualTime()
+BENCHMARK(ScanOnTheScreen)->ArgName("line")->Arg(1)->Arg(50)->Arg(100)->Iterations(400)->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

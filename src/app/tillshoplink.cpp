@@ -16,7 +16,7 @@ QString ShopSwitch::posExecSql(const QString &code, const QString &key, const QS
     if (!target_)
         return RemoteShopService::UnreachableReply;
     const QString reply = target_->posExecSql(code, key, operation, sql, timeoutSeconds);
-    setLastBytes(target_->lastBytesSent(), target_->lastBytesReceived());
+    takeLastBytes(*target_);
     return reply;
 }
 
@@ -27,7 +27,7 @@ bool ShopSwitch::posOpenSql(ResultSet &out, const QString &sql)
         return false;
     }
     const bool ok = target_->posOpenSql(out, sql);
-    setLastBytes(target_->lastBytesSent(), target_->lastBytesReceived());
+    takeLastBytes(*target_);
     return ok;
 }
 

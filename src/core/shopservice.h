@@ -6,7 +6,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 #include "core/error.h"
 #include "core/resultset.h"
@@ -110,8 +113,16 @@ public:
     virtual bool lastCallReachedServer() const = 0;
 
     // Bytes sent and received by the last call (synchronisation sums them).
-    qint64 lastBytesSent() const { return lastBytesSent_; }
-    qint64 lastBytesReceived() const { return lastBytesReceived_; }
+    qint64 lastBytesSent() const
+    {
+        countNow();
+        return lastBytesSent_;
+    }
+    qint64 lastBytesReceived() const
+    {
+        countNow();
+        return lastBytesReceived_;
+    }
 
     // ExecSql: like posExecSql but throws ShopServiceError with the reply when it is not "Y".
     QString execSql(const QString &code, const QString &key, const QString &operation,
@@ -124,11 +135,32 @@ protected:
     {
         lastBytesSent_ = sent;
         lastBytesReceived_ = received;
+        countLater_ = nullptr;
+    }
+    // For a service without a wire, whose byte counts are what the call would have cost:
+    // worked out only if someone asks, since nearly every call goes unasked.
+    using ByteCount = std::pair<qint64, qint64>; // sent, received
+    void setLastBytesLater(std::function<ByteCount()> count) { countLater_ = std::move(count); }
+    // A service that passes calls on: the counts of `from`'s last call, worked out or not.
+    void takeLastBytes(const ShopService &from)
+    {
+        lastBytesSent_ = from.lastBytesSent_;
+        lastBytesReceived_ = from.lastBytesReceived_;
+        countLater_ = from.countLater_;
     }
 
 private:
-    qint64 lastBytesSent_ = 0;
-    qint64 lastBytesReceived_ = 0;
+    void countNow() const
+    {
+        if (!countLater_)
+            return;
+        std::tie(lastBytesSent_, lastBytesReceived_) = countLater_();
+        countLater_ = nullptr;
+    }
+
+    mutable qint64 lastBytesSent_ = 0;
+    mutable qint64 lastBytesReceived_ = 0;
+    mutable std::function<ByteCount()> countLater_;
 };
 
 } // namespace vorel

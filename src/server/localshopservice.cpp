@@ -66,7 +66,7 @@ QString LocalShopService::posExecSql(const QString & /*code*/, const QString & /
         return openError_;
     }
     const QString reply = engine_->run(sql).reply;
-    setLastBytes(utf8Size(sql), utf8Size(reply));
+    setLastBytesLater([sql, reply] { return ByteCount{utf8Size(sql), utf8Size(reply)}; });
     return reply;
 }
 
@@ -78,7 +78,9 @@ bool LocalShopService::posOpenSql(ResultSet &out, const QString &sql)
         return false;
     }
     const bool ok = engine_->query(sql, out);
-    setLastBytes(utf8Size(sql), ok ? serializedSize(out) : 0);
+    setLastBytesLater([sql, rows = ok ? out : ResultSet(), ok] {
+        return ByteCount{utf8Size(sql), ok ? serializedSize(rows) : 0};
+    });
     if (ok)
         out.first();
     return ok;
