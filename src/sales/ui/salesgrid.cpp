@@ -162,6 +162,10 @@ SalesGrid::SalesGrid(SaleTableModel &model, Sale &sale, QWidget *parent) : QWidg
     // The name column takes what the others leave, so the grid never scrolls sideways.
     table_->horizontalHeader()->setSectionResizeMode(SaleTableModel::NameColumn, QHeaderView::Stretch);
     table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A table view marks the titles of the columns its selection touches, and a whole line
+    // selected touches them all: the titles turned bold whenever a line was current and the
+    // header was drawn again with every scan.
+    table_->horizontalHeader()->setHighlightSections(false);
     static_assert(SaleTableModel::ColumnCount == std::tuple_size_v<decltype(wanted_)>);
     for (int c = 0; c < SaleTableModel::ColumnCount; ++c) {
         const int w = SaleTableModel::designWidth(c);
