@@ -28,6 +28,7 @@
 #include "app/ui/splash.h"
 #include "app/ui/terminalregistrationdialog.h"
 #include "core/clock.h"
+#include "core/heapslack.h"
 #include "core/programfolder.h"
 #include "core/session.h"
 #include "core/terminalsettings.h"
@@ -73,6 +74,7 @@ void prepareFreshFolder(UserPreferences &prefs)
 
 int main(int argc, char **argv)
 {
+    keepHeapSlack();
     const Options options = readOptions(argc, argv);
     const bool scenario = !options.scenario.isEmpty();
     if (scenario && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

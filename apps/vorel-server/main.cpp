@@ -2,10 +2,12 @@
 
 #include <QCoreApplication>
 
+#include "core/heapslack.h"
 #include "server/servercli.h"
 
 int main(int argc, char *argv[])
 {
+    vorel::keepHeapSlack();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vorel-server"));
     return vorel::server::runCommandLine(QCoreApplication::arguments());
