@@ -276,7 +276,7 @@ bool RemoteShopService::posOpenSql(ResultSet &out, const QString &sql)
     out = ResultSet();
     const Json body{{"sql", wire::toJson(sql)}};
     const std::lock_guard lock(d->dataMutex);
-    const Answer a = d->withSession(wire::OpenPath, &body, d->timeout);
+    Answer a = d->withSession(wire::OpenPath, &body, d->timeout);
     setLastBytes(a.sent, a.received);
     if (!a.ok())
         return false;
@@ -286,7 +286,7 @@ bool RemoteShopService::posOpenSql(ResultSet &out, const QString &sql)
         return false;
     }
     try {
-        out = wire::resultSetFromJson(a.body.at("result"));
+        out = wire::resultSetFromJson(std::move(a.body.at("result")));
     } catch (const std::exception &e) {
         const std::lock_guard state(d->stateMutex);
         d->lastMessage = QString::fromUtf8(e.what());

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <limits>
+#include <type_traits>
 
 #include "core/clock.h"
 
@@ -158,7 +159,12 @@ Json resultSetToJson(const ResultSet &rows)
     return Json{{"columns", std::move(columns)}, {"rows", std::move(data)}};
 }
 
-ResultSet resultSetFromJson(const Json &value)
+namespace {
+
+// Json: const for a value read as it stands; not const for one the reading may empty, each
+// row handed back as soon as it is in the result (a big download never holds both whole).
+template <typename J>
+ResultSet readResultSet(J &value)
 {
     if (!value.is_object() || !value.contains("columns") || !value["columns"].is_array())
         throw WireError("a result set needs a list of columns");
@@ -174,7 +180,7 @@ ResultSet resultSetFromJson(const Json &value)
         return out;
     if (!rowsIt->is_array())
         throw WireError("the rows of a result set must be a list");
-    for (const Json &row : *rowsIt) {
+    for (auto &row : *rowsIt) {
         if (!row.is_array() || row.size() != static_cast<std::size_t>(columns.size()))
             throw WireError("a row must hold one value per column");
         QVariantList values;
@@ -182,9 +188,23 @@ ResultSet resultSetFromJson(const Json &value)
         for (int c = 0; c < columns.size(); ++c)
             values.append(decodeValue(row[static_cast<std::size_t>(c)], columns.at(c).type));
         out.appendRow(std::move(values));
+        if constexpr (!std::is_const_v<J>)
+            row = nullptr;
     }
     out.first();
     return out;
+}
+
+} // namespace
+
+ResultSet resultSetFromJson(const Json &value)
+{
+    return readResultSet(value);
+}
+
+ResultSet resultSetFromJson(Json &&value)
+{
+    return readResultSet(value);
 }
 
 std::string serialize(const Json &value)

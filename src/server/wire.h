@@ -48,6 +48,8 @@ FieldType fieldTypeFromName(const QString &name); // throws WireError for an unk
 
 Json resultSetToJson(const ResultSet &rows);
 ResultSet resultSetFromJson(const Json &value); // throws WireError
+// The same, emptying `value` row by row as it goes.
+ResultSet resultSetFromJson(Json &&value);
 
 // The body text of a message (text that is not valid UTF-8 is replaced, never refused).
 std::string serialize(const Json &value);
