@@ -5,6 +5,8 @@
 
 #include <QImage>
 #include <QLineEdit>
+#include <QScreen>
+#include <QTableView>
 #include <QTest>
 
 #include "sales/sale.h"
@@ -38,6 +40,30 @@ TEST(MainForm, KeysOnTheWindowReachTheCommandLine)
     // A quote never reaches the command line.
     QTest::keyClicks(rig.form->commandEdit(), QStringLiteral("a'b"));
     EXPECT_EQ(rig.form->commandEdit()->text(), QStringLiteral("ab"));
+}
+
+// What the screen shows of the grid after a sale outgrew it and every scan scrolled it is
+// what drawing the grid afresh shows (the rows once came out squeezed and stale).
+TEST(MainForm, TheGridOnScreenAfterItScrollsIsTheGridDrawnAfresh)
+{
+    ScreenRig rig;
+    ASSERT_TRUE(rig.started);
+    auto *table = rig.form->findChild<QTableView *>(QStringLiteral("DBGridEhTable"));
+    ASSERT_NE(table, nullptr);
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClicks(rig.form->commandEdit(), i % 2 ? QStringLiteral("6920880160608") : QStringLiteral("6920880010118"));
+        QTest::keyClick(rig.form->commandEdit(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_GE(rig.controller().sale().lineCount(), 40);
+    const auto shown = [&] {
+        const QPoint at = table->viewport()->mapTo(rig.form, QPoint(0, 0));
+        return table->screen()->grabWindow(rig.form->winId(), at.x(), at.y(), table->viewport()->width(),
+                                           table->viewport()->height()).toImage();
+    };
+    const QImage scrolled = shown();
+    table->viewport()->repaint();
+    EXPECT_EQ(scrolled, shown());
 }
 
 TEST(MainForm, ASkinThatCannotBeReadLeavesTheBuiltInLook)

@@ -48,9 +48,11 @@ private:
 };
 
 // The table of the lines. A table view lays its rows out again after any change in their
-// number and then repaints everything on view; a line added at the end moves no other row,
-// so that layout repaints only the new row (and the scroll that brings it into view moves
-// what is on screen instead of drawing it again). Every other change keeps the full repaint.
+// number and then repaints everything on view; a line added at the end that still fits on
+// screen moves no other row, so that layout repaints only the new row. A line that needs the
+// grid to scroll, and every other change, keeps the full repaint: moving what is on screen
+// and drawing only the new row left rows squeezed and stale (the offer's running figures of
+// the earlier lines change with the new one).
 class LinesTable final : public QTableView {
 public:
     using QTableView::QTableView;
@@ -66,11 +68,17 @@ public:
         }
         updateGeometries();
         const int last = model()->rowCount() - 1;
-        if (first <= last) {
-            const int top = rowViewportPosition(first);
-            const int bottom = rowViewportPosition(last) + rowHeight(last);
-            viewport()->update(QRect(0, top, viewport()->width(), bottom - top));
+        if (first > last)
+            return;
+        const int top = rowViewportPosition(first);
+        const int bottom = rowViewportPosition(last) + rowHeight(last);
+        if (bottom > viewport()->height()) {
+            // The new line lies below what is on screen; bringing it into view scrolls the
+            // grid, and the rows the scroll moves are drawn again whole.
+            QTableView::doItemsLayout();
+            return;
         }
+        viewport()->update(QRect(0, top, viewport()->width(), bottom - top));
     }
 
 protected:
