@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "sales/sale.h"
 #include "sales/saletablemodel.h"
@@ -48,11 +49,10 @@ private:
 };
 
 // The table of the lines. A table view lays its rows out again after any change in their
-// number and then repaints everything on view; a line added at the end that still fits on
-// screen moves no other row, so that layout repaints only the new row. A line that needs the
-// grid to scroll, and every other change, keeps the full repaint: moving what is on screen
-// and drawing only the new row left rows squeezed and stale (the offer's running figures of
-// the earlier lines change with the new one).
+// number and then repaints everything on view; a line added at the end moves no other row,
+// so that layout repaints only the new line, and when the grid must scroll to show it, the
+// lines whose figures changed as well, after the scroll has moved what is on screen (drawn
+// before it, they came out squeezed and stale). Every other change keeps the full repaint.
 class LinesTable final : public QTableView {
 public:
     using QTableView::QTableView;
@@ -63,6 +63,7 @@ public:
         appendedFrom_ = -1;
         if (first < 0 || movedRows_) {
             movedRows_ = false;
+            changedFrom_ = -1;
             QTableView::doItemsLayout();
             return;
         }
@@ -73,12 +74,25 @@ public:
         const int top = rowViewportPosition(first);
         const int bottom = rowViewportPosition(last) + rowHeight(last);
         if (bottom > viewport()->height()) {
-            // The new line lies below what is on screen; bringing it into view scrolls the
-            // grid, and the rows the scroll moves are drawn again whole.
-            QTableView::doItemsLayout();
+            // Scrolled here, so that what must be drawn is known where it now stands: the
+            // new lines, and every line whose figures changed since (an offer's running
+            // figures change with each line of it), from the first of them down.
+            scrollToBottom();
+            const int from = changedFrom_ >= 0 ? std::min(changedFrom_, first) : first;
+            changedFrom_ = -1;
+            const int y = std::max(0, rowViewportPosition(from));
+            viewport()->update(QRect(0, y, viewport()->width(), viewport()->height() - y));
             return;
         }
+        changedFrom_ = -1;
         viewport()->update(QRect(0, top, viewport()->width(), bottom - top));
+    }
+
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) override
+    {
+        if (changedFrom_ < 0 || topLeft.row() < changedFrom_)
+            changedFrom_ = topLeft.row();
+        QTableView::dataChanged(topLeft, bottomRight, roles);
     }
 
 protected:
@@ -105,6 +119,7 @@ protected:
 
 private:
     int appendedFrom_ = -1; // first row appended since the last layout, -1 for none
+    int changedFrom_ = -1;  // first row whose figures changed since the last layout
     bool movedRows_ = false; // rows removed, inserted above others, or all replaced
 };
 
