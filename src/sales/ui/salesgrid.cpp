@@ -159,7 +159,9 @@ protected:
             p.setFont(f);
             p.setPen(style.color.isValid() ? style.color : QColor(Qt::white));
             const QRect cell(header->sectionViewportPosition(c) + offset + 2, 0, header->sectionSize(c) - 4, height());
-            p.drawText(cell, Qt::AlignRight | Qt::AlignVCenter, text);
+            // A sum wider than its column runs on to the left, into the neighbour's empty
+            // footer, rather than losing its leading digits (10960 showed as 0960).
+            p.drawText(cell, Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, text);
         }
     }
 
