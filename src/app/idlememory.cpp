@@ -3,8 +3,9 @@
 #include <QByteArray>
 #include <QFile>
 
+#include "core/heapslack.h"
+
 #if defined(Q_OS_LINUX)
-#include <malloc.h>
 #include <sys/mman.h>
 #endif
 
@@ -43,8 +44,8 @@ void handBackIdleMemory()
 {
 #if defined(Q_OS_LINUX)
     dropFontPages();
-    malloc_trim(0);
 #endif
+    handBackFreeHeap();
 }
 
 } // namespace vorel

@@ -1,5 +1,6 @@
 #pragma once
-// Memory the till hands back while it waits for the next customer.
+// Memory the till hands back while it waits for the next customer (the heap through
+// handBackFreeHeap, the font pages here).
 //
 // Over a day the till draws a few hundred different Chinese characters. Each one it draws
 // for the first time maps a run of pages of the CJK font files (the kernel maps the pages

@@ -19,4 +19,11 @@ void keepHeapSlack()
 #endif
 }
 
+void handBackFreeHeap()
+{
+#if defined(Q_OS_LINUX) && defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
 } // namespace vorel

@@ -12,4 +12,8 @@ namespace vorel {
 
 void keepHeapSlack();
 
+// Hands the heap's free pages back to the system now, in every thread's arena: what the till
+// does while it waits for the next customer, the service after a large request.
+void handBackFreeHeap();
+
 } // namespace vorel

@@ -1,7 +1,6 @@
 #include "server/connectionguard.h"
 
 #include <arpa/inet.h>
-#include <malloc.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -14,6 +13,7 @@
 #include <cstring>
 #include <optional>
 
+#include "core/heapslack.h"
 #include "server/wire.h"
 
 namespace vorel::server {
@@ -324,7 +324,7 @@ void ConnectionGuard::serve(int sock, SSL_CTX *tls, const std::function<bool()> 
             // glibc keeps what a thread freed in its arena; a large body or answer would
             // otherwise stay with the process for good.
             if (stream.moved() > LargeRequest)
-                malloc_trim(0);
+                handBackFreeHeap();
             if (!ok || closed || stream.finished())
                 break;
         }

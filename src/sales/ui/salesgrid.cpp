@@ -88,14 +88,13 @@ public:
         viewport()->update(QRect(0, top, viewport()->width(), bottom - top));
     }
 
+protected:
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) override
     {
         if (changedFrom_ < 0 || topLeft.row() < changedFrom_)
             changedFrom_ = topLeft.row();
         QTableView::dataChanged(topLeft, bottomRight, roles);
     }
-
-protected:
     void rowsInserted(const QModelIndex &parent, int start, int end) override
     {
         if (end == model()->rowCount(parent) - 1) {
